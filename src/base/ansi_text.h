@@ -1,0 +1,41 @@
+#pragma once
+// Single-byte text in the program's character set (Windows-1252): case rules of the user's locale,
+// trimming, and line splitting as the option files need it.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+// Lower-case form of one character under Windows-1252 (A-Z, the accented capitals, Š, Œ, Ž, Ÿ).
+char AnsiLowerChar(char c) noexcept;
+
+// The whole text folded to lower case, character by character.
+std::string AnsiLower(std::string_view s);
+
+// Case-insensitive equality under the locale's rules.
+bool AnsiSameText(std::string_view a, std::string_view b) noexcept;
+
+// Case-insensitive equality for the ASCII letters only; every other byte must match exactly.
+bool AsciiSameText(std::string_view a, std::string_view b) noexcept;
+
+// True when `s` begins with `prefix`, comparing ASCII letters without regard to case.
+bool AsciiStartsWithText(std::string_view s, std::string_view prefix) noexcept;
+
+// Locale-aware, case-insensitive ordering: <0, 0 or >0. Letters with accents sort next to
+// their base letter; punctuation before digits before letters. Case never decides the order.
+int AnsiCompareText(std::string_view a, std::string_view b) noexcept;
+
+// Characters of code 32 or below (blank, tab, control characters) count as blanks.
+inline bool IsBlank(char c) noexcept { return static_cast<unsigned char>(c) <= 32; }
+
+// `s` without its leading and trailing blanks.
+std::string_view Trim(std::string_view s) noexcept;
+
+// Splits a text file's contents into lines. CR LF, a lone CR and a lone LF each end a line; a line
+// break at the very end does not start one more, empty line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace tarnwick

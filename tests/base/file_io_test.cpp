@@ -1,0 +1,86 @@
+#include "base/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include "base/errors.h"
+#include "temp_folder.h"
+
+using namespace tarnwick;
+using tarnwick::testing::TempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::size_t FilesIn(const fs::path& folder)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+}  // namespace
+
+TEST(FileIo, WritesAndReadsEveryByte)
+{
+    TempFolder dir;
+    std::string data;
+    for (int i = 0; i < 256; ++i) data.push_back(static_cast<char>(i));
+    data += "\r\n\r\n\n\r";
+    ASSERT_TRUE(WriteWholeFile(dir / "a.bin", data));
+    EXPECT_EQ(ReadWholeFile(dir / "a.bin"), data);
+
+    ASSERT_TRUE(WriteWholeFile(dir / "a.bin", "short"));  // replacing truncates
+    EXPECT_EQ(ReadWholeFile(dir / "a.bin"), "short");
+    ASSERT_TRUE(WriteWholeFile(dir / "empty", ""));
+    EXPECT_EQ(ReadWholeFile(dir / "empty"), "");
+    EXPECT_EQ(FilesIn(dir.path()), 2u);  // no temporary file left behind
+}
+
+TEST(FileIo, ReadingAMissingFileNamesIt)
+{
+    TempFolder dir;
+    try {
+        ReadWholeFile(dir / "missing.edf");
+        FAIL() << "no exception";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "missing.edf").string());
+    }
+    EXPECT_THROW(ReadWholeFile(dir.path()), EFOpenError);  // a folder is not a file
+}
+
+TEST(FileIo, AFailedWriteLeavesEverythingAsItWas)
+{
+    TempFolder dir;
+    fs::create_directory(dir / "sub");
+    dir.Write("sub/keep.txt", "keep");
+    EXPECT_FALSE(WriteWholeFile(dir / "sub", "x"));                 // the target is a folder
+    EXPECT_TRUE(fs::is_directory(dir / "sub"));
+    EXPECT_EQ(dir.Read("sub/keep.txt"), "keep");
+    EXPECT_FALSE(WriteWholeFile(dir / "nowhere" / "f.txt", "x"));   // no such folder
+    dir.Write("plain", "plain");
+    EXPECT_FALSE(WriteWholeFile(dir / "plain" / "f.txt", "x"));     // a file used as a folder
+    EXPECT_EQ(dir.Read("plain"), "plain");
+    EXPECT_EQ(FilesIn(dir.path()), 2u);
+    EXPECT_EQ(FilesIn(dir / "sub"), 1u);
+
+    try {
+        WriteWholeFileOrThrow(dir / "sub", "x");
+        FAIL() << "no exception";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "sub").string());
+    }
+}
+
+#if !defined(_WIN32)
+TEST(FileIo, ReplacingKeepsLinksAndPermissions)
+{
+    TempFolder dir;
+    dir.Write("real.sql", "old");
+    fs::permissions(dir / "real.sql", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(dir / "real.sql", dir / "link.sql");
+
+    ASSERT_TRUE(WriteWholeFile(dir / "link.sql", "new"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.sql"));
+    EXPECT_EQ(dir.Read("real.sql"), "new");
+    EXPECT_EQ(fs::status(dir / "real.sql").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+#endif

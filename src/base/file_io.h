@@ -4,6 +4,8 @@
 // the target's place in one step.
 
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,33 @@ namespace tarnwick {
 
 // Reads the whole file; throws EFOpenError (with the file's name) when it cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& file);
+
+// The whole contents of a file, read-only. Large files are mapped into memory rather than copied,
+// so that a 100 MB script costs neither a copy nor fresh memory; small ones are read.
+class FileView {
+public:
+    // Throws EFOpenError (with the file's name) when the file cannot be read.
+    static FileView Open(const std::filesystem::path& file);
+
+    FileView();
+    FileView(FileView&&) noexcept;
+    FileView& operator=(FileView&&) noexcept;
+    ~FileView();
+
+    std::string_view data() const;
+
+private:
+    struct Contents;
+    std::unique_ptr<Contents> contents_;
+};
+
+// Writes every piece, in order, to an open file descriptor (standard output, say). Returns false
+// when a write fails.
+bool WritePieces(int fd, std::span<const std::string_view> pieces) noexcept;
+
+// Replaces the file's contents with the pieces, one after the other, or creates it. Returns
+// false, leaving whatever was there untouched, when the file cannot be written.
+bool WriteWholeFile(const std::filesystem::path& file, std::span<const std::string_view> pieces) noexcept;
 
 // Replaces the file's contents with `data`, or creates it. Returns false, leaving whatever was
 // there untouched, when the file cannot be written. A symbolic link is followed: its target

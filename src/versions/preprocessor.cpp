@@ -1,5 +1,6 @@
 #include "versions/preprocessor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <deque>
@@ -109,7 +110,7 @@ struct Condition {
 
 class Preprocessor {
 public:
-    Preprocessor(std::string_view script, std::string& output, std::vector<std::string>& symbols,
+    Preprocessor(std::string_view script, PreprocessOutput& output, std::vector<std::string>& symbols,
                  const PreprocessErrorReporter& reporter)
         : script_(script), out_(output), callerSymbols_(symbols), reporter_(reporter)
     {
@@ -129,7 +130,6 @@ public:
         const char* p = begin;
         std::int64_t lineNumber = 1;
         std::int64_t lastLine = 0;
-        out_.reserve(out_.size() + script_.size());
         while (p < end) {
             const char* const runStart = p;
             if (IsBreak(*p)) {
@@ -172,14 +172,15 @@ private:
     }
     void Flush()
     {
-        if (pendingBegin_ != pendingEnd_) out_.append(pendingBegin_, static_cast<std::size_t>(pendingEnd_ - pendingBegin_));
+        if (pendingBegin_ != pendingEnd_)
+            out_.AppendScript(std::string_view(pendingBegin_, static_cast<std::size_t>(pendingEnd_ - pendingBegin_)));
         pendingBegin_ = pendingEnd_ = nullptr;
     }
     void EmitText(const char* runStart, const char* lineStart, const std::string& text)
     {
+        Emit(runStart, lineStart);
         Flush();
-        out_.append(runStart, static_cast<std::size_t>(lineStart - runStart));
-        out_.append(text);
+        out_.AppendText(text);
     }
 
     // ---- errors
@@ -457,7 +458,7 @@ private:
     }
 
     std::string_view script_;
-    std::string& out_;
+    PreprocessOutput& out_;
     std::vector<std::string>& callerSymbols_;
     const PreprocessErrorReporter& reporter_;
 
@@ -480,10 +481,69 @@ private:
 
 }  // namespace
 
-bool PreprocessScript(std::string_view script, std::string& output, std::vector<std::string>& symbols,
+void PreprocessedPieces::AppendScript(std::string_view piece)
+{
+    if (piece.empty()) return;
+    pieces_.push_back(piece);
+    size_ += piece.size();
+}
+
+void PreprocessedPieces::AppendText(std::string_view text)
+{
+    if (text.empty()) return;
+    if (blockSize_ - blockUsed_ < text.size()) {
+        blockSize_ = std::max<std::size_t>(text.size(), 64 * 1024);
+        blocks_.push_back(std::make_unique<char[]>(blockSize_));
+        blockUsed_ = 0;
+    }
+    char* at = blocks_.back().get() + blockUsed_;
+    std::memcpy(at, text.data(), text.size());
+    blockUsed_ += text.size();
+    pieces_.emplace_back(at, text.size());
+    size_ += text.size();
+}
+
+std::string PreprocessedPieces::ToString() const
+{
+    std::string s;
+    s.reserve(size_);
+    for (std::string_view p : pieces_) s.append(p);
+    return s;
+}
+
+void PreprocessedPieces::Clear()
+{
+    pieces_.clear();
+    blocks_.clear();
+    blockUsed_ = blockSize_ = 0;
+    size_ = 0;
+}
+
+bool PreprocessScript(std::string_view script, PreprocessOutput& output, std::vector<std::string>& symbols,
                       const PreprocessErrorReporter& reporter)
 {
     return Preprocessor(script, output, symbols, reporter).Run();
+}
+
+namespace {
+
+class StringOutput final : public PreprocessOutput {
+public:
+    explicit StringOutput(std::string& s) : s_(s) {}
+    void AppendScript(std::string_view piece) override { s_.append(piece); }
+    void AppendText(std::string_view text) override { s_.append(text); }
+
+private:
+    std::string& s_;
+};
+
+}  // namespace
+
+bool PreprocessScript(std::string_view script, std::string& output, std::vector<std::string>& symbols,
+                      const PreprocessErrorReporter& reporter)
+{
+    StringOutput sink(output);
+    return PreprocessScript(script, sink, symbols, reporter);
 }
 
 }  // namespace tarnwick

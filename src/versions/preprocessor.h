@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,42 @@ namespace tarnwick {
 
 // Receives the 1-based line number and the complete message of one error.
 using PreprocessErrorReporter = std::function<void(std::int64_t line, const std::string& message)>;
+
+// Where the preprocessor puts what it emits, in order.
+class PreprocessOutput {
+public:
+    virtual ~PreprocessOutput() = default;
+    // A stretch of the script emitted unchanged; it stays valid as long as the script does.
+    virtual void AppendScript(std::string_view piece) = 0;
+    // Text the preprocessor made (comments cut out, macros substituted); gone after the call.
+    virtual void AppendText(std::string_view text) = 0;
+};
+
+// The output as a list of pieces: unchanged stretches point into the script, made text is kept
+// here. Costs no copy of the script, which matters for large scripts written straight to a file.
+// Valid only as long as the script it was made from.
+class PreprocessedPieces final : public PreprocessOutput {
+public:
+    void AppendScript(std::string_view piece) override;
+    void AppendText(std::string_view text) override;
+
+    std::span<const std::string_view> pieces() const { return pieces_; }
+    std::size_t size() const { return size_; }
+    std::string ToString() const;
+    void Clear();
+
+private:
+    std::vector<std::string_view> pieces_;
+    std::vector<std::unique_ptr<char[]>> blocks_;  // storage of the made text
+    std::size_t blockUsed_ = 0;
+    std::size_t blockSize_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Runs the preprocessor over `script`, handing every emitted line (with the line breaks in front
+// of it) to `output`. Otherwise as below.
+bool PreprocessScript(std::string_view script, PreprocessOutput& output, std::vector<std::string>& symbols,
+                      const PreprocessErrorReporter& reporter);
 
 // Runs the preprocessor over `script`, appending every emitted line (with the line breaks in
 // front of it) to `output`. `symbols` is the defined-symbol list: it holds the starting symbols

@@ -45,14 +45,14 @@ bool RunVersions(std::string_view scriptText, const fs::path& scriptFile, Versio
             throw EVersionRunError("Error saving to " + target.string() + ": the output file is the script itself");
     }
 
-    std::string output;
+    PreprocessedPieces output;
     for (std::size_t i = first; i < last; ++i) {
         const SqlVersion v = SqlVersion::FromLine(table[i]);
         std::vector<std::string> symbols = StartingSymbols(v.define, conditionalDefines);
-        output.clear();
+        output.Clear();
         if (!PreprocessScript(scriptText, output, symbols, events.onError)) return false;
         const fs::path target = VersionOutputFile(scriptFile, v.extension);
-        if (!WriteWholeFile(target, output)) throw EVersionRunError("Error saving to " + target.string());
+        if (!WriteWholeFile(target, output.pieces())) throw EVersionRunError("Error saving to " + target.string());
         if (events.onWritten) events.onWritten(target);
     }
     return true;

@@ -1,0 +1,456 @@
+// tarnwick-versions: the SQL versions of a script from the command line.
+//
+//   tarnwick-versions preprocess [-D SYMBOL]... [FILE]
+//   tarnwick-versions list [--edf FILE]
+//   tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT
+//
+// A thin layer over the versions library: it parses the arguments, calls the library and writes
+// what it returns. Scripts and outputs travel byte for byte.
+//
+// Exit status: 0 success, 1 the preprocessor reported errors (printed as FILE:LINE: MESSAGE),
+// 2 any other failure (bad arguments, a file that cannot be read or written, an unknown version).
+
+#include <cerrno>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "base/ansi_text.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "platform/executable_dir.h"
+#include "versions/preprocessor.h"
+#include "versions/version_run.h"
+#include "versions/version_table.h"
+
+namespace {
+
+using namespace tarnwick;
+
+constexpr std::string_view kProgram = "tarnwick-versions";
+constexpr std::string_view kStdinName = "<stdin>";
+
+constexpr int kExitOk = 0;
+constexpr int kExitPreprocessErrors = 1;
+constexpr int kExitFailure = 2;
+
+// A failure of the tool itself: bad arguments, standard input or output that fails.
+class ToolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Wrong arguments; the message is followed by a pointer to --help.
+class UsageError : public ToolError {
+public:
+    explicit UsageError(const std::string& message) : ToolError(message + " (try --help)") {}
+};
+
+constexpr std::string_view kUsage =
+    "usage: tarnwick-versions preprocess [-D SYMBOL]... [FILE]\n"
+    "       tarnwick-versions list [--edf FILE]\n"
+    "       tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
+    "       tarnwick-versions [COMMAND] --help\n";
+
+constexpr std::string_view kPreprocessHelp =
+    "tarnwick-versions preprocess [-D SYMBOL]... [FILE]\n"
+    "  Runs the script preprocessor over FILE (standard input when FILE is missing or \"-\")\n"
+    "  and writes the result to standard output, byte for byte. Nothing is written when the\n"
+    "  preprocessor reports errors.\n"
+    "  -D SYMBOL, -DSYMBOL  Defines SYMBOL before the first line. May be repeated; the symbols\n"
+    "                       are defined in the order given, duplicates included.\n";
+
+constexpr std::string_view kListHelp =
+    "tarnwick-versions list [--edf FILE]\n"
+    "  Prints the SQL version table in run order, one version per line:\n"
+    "  INDEX<TAB>NAME<TAB>DEFINE<TAB>EXTENSION, INDEX counting from 0.\n"
+    "  --edf FILE  The version table to read (default: tarnwick.edf in the configuration folder).\n";
+
+constexpr std::string_view kRunHelp =
+    "tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
+    "  Preprocesses SCRIPT once per SQL version, with the version's define and the conditional\n"
+    "  defines set, and writes each result next to SCRIPT under its name with the version's\n"
+    "  extension. Prints the path of every file written. The first version with errors stops\n"
+    "  the run; files written before it stay.\n"
+    "  --edf FILE      The version table (default: tarnwick.edf in the configuration folder).\n"
+    "  --cdf FILE      The conditional defines (default: tarnwick.cdf in the configuration\n"
+    "                  folder); its first line is in force, symbols separated by \";\".\n"
+    "  --version NAME  Runs only the version called NAME (letter case does not matter).\n"
+    "  --index N       Runs only the version at 0-based position N of the list command.\n";
+
+constexpr std::string_view kFooterHelp =
+    "\n"
+    "The configuration folder is the one named by the TARNWICK_CONFIG_DIR environment variable,\n"
+    "or else the folder of this program.\n"
+    "Exit status: 0 success; 1 the preprocessor reported errors, printed as FILE:LINE: MESSAGE on\n"
+    "standard error; 2 any other failure, explained on standard error.\n";
+
+// --- Standard streams -------------------------------------------------------------------------
+
+// Keeps the three standard descriptors taken, so that a file the program opens can never land on
+// one of them when the caller started us with it closed. A closed standard output is replaced by
+// a descriptor that refuses writing, so the failure is seen and reported rather than silently lost.
+void ReserveStandardDescriptors() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int flags = fd == 1 ? O_RDONLY : O_WRONLY;
+            const int opened = open("/dev/null", flags);
+            if (opened != -1 && opened != fd) {
+                dup2(opened, fd);
+                close(opened);
+            }
+        }
+    }
+#else
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+std::string SystemErrorText(int error) {
+    return std::strerror(error);
+}
+
+// Writes `data` to standard output and flushes it; throws when the bytes cannot be delivered.
+void WriteStdout(std::string_view data) {
+    errno = 0;
+    if ((!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
+        std::fflush(stdout) != 0) {
+        const int error = errno;
+        throw ToolError("cannot write to standard output" + (error != 0 ? ": " + SystemErrorText(error) : ""));
+    }
+}
+
+// Writes the pieces to standard output, in order, without gathering them into one buffer first.
+void WriteStdout(std::span<const std::string_view> pieces) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || !WritePieces(fileno(stdout), pieces)) {
+        const int error = errno;
+        throw ToolError("cannot write to standard output" + (error != 0 ? ": " + SystemErrorText(error) : ""));
+    }
+}
+
+void WriteStderr(std::string_view data) {
+    std::fwrite(data.data(), 1, data.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string ReadStdin() {
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+        data.append(buffer, got);
+        if (got < sizeof buffer) {
+            if (std::ferror(stdin)) {
+                throw ToolError("cannot read standard input: " + SystemErrorText(errno));
+            }
+            return data;
+        }
+    }
+}
+
+// A script read from a file (mapped when large) or from standard input.
+class ScriptSource {
+public:
+    static ScriptSource FromFile(const std::string& name) {
+        ScriptSource s;
+        s.file_ = FileView::Open(name);
+        return s;
+    }
+    static ScriptSource FromStdin() {
+        ScriptSource s;
+        s.stdin_ = ReadStdin();
+        s.fromStdin_ = true;
+        return s;
+    }
+    std::string_view text() const { return fromStdin_ ? std::string_view(stdin_) : file_.data(); }
+
+private:
+    FileView file_;
+    std::string stdin_;
+    bool fromStdin_ = false;
+};
+
+// One preprocessor message as FILE:LINE: MESSAGE.
+struct ScriptError {
+    std::int64_t line;
+    std::string message;
+};
+
+void PrintScriptErrors(std::string_view file, const std::vector<ScriptError>& errors) {
+    std::string text;
+    for (const ScriptError& e : errors) {
+        text.append(file).append(":").append(std::to_string(e.line)).append(": ").append(e.message).append("\n");
+    }
+    WriteStderr(text);
+}
+
+// --- Arguments --------------------------------------------------------------------------------
+
+// The arguments of one command, read from left to right.
+class ArgReader {
+public:
+    ArgReader(int argc, char** argv, int first) : args_(argv + first, argv + argc) {}
+
+    bool Done() const { return pos_ >= args_.size(); }
+    std::string_view Current() const { return args_[pos_]; }
+    void Skip() { ++pos_; }
+
+    // Consumes an option that takes a value, written "NAME VALUE" or attached: "NAMEVALUE" for a
+    // short option (-DX), "NAME=VALUE" for a long one (--edf=x). Returns nothing when the current
+    // argument is not this option.
+    std::optional<std::string> Value(std::string_view name) {
+        const std::string_view arg = Current();
+        if (arg == name) {
+            if (pos_ + 1 >= args_.size()) {
+                throw UsageError("option " + std::string(name) + " needs a value");
+            }
+            pos_ += 2;
+            return std::string(args_[pos_ - 1]);
+        }
+        const bool isLong = name.starts_with("--");
+        const std::string prefix = std::string(name) + (isLong ? "=" : "");
+        if (arg.size() > prefix.size() && arg.starts_with(prefix)) {
+            ++pos_;
+            return std::string(arg.substr(prefix.size()));
+        }
+        if (isLong && arg == prefix) {
+            throw UsageError("option " + std::string(name) + " needs a value");
+        }
+        return std::nullopt;
+    }
+
+    // Consumes the current argument as an operand. "--" ends the options: everything after it is
+    // an operand. "-" alone is an operand (standard input where a file may be given).
+    bool Operand(std::vector<std::string>& operands) {
+        std::string_view arg = Current();
+        if (arg == "--") {
+            for (++pos_; pos_ < args_.size(); ++pos_) {
+                operands.emplace_back(args_[pos_]);
+            }
+            return true;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            return false;
+        }
+        operands.emplace_back(arg);
+        ++pos_;
+        return true;
+    }
+
+private:
+    std::vector<std::string_view> args_;
+    std::size_t pos_ = 0;
+};
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+[[noreturn]] void ThrowUnknownOption(std::string_view command, std::string_view arg) {
+    throw UsageError("unknown option \"" + std::string(arg) + "\" for " + std::string(command));
+}
+
+OptionFiles ResolveOptionFiles(const std::optional<std::string>& edf, const std::optional<std::string>& cdf) {
+    OptionFiles files = OptionFiles::Default(ExecutableFolder());
+    if (edf) {
+        files.versionTable = *edf;
+    }
+    if (cdf) {
+        files.conditionalDefines = *cdf;
+    }
+    return files;
+}
+
+// --- Commands ---------------------------------------------------------------------------------
+
+int Preprocess(ArgReader args) {
+    std::vector<std::string> symbols;
+    std::vector<std::string> operands;
+    while (!args.Done()) {
+        if (IsHelp(args.Current())) {
+            WriteStdout(std::string(kPreprocessHelp) + std::string(kFooterHelp));
+            return kExitOk;
+        }
+        if (auto symbol = args.Value("-D")) {
+            symbols.push_back(std::move(*symbol));
+        } else if (!args.Operand(operands)) {
+            ThrowUnknownOption("preprocess", args.Current());
+        }
+    }
+    if (operands.size() > 1) {
+        throw UsageError("preprocess takes at most one FILE");
+    }
+
+    const bool fromStdin = operands.empty() || operands[0] == "-";
+    const ScriptSource script = fromStdin ? ScriptSource::FromStdin() : ScriptSource::FromFile(operands[0]);
+
+    PreprocessedPieces output;
+    std::vector<ScriptError> errors;
+    const bool ok = PreprocessScript(script.text(), output, symbols,
+                                     [&errors](std::int64_t line, const std::string& message) {
+                                         errors.push_back({line, message});
+                                     });
+    if (!ok) {
+        PrintScriptErrors(fromStdin ? kStdinName : std::string_view(operands[0]), errors);
+        return kExitPreprocessErrors;
+    }
+    WriteStdout(output.pieces());
+    return kExitOk;
+}
+
+int List(ArgReader args) {
+    std::optional<std::string> edf;
+    while (!args.Done()) {
+        if (IsHelp(args.Current())) {
+            WriteStdout(std::string(kListHelp) + std::string(kFooterHelp));
+            return kExitOk;
+        }
+        if (auto value = args.Value("--edf")) {
+            edf = std::move(value);
+        } else if (args.Current().starts_with("-")) {
+            ThrowUnknownOption("list", args.Current());
+        } else {
+            throw UsageError("list takes no operand, got \"" + std::string(args.Current()) + "\"");
+        }
+    }
+
+    const std::vector<std::string> lines = ReadVersionTable(ResolveOptionFiles(edf, std::nullopt).versionTable);
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const SqlVersion version = SqlVersion::FromLine(lines[i]);
+        text.append(std::to_string(i)).append("\t").append(version.name).append("\t").append(version.define);
+        text.append("\t").append(version.extension).append("\n");
+    }
+    WriteStdout(text);
+    return kExitOk;
+}
+
+std::size_t ParseIndex(std::string_view text) {
+    std::size_t index = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
+        throw UsageError("--index needs a number counting from 0, got \"" + std::string(text) + "\"");
+    }
+    if (error == std::errc::result_out_of_range) {
+        throw ToolError("Version index " + std::string(text) + " is out of range");
+    }
+    return index;
+}
+
+// The 0-based index of the version called `name` (ignoring letter case) in the sorted table.
+std::size_t FindVersion(const std::filesystem::path& versionTable, std::string_view name) {
+    const std::vector<std::string> lines = ReadVersionTable(versionTable);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (AnsiSameText(SqlVersion::FromLine(lines[i]).name, name)) {
+            return i;
+        }
+    }
+    throw ToolError("no version named \"" + std::string(name) + "\" in " + versionTable.string());
+}
+
+int Run(ArgReader args) {
+    std::optional<std::string> edf, cdf, versionName, indexText;
+    std::vector<std::string> operands;
+    while (!args.Done()) {
+        if (IsHelp(args.Current())) {
+            WriteStdout(std::string(kRunHelp) + std::string(kFooterHelp));
+            return kExitOk;
+        }
+        if (auto value = args.Value("--edf")) {
+            edf = std::move(value);
+        } else if (auto value = args.Value("--cdf")) {
+            cdf = std::move(value);
+        } else if (auto value = args.Value("--version")) {
+            versionName = std::move(value);
+        } else if (auto value = args.Value("--index")) {
+            indexText = std::move(value);
+        } else if (!args.Operand(operands)) {
+            ThrowUnknownOption("run", args.Current());
+        }
+    }
+    if (operands.size() != 1) {
+        throw UsageError("run needs exactly one SCRIPT");
+    }
+    if (versionName && indexText) {
+        throw UsageError("give either --version or --index, not both");
+    }
+
+    const std::string& scriptArg = operands[0];
+    const OptionFiles files = ResolveOptionFiles(edf, cdf);
+    VersionSelection selection = kAllVersions;
+    if (indexText) {
+        selection = ParseIndex(*indexText);
+    } else if (versionName) {
+        selection = FindVersion(files.versionTable, *versionName);
+    }
+    const ScriptSource script = ScriptSource::FromFile(scriptArg);
+
+    std::vector<ScriptError> errors;
+    VersionRunEvents events;
+    events.onError = [&errors](std::int64_t line, const std::string& message) { errors.push_back({line, message}); };
+    events.onWritten = [](const std::filesystem::path& written) { WriteStdout(written.string() + "\n"); };
+
+    if (!RunVersions(script.text(), scriptArg, selection, files, events)) {
+        PrintScriptErrors(scriptArg, errors);
+        return kExitPreprocessErrors;
+    }
+    return kExitOk;
+}
+
+int Dispatch(int argc, char** argv) {
+    if (argc < 2) {
+        WriteStderr(std::string(kUsage));
+        return kExitFailure;
+    }
+    const std::string_view command = argv[1];
+    if (IsHelp(command)) {
+        WriteStdout(std::string(kUsage) + "\n" + std::string(kPreprocessHelp) + "\n" + std::string(kListHelp) + "\n" +
+                    std::string(kRunHelp) + std::string(kFooterHelp));
+        return kExitOk;
+    }
+    const ArgReader args(argc, argv, 2);
+    if (command == "preprocess") {
+        return Preprocess(args);
+    }
+    if (command == "list") {
+        return List(args);
+    }
+    if (command == "run") {
+        return Run(args);
+    }
+    throw UsageError("unknown command \"" + std::string(command) + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ReserveStandardDescriptors();
+    try {
+        return Dispatch(argc, argv);
+    } catch (const std::exception& e) {
+        WriteStderr(std::string(kProgram) + ": " + e.what() + "\n");
+        return kExitFailure;
+    }
+}

@@ -84,3 +84,36 @@ TEST(FileIo, ReplacingKeepsLinksAndPermissions)
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 #endif
+
+TEST(FileIo, ViewsOfLargeAndSmallFilesHoldEveryByte)
+{
+    TempFolder dir;
+    std::string big(3 << 20, 'x');  // large enough to be mapped
+    for (std::size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>(i % 256);
+    dir.Write("big", big);
+    dir.Write("small", std::string("a\0b\r\n", 5));
+    dir.Write("empty", "");
+
+    FileView bigView = FileView::Open(dir / "big");
+    FileView moved = std::move(bigView);  // the view survives a move
+    EXPECT_EQ(moved.data(), big);
+    EXPECT_EQ(FileView::Open(dir / "small").data(), std::string_view("a\0b\r\n", 5));
+    EXPECT_EQ(FileView::Open(dir / "empty").data(), "");
+    EXPECT_THROW(FileView::Open(dir / "missing"), EFOpenError);
+}
+
+TEST(FileIo, ManyPiecesAreWrittenInOrder)
+{
+    // More pieces than one gathered write takes, empty ones among them.
+    TempFolder dir;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 5000; ++i) texts.push_back(i % 7 == 0 ? std::string() : std::to_string(i) + ",");
+    std::vector<std::string_view> pieces(texts.begin(), texts.end());
+    std::string expected;
+    for (auto& t : texts) expected += t;
+
+    ASSERT_TRUE(WriteWholeFile(dir / "out", pieces));
+    EXPECT_EQ(dir.Read("out"), expected);
+    ASSERT_TRUE(WriteWholeFile(dir / "none", std::span<const std::string_view>()));
+    EXPECT_EQ(dir.Read("none"), "");
+}

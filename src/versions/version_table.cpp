@@ -138,6 +138,15 @@ std::string JoinLines(const std::vector<std::string>& lines)
 
 }  // namespace
 
+EnvironmentOptions LoadEnvironmentOptions(const OptionFiles& files)
+{
+    EnvironmentOptions options;
+    std::error_code ec;
+    if (fs::exists(files.versionTable, ec)) options.versionLines = ReadVersionTable(files.versionTable);
+    options.conditionalDefines = ReadConditionalDefines(files.conditionalDefines);
+    return options;
+}
+
 std::vector<std::string> SaveEnvironmentOptions(const OptionFiles& files, const std::vector<std::string>& versionLines,
                                                 const std::vector<std::string>& conditionalDefines,
                                                 const std::string& editText)

@@ -72,6 +72,14 @@ std::filesystem::path VersionOutputFile(const std::filesystem::path& script, std
 // the list is cut to its first ten items.
 std::vector<std::string> PromoteConditionalDefines(std::vector<std::string> items, const std::string& editText);
 
+// What the environment options dialog starts from: the version lines in sorted order and the
+// conditional-defines list, most recent first. Missing files give empty lists.
+struct EnvironmentOptions {
+    std::vector<std::string> versionLines;
+    std::vector<std::string> conditionalDefines;
+};
+EnvironmentOptions LoadEnvironmentOptions(const OptionFiles& files);
+
 // What OK in the environment options dialog does to the files: the version lines are written to
 // the version table in the order given, and the conditional-defines list, with `editText`
 // promoted to its top, to the conditional-defines file; every line ends in CR LF. Throws

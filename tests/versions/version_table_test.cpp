@@ -113,12 +113,18 @@ TEST(EnvironmentOptions, OkWritesBothFilesWithCrLf)
 {
     TempFolder dir;
     const OptionFiles files = OptionFiles::InFolder(dir.path());
+    EXPECT_TRUE(LoadEnvironmentOptions(files).versionLines.empty());  // nothing there yet: both lists empty
+    EXPECT_TRUE(LoadEnvironmentOptions(files).conditionalDefines.empty());
     const Lines written = SaveEnvironmentOptions(files, {"b\tB\t.b", "a\tA\t.a"}, {"X;Y", "old"}, "old");
     EXPECT_EQ(written, (Lines{"old", "X;Y"}));
     EXPECT_EQ(dir.Read("tarnwick.edf"), "b\tB\t.b\r\na\tA\t.a\r\n");  // in the order given
     EXPECT_EQ(dir.Read("tarnwick.cdf"), "old\r\nX;Y\r\n");
     EXPECT_EQ(ReadVersionTable(files.versionTable), (Lines{"a\tA\t.a", "b\tB\t.b"}));
     EXPECT_EQ(ReadConditionalDefines(files.conditionalDefines), written);
+
+    const EnvironmentOptions loaded = LoadEnvironmentOptions(files);
+    EXPECT_EQ(loaded.versionLines, (Lines{"a\tA\t.a", "b\tB\t.b"}));
+    EXPECT_EQ(loaded.conditionalDefines, written);
 
     SaveEnvironmentOptions(files, {}, written, "");
     EXPECT_EQ(dir.Read("tarnwick.edf"), "");

@@ -1,8 +1,8 @@
 // tarnwick-versions: the SQL versions of a script from the command line.
 //
 //   tarnwick-versions preprocess [-D SYMBOL]... [FILE]
-//   tarnwick-versions list [--edf FILE]
-//   tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT
+//   tarnwick-versions list [--config-dir DIR] [--edf FILE]
+//   tarnwick-versions run [--config-dir DIR] [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT
 //
 // A thin layer over the versions library: it parses the arguments, calls the library and writes
 // what it returns. Scripts and outputs travel byte for byte.
@@ -67,8 +67,8 @@ public:
 
 constexpr std::string_view kUsage =
     "usage: tarnwick-versions preprocess [-D SYMBOL]... [FILE]\n"
-    "       tarnwick-versions list [--edf FILE]\n"
-    "       tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
+    "       tarnwick-versions list [--config-dir DIR] [--edf FILE]\n"
+    "       tarnwick-versions run [--config-dir DIR] [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
     "       tarnwick-versions [COMMAND] --help\n";
 
 constexpr std::string_view kPreprocessHelp =
@@ -80,17 +80,19 @@ constexpr std::string_view kPreprocessHelp =
     "                       are defined in the order given, duplicates included.\n";
 
 constexpr std::string_view kListHelp =
-    "tarnwick-versions list [--edf FILE]\n"
+    "tarnwick-versions list [--config-dir DIR] [--edf FILE]\n"
     "  Prints the SQL version table in run order, one version per line:\n"
     "  INDEX<TAB>NAME<TAB>DEFINE<TAB>EXTENSION, INDEX counting from 0.\n"
-    "  --edf FILE  The version table to read (default: tarnwick.edf in the configuration folder).\n";
+    "  --config-dir DIR  The configuration folder holding tarnwick.edf.\n"
+    "  --edf FILE        The version table to read (default: tarnwick.edf in the configuration folder).\n";
 
 constexpr std::string_view kRunHelp =
-    "tarnwick-versions run [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
+    "tarnwick-versions run [--config-dir DIR] [--edf FILE] [--cdf FILE] [--version NAME | --index N] SCRIPT\n"
     "  Preprocesses SCRIPT once per SQL version, with the version's define and the conditional\n"
     "  defines set, and writes each result next to SCRIPT under its name with the version's\n"
     "  extension. Prints the path of every file written. The first version with errors stops\n"
     "  the run; files written before it stay.\n"
+    "  --config-dir DIR  The configuration folder holding tarnwick.edf and tarnwick.cdf.\n"
     "  --edf FILE      The version table (default: tarnwick.edf in the configuration folder).\n"
     "  --cdf FILE      The conditional defines (default: tarnwick.cdf in the configuration\n"
     "                  folder); its first line is in force, symbols separated by \";\".\n"
@@ -99,8 +101,8 @@ constexpr std::string_view kRunHelp =
 
 constexpr std::string_view kFooterHelp =
     "\n"
-    "The configuration folder is the one named by the TARNWICK_CONFIG_DIR environment variable,\n"
-    "or else the folder of this program.\n"
+    "The configuration folder is the one named by --config-dir, else the one named by the\n"
+    "TARNWICK_CONFIG_DIR environment variable, else the folder of this program.\n"
     "Exit status: 0 success; 1 the preprocessor reported errors, printed as FILE:LINE: MESSAGE on\n"
     "standard error; 2 any other failure, explained on standard error.\n";
 
@@ -272,16 +274,35 @@ bool IsHelp(std::string_view arg) {
     throw UsageError("unknown option \"" + std::string(arg) + "\" for " + std::string(command));
 }
 
-OptionFiles ResolveOptionFiles(const std::optional<std::string>& edf, const std::optional<std::string>& cdf) {
-    OptionFiles files = OptionFiles::Default(ExecutableFolder());
-    if (edf) {
-        files.versionTable = *edf;
+// Where the option files are: --config-dir names their folder, --edf and --cdf single files.
+struct OptionFileArgs {
+    std::optional<std::string> configDir, edf, cdf;
+
+    // Consumes the current argument when it is one of these options.
+    bool Take(ArgReader& args, bool withCdf) {
+        if (auto value = args.Value("--config-dir")) {
+            configDir = std::move(value);
+        } else if (auto value = args.Value("--edf")) {
+            edf = std::move(value);
+        } else if (auto value = withCdf ? args.Value("--cdf") : std::nullopt) {
+            cdf = std::move(value);
+        } else {
+            return false;
+        }
+        return true;
     }
-    if (cdf) {
-        files.conditionalDefines = *cdf;
+
+    OptionFiles Resolve() const {
+        OptionFiles files = configDir ? OptionFiles::InFolder(*configDir) : OptionFiles::Default(ExecutableFolder());
+        if (edf) {
+            files.versionTable = *edf;
+        }
+        if (cdf) {
+            files.conditionalDefines = *cdf;
+        }
+        return files;
     }
-    return files;
-}
+};
 
 // --- Commands ---------------------------------------------------------------------------------
 
@@ -321,22 +342,23 @@ int Preprocess(ArgReader args) {
 }
 
 int List(ArgReader args) {
-    std::optional<std::string> edf;
+    OptionFileArgs optionFiles;
     while (!args.Done()) {
         if (IsHelp(args.Current())) {
             WriteStdout(std::string(kListHelp) + std::string(kFooterHelp));
             return kExitOk;
         }
-        if (auto value = args.Value("--edf")) {
-            edf = std::move(value);
-        } else if (args.Current().starts_with("-")) {
+        if (optionFiles.Take(args, false)) {
+            continue;
+        }
+        if (args.Current().starts_with("-")) {
             ThrowUnknownOption("list", args.Current());
         } else {
             throw UsageError("list takes no operand, got \"" + std::string(args.Current()) + "\"");
         }
     }
 
-    const std::vector<std::string> lines = ReadVersionTable(ResolveOptionFiles(edf, std::nullopt).versionTable);
+    const std::vector<std::string> lines = ReadVersionTable(optionFiles.Resolve().versionTable);
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const SqlVersion version = SqlVersion::FromLine(lines[i]);
@@ -371,18 +393,18 @@ std::size_t FindVersion(const std::filesystem::path& versionTable, std::string_v
 }
 
 int Run(ArgReader args) {
-    std::optional<std::string> edf, cdf, versionName, indexText;
+    OptionFileArgs optionFiles;
+    std::optional<std::string> versionName, indexText;
     std::vector<std::string> operands;
     while (!args.Done()) {
         if (IsHelp(args.Current())) {
             WriteStdout(std::string(kRunHelp) + std::string(kFooterHelp));
             return kExitOk;
         }
-        if (auto value = args.Value("--edf")) {
-            edf = std::move(value);
-        } else if (auto value = args.Value("--cdf")) {
-            cdf = std::move(value);
-        } else if (auto value = args.Value("--version")) {
+        if (optionFiles.Take(args, true)) {
+            continue;
+        }
+        if (auto value = args.Value("--version")) {
             versionName = std::move(value);
         } else if (auto value = args.Value("--index")) {
             indexText = std::move(value);
@@ -398,7 +420,7 @@ int Run(ArgReader args) {
     }
 
     const std::string& scriptArg = operands[0];
-    const OptionFiles files = ResolveOptionFiles(edf, cdf);
+    const OptionFiles files = optionFiles.Resolve();
     VersionSelection selection = kAllVersions;
     if (indexText) {
         selection = ParseIndex(*indexText);

@@ -286,6 +286,17 @@ TEST_F(VersionsRun, EachOptionFileCanBeOverriddenAlone) {
     EXPECT_EQ(defines.status, 0) << defines.err;
     EXPECT_EQ(defines.out, "sub/load.db\n");  // default table
     EXPECT_EQ(Read(work_ / "sub" / "load.db"), "\ndb\nold");
+
+    // --config-dir wins over the environment, and --edf over --config-dir.
+    std::filesystem::create_directories(work_ / "conf");
+    Write(work_ / "conf" / "tarnwick.edf", "c\tDC\t.c\r\n");
+    Write(work_ / "conf" / "tarnwick.cdf", "OLD\r\n");
+    const ToolResult folder = Run({"run", "--config-dir", "conf", "sub/load.sql"});
+    EXPECT_EQ(folder.status, 0) << folder.err;
+    EXPECT_EQ(folder.out, "sub/load.c\n");
+    EXPECT_EQ(Read(work_ / "sub" / "load.c"), "\nold");
+    const ToolResult listed = Run({"list", "--config-dir=conf", "--edf", "x.edf"});
+    EXPECT_EQ(listed.out, "0\tx\tDX\t.x\n");
 }
 
 TEST_F(VersionsTool, RunStopsAtTheFirstFailingVersion) {

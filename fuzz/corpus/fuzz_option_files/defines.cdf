@@ -1,0 +1,4 @@
+A;B
+A; B
+"x;y";Z
+;;lead;;trail;;

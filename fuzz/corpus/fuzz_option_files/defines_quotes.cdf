@@ -1,0 +1,2 @@
+FEAT_LOG;"quoted ; piece";"open quote;rest
+secondthird

@@ -1,0 +1,4 @@
+#ifdef	X
+#ifdef
+#set a
+#set = 1

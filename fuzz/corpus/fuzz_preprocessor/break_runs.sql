@@ -1,0 +1,9 @@
+
+
+first
+
+
+second
+third
+
+x

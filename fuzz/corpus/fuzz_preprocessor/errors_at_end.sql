@@ -1,0 +1,4 @@
+#ifdef A
+x & y
+#endif
+/* open at end

@@ -1,0 +1,4 @@
+#ifdef X
+#include x
+#endif
+#include y

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test. Exits non-zero on any failure.
-#   1. the optimised build with every test;
+#   1. the libFuzzer targets (clang), each run for a few seconds over its seed corpus;
 #   2. a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, running the core tests;
-#   3. the libFuzzer targets (clang), each run for a few seconds over its seed corpus.
+#   3. the optimised build with every test.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,10 +11,11 @@ cd "$(dirname "$0")"
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
 
-echo "== optimised build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
-ctest --test-dir build -j "$jobs"
+echo "== fuzz targets (smoke run)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
+cmake --build build-fuzz
+ctest --test-dir build-fuzz -j "$jobs"
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=ON -DTARNWICK_BENCH=OFF >/dev/null
@@ -22,8 +23,7 @@ cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j "$jobs" -L core
 
-echo "== fuzz targets (smoke run)"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF >/dev/null
-cmake --build build-fuzz
-ctest --test-dir build-fuzz -j "$jobs"
+echo "== optimised build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+ctest --test-dir build -j "$jobs"

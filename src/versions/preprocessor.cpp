@@ -105,7 +105,6 @@ struct NameState {
 struct Condition {
     NameState* name;
     bool sense;  // true: holds when the name is defined
-    bool Holds() const { return name->Defined() == sense; }
 };
 
 class Preprocessor {
@@ -236,32 +235,40 @@ private:
         if (!st.Defined()) DefinednessChanged(st);
     }
 
-    void AddCondition(NameState& st, bool sense, int delta)
+    // Counts an open condition on `st` in or out, keeping the number of failing conditions.
+    void CountCondition(NameState& st, bool sense, bool in)
     {
-        (sense ? st.conditionsIfDefined : st.conditionsIfUndefined) += static_cast<std::size_t>(delta);
-        if (st.Defined() != sense) failingConditions_ += static_cast<std::size_t>(delta);
+        std::size_t& count = sense ? st.conditionsIfDefined : st.conditionsIfUndefined;
+        const bool fails = st.Defined() != sense;
+        if (in) {
+            ++count;
+            if (fails) ++failingConditions_;
+        } else {
+            --count;
+            if (fails) --failingConditions_;
+        }
     }
 
     void Push(std::string_view symbol, bool sense)
     {
         NameState& st = StateOf(symbol);
         conditions_.push_back({&st, sense});
-        AddCondition(st, sense, +1);
+        CountCondition(st, sense, true);
     }
 
     void Pop()
     {
         const Condition c = conditions_.back();
         conditions_.pop_back();
-        AddCondition(*c.name, c.sense, -1);
+        CountCondition(*c.name, c.sense, false);
     }
 
     void InvertInnermost()
     {
         Condition& c = conditions_.back();
-        AddCondition(*c.name, c.sense, -1);
+        CountCondition(*c.name, c.sense, false);
         c.sense = !c.sense;
-        AddCondition(*c.name, c.sense, +1);
+        CountCondition(*c.name, c.sense, true);
     }
 
     void ReturnSymbols()

@@ -114,10 +114,11 @@ public:
         : script_(script), out_(output), callerSymbols_(symbols), reporter_(reporter)
     {
         symbols_.reserve(symbols.size());
-        for (std::string& s : symbols) {
+        // Copied, not moved: should the reporter throw, the caller's list is left as it was.
+        for (const std::string& s : symbols) {
             NameState& st = StateOf(s);
             st.listPositions.push_back(symbols_.size());
-            symbols_.push_back(std::move(s));
+            symbols_.push_back(s);
             alive_.push_back(true);
         }
     }

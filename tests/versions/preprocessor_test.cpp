@@ -364,5 +364,15 @@ TEST(PreprocessorErrors, FirstErrorStopsProcessingAndEndChecksFollow)
     });
 }
 
+TEST(PreprocessorErrors, AReporterThatThrowsLeavesTheSymbolListAsItWas)
+{
+    Symbols symbols{"A", "B"};
+    std::string output;
+    EXPECT_THROW(PreprocessScript("#define C\n#undef A\n#bogus\n", output, symbols,
+                                  [](std::int64_t, const std::string&) { throw std::runtime_error("stop"); }),
+                 std::runtime_error);
+    EXPECT_EQ(symbols, (Symbols{"A", "B"}));
+}
+
 }  // namespace
 }  // namespace tarnwick

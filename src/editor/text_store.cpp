@@ -1,0 +1,730 @@
+#include "editor/text_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tarnwick {
+
+// A run of consecutive records. Blocks hold between a few dozen and kBlockMax records; the
+// store's index counts the lines and characters of each.
+struct TextBlock {
+    std::vector<TLineRecord*> records;
+    std::int64_t chars = 0;
+    std::size_t index = 0;  // position among the store's blocks
+};
+
+namespace {
+
+constexpr std::size_t kBlockTarget = 512;  // records per block when blocks are built or split
+constexpr std::size_t kBlockMax = 1024;
+constexpr std::size_t kBlockMin = 64;  // a smaller block is merged with a neighbour
+
+inline bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+
+// The first character below 32 (a line break, TAB or another control character) at or after p.
+inline const char* FindControl(const char* p, const char* end)
+{
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8(31);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, limit), limit)));
+        if (mask) return p + __builtin_ctz(mask);
+        p += 16;
+    }
+#endif
+    while (p < end && static_cast<unsigned char>(*p) >= 32) ++p;
+    return p;
+}
+
+// The end of the line starting at p (the first CR or LF, or `end`); `controls` is set when a TAB
+// or another control character stands before it.
+inline const char* FindLineEnd(const char* p, const char* end, bool& controls)
+{
+    for (;;) {
+        p = FindControl(p, end);
+        if (p == end || IsBreak(*p)) return p;
+        controls = true;
+        ++p;
+    }
+}
+
+// Step past the line break at p: CR LF and LF CR count as one break.
+inline const char* SkipBreak(const char* p, const char* end)
+{
+    const char c = *p++;
+    if (p < end && IsBreak(*p) && *p != c) ++p;
+    return p;
+}
+
+}  // namespace
+
+std::string NormalizeText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        bool controls = false;
+        const char* e = FindLineEnd(p, end, controls);
+        const std::size_t start = out.size();
+        out.append(p, e);
+        if (controls)
+            for (std::size_t i = start; i < out.size(); ++i)
+                if (static_cast<unsigned char>(out[i]) < 32 && out[i] != '\t') out[i] = '.';
+        if (e == end) break;
+        out.push_back('\r');
+        p = SkipBreak(e, end);
+    }
+    return out;
+}
+
+// ---- construction
+
+TTextStore::TTextStore() = default;
+
+TTextStore::~TTextStore() = default;  // the pool releases every record at once
+
+// ---- records
+
+TLineRecord* TTextStore::NewRecord(std::string_view text, std::uint32_t flags)
+{
+    void* place = pool_.Allocate(sizeof(TLineRecord));
+    TLineRecord* r = new (place) TLineRecord();
+    const std::size_t capacity = LinePool::RoundUp(text.size() + 1);
+    r->text_ = static_cast<char*>(pool_.Allocate(capacity));
+    r->capacity_ = static_cast<std::uint16_t>(capacity);
+    r->length_ = static_cast<std::uint16_t>(text.size());
+    std::memcpy(r->text_, text.data(), text.size());
+    r->text_[text.size()] = '\0';
+    r->flags_ = static_cast<std::uint8_t>(flags | lfRepaint | lfAttributesStale);
+    NoteLength(text.size());
+    return r;
+}
+
+void TTextStore::FreeRecord(TLineRecord* r)
+{
+    if (!lineObjects_.empty()) lineObjects_.erase(r);
+    if (cached_.record == r) cached_ = {};
+    ForgetLength(r->length_);
+    pool_.Free(r->text_, r->capacity_);
+    r->~TLineRecord();
+    pool_.Free(r, sizeof(TLineRecord));
+}
+
+void TTextStore::SetRecordText(TLineRecord* r, std::string_view text)
+{
+    ForgetLength(r->length_);
+    if (text.size() + 1 > r->capacity_) {
+        const std::size_t capacity = LinePool::RoundUp(text.size() + 1);
+        char* buffer = static_cast<char*>(pool_.Allocate(capacity));
+        std::memcpy(buffer, text.data(), text.size());
+        pool_.Free(r->text_, r->capacity_);
+        r->text_ = buffer;
+        r->capacity_ = static_cast<std::uint16_t>(capacity);
+    } else {
+        std::memmove(r->text_, text.data(), text.size());
+    }
+    r->length_ = static_cast<std::uint16_t>(text.size());
+    r->text_[text.size()] = '\0';
+    r->hasAttributes_ = 0;
+    NoteLength(text.size());
+}
+
+std::uint8_t* TTextStore::AllocateAttributes(TLineRecord* r)
+{
+    const std::size_t need = 2 * std::size_t{r->length_} + 1;
+    if (need > r->capacity_) {
+        const std::size_t capacity = LinePool::RoundUp(need);
+        char* buffer = static_cast<char*>(pool_.Allocate(capacity));
+        std::memcpy(buffer, r->text_, r->length_ + 1u);
+        pool_.Free(r->text_, r->capacity_);
+        r->text_ = buffer;
+        r->capacity_ = static_cast<std::uint16_t>(capacity);
+    }
+    if (!r->hasAttributes_) std::memset(r->text_ + r->length_ + 1, 0, r->length_);
+    r->hasAttributes_ = 1;
+    return reinterpret_cast<std::uint8_t*>(r->text_ + r->length_ + 1);
+}
+
+void TTextStore::DropAttributes(TLineRecord* r) { r->hasAttributes_ = 0; }
+
+TLineObject* TTextStore::LineObject(const TLineRecord* r) const
+{
+    if (lineObjects_.empty()) return nullptr;
+    const auto it = lineObjects_.find(r);
+    return it == lineObjects_.end() ? nullptr : it->second.get();
+}
+
+void TTextStore::SetLineObject(TLineRecord* r, std::unique_ptr<TLineObject> object)
+{
+    if (!object) {
+        lineObjects_.erase(r);
+        return;
+    }
+    object->Record = r;
+    lineObjects_[r] = std::move(object);
+}
+
+// Moves the line object of `from` to `to`.
+void TTextStore::MoveLineObject(const TLineRecord* from, TLineRecord* to)
+{
+    if (lineObjects_.empty()) return;
+    auto it = lineObjects_.find(from);
+    if (it == lineObjects_.end()) return;
+    std::unique_ptr<TLineObject> object = std::move(it->second);
+    lineObjects_.erase(it);
+    object->Record = to;
+    lineObjects_[to] = std::move(object);
+}
+
+// ---- longest line: a count of records per length
+
+void TTextStore::NoteLength(std::size_t length)
+{
+    if (length >= lengthCounts_.size()) lengthCounts_.resize(length + 1, 0);
+    ++lengthCounts_[length];
+    if (static_cast<std::int64_t>(length) > maxLength_) maxLength_ = static_cast<std::int64_t>(length);
+}
+
+void TTextStore::ForgetLength(std::size_t length)
+{
+    --lengthCounts_[length];
+    while (maxLength_ > 0 && lengthCounts_[static_cast<std::size_t>(maxLength_)] == 0) --maxLength_;
+}
+
+void TTextStore::UpdateLongestLine()
+{
+    longestLine_ = lineCount_ == 0 ? 0 : static_cast<std::int32_t>(maxLength_);
+}
+
+// Builds the records of `text`, handing each to `emit`: lines are normalised on the way (see
+// NormalizeText) and cut at CR and at kMaxRecordLength characters. A record after one without CR
+// carries the continuation mark; so does the first when `firstIsContinuation`.
+template <class Emit>
+void TTextStore::MakeRecords(std::string_view text, bool firstIsContinuation, Emit&& emit)
+{
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    bool continuation = firstIsContinuation;
+    std::string scratch;
+    while (p < end) {
+        bool controls = false;
+        const char* e = FindLineEnd(p, end, controls);
+        const bool hasBreak = e < end;
+        std::string_view line(p, static_cast<std::size_t>(e - p));
+        if (controls || hasBreak) {
+            scratch.assign(line);
+            if (controls)
+                for (char& c : scratch)
+                    if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '.';
+            if (hasBreak) scratch.push_back('\r');
+            line = scratch;
+        }
+        while (!line.empty()) {
+            const std::size_t take = std::min(line.size(), kMaxRecordLength);
+            const std::string_view piece = line.substr(0, take);
+            const bool tab = controls && piece.find('\t') != std::string_view::npos;
+            TLineRecord* r = NewRecord(piece, tab ? lfHasTab : 0);
+            if (continuation) r->marks_ = kContinuationMark;
+            emit(r);
+            continuation = !r->EndsWithBreak();
+            line.remove_prefix(take);
+        }
+        if (!hasBreak) break;
+        p = SkipBreak(e, end);
+    }
+}
+
+std::vector<TLineRecord*> TTextStore::MakeRecords(std::string_view text, bool firstIsContinuation)
+{
+    std::vector<TLineRecord*> out;
+    MakeRecords(text, firstIsContinuation, [&](TLineRecord* r) { out.push_back(r); });
+    return out;
+}
+
+// Appends the records of `text` after the last line (which ends with a break, or there is none),
+// filling new blocks as they come: loading a large text needs no list of all its records.
+// Returns the number of characters added.
+std::int64_t TTextStore::AppendRecords(std::string_view text)
+{
+    std::int64_t chars = 0;
+    std::unique_ptr<TextBlock> block;
+    auto close = [&] {
+        if (!block) return;
+        lineCount_ += static_cast<std::int64_t>(block->records.size());
+        chars += block->chars;
+        blocks_.push_back(std::move(block));
+    };
+    MakeRecords(text, false, [&](TLineRecord* r) {
+        if (!block) {
+            block = std::make_unique<TextBlock>();
+            block->records.reserve(kBlockTarget);
+        }
+        r->block_ = block.get();
+        r->slot_ = static_cast<std::uint16_t>(block->records.size());
+        block->records.push_back(r);
+        block->chars += r->length_;
+        if (block->records.size() == kBlockTarget) close();
+    });
+    close();
+    RebuildIndex();
+    MergeSmallBlocks();
+    return chars;
+}
+
+// ---- the block index
+
+void TTextStore::RebuildIndex()
+{
+    const std::size_t n = blocks_.size();
+    fenLines_.assign(n + 1, 0);
+    fenChars_.assign(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        blocks_[i]->index = i;
+        fenLines_[i + 1] += static_cast<std::int64_t>(blocks_[i]->records.size());
+        fenChars_[i + 1] += blocks_[i]->chars;
+        const std::size_t parent = (i + 1) + ((i + 1) & (~(i + 1) + 1));
+        if (parent <= n) {
+            fenLines_[parent] += fenLines_[i + 1];
+            fenChars_[parent] += fenChars_[i + 1];
+        }
+    }
+}
+
+void TTextStore::UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta)
+{
+    for (std::size_t i = block->index + 1; i < fenLines_.size(); i += i & (~i + 1)) {
+        fenLines_[i] += lineDelta;
+        fenChars_[i] += charDelta;
+    }
+}
+
+std::int64_t TTextStore::LinesBefore(std::size_t block) const
+{
+    std::int64_t sum = 0;
+    for (std::size_t i = block; i > 0; i -= i & (~i + 1)) sum += fenLines_[i];
+    return sum;
+}
+
+std::int64_t TTextStore::CharsBefore(std::size_t block) const
+{
+    std::int64_t sum = 0;
+    for (std::size_t i = block; i > 0; i -= i & (~i + 1)) sum += fenChars_[i];
+    return sum;
+}
+
+namespace {
+
+// The block in which `value` falls under the counts of `fen`; `value` becomes the remainder.
+std::size_t Descend(const std::vector<std::int64_t>& fen, std::int64_t& value)
+{
+    const std::size_t n = fen.size() - 1;
+    std::size_t pos = 0;
+    std::size_t step = 1;
+    while (step * 2 <= n) step *= 2;
+    for (; step > 0; step /= 2) {
+        if (pos + step <= n && fen[pos + step] <= value) {
+            pos += step;
+            value -= fen[pos];
+        }
+    }
+    return pos;
+}
+
+}  // namespace
+
+std::size_t TTextStore::BlockOfLine(std::int64_t& line) const { return Descend(fenLines_, line); }
+
+std::size_t TTextStore::BlockOfOffset(std::int64_t& offset) const { return Descend(fenChars_, offset); }
+
+void TTextStore::ReindexFrom(TextBlock* block, std::size_t slot)
+{
+    for (std::size_t i = slot; i < block->records.size(); ++i) {
+        block->records[i]->block_ = block;
+        block->records[i]->slot_ = static_cast<std::uint16_t>(i);
+    }
+}
+
+// Removes `removeCount` records from line `firstLine` on (the caller frees them) and puts `added`
+// in their place, keeping blocks and index in step.
+void TTextStore::ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount, std::vector<TLineRecord*>& added)
+{
+    bool structural = false;
+    if (blocks_.empty()) {
+        blocks_.push_back(std::make_unique<TextBlock>());
+        structural = true;
+        RebuildIndex();
+    }
+
+    std::size_t bi;
+    std::size_t slot;
+    if (firstLine >= lineCount_) {
+        bi = blocks_.size() - 1;
+        slot = blocks_[bi]->records.size();
+    } else {
+        std::int64_t rem = firstLine;
+        bi = BlockOfLine(rem);
+        slot = static_cast<std::size_t>(rem);
+    }
+    TextBlock* const first = blocks_[bi].get();
+
+    // Remove, block by block.
+    std::int64_t left = removeCount;
+    std::size_t at = slot;
+    for (std::size_t b = bi; left > 0 && b < blocks_.size(); ++b, at = 0) {
+        TextBlock* block = blocks_[b].get();
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(left), block->records.size() - at);
+        std::int64_t chars = 0;
+        for (std::size_t i = at; i < at + n; ++i) chars += block->records[i]->length_;
+        block->records.erase(block->records.begin() + static_cast<std::ptrdiff_t>(at),
+                             block->records.begin() + static_cast<std::ptrdiff_t>(at + n));
+        block->chars -= chars;
+        left -= static_cast<std::int64_t>(n);
+        if (block != first) {
+            if (block->records.empty()) structural = true;
+            else ReindexFrom(block, 0);
+            if (!structural) UpdateIndex(block, -static_cast<std::int64_t>(n), -chars);
+        } else {
+            UpdateIndex(block, -static_cast<std::int64_t>(n), -chars);
+        }
+    }
+    lineCount_ -= removeCount;
+
+    // Insert into the first block, splitting it when it grows too large.
+    std::int64_t addedChars = 0;
+    for (TLineRecord* r : added) addedChars += r->length_;
+    lineCount_ += static_cast<std::int64_t>(added.size());
+    if (first->records.size() + added.size() <= kBlockMax) {
+        first->records.insert(first->records.begin() + static_cast<std::ptrdiff_t>(slot), added.begin(), added.end());
+        first->chars += addedChars;
+        ReindexFrom(first, slot);
+        if (!structural) UpdateIndex(first, static_cast<std::int64_t>(added.size()), addedChars);
+    } else {
+        // Too many for one block: cut head, new records and tail into fresh blocks.
+        std::vector<std::unique_ptr<TextBlock>> pieces;
+        auto take = [&](TLineRecord* r) {
+            if (pieces.empty() || pieces.back()->records.size() == kBlockTarget) {
+                pieces.push_back(std::make_unique<TextBlock>());
+                pieces.back()->records.reserve(kBlockTarget);
+            }
+            TextBlock* block = pieces.back().get();
+            r->block_ = block;
+            r->slot_ = static_cast<std::uint16_t>(block->records.size());
+            block->records.push_back(r);
+            block->chars += r->length_;
+        };
+        for (std::size_t i = 0; i < slot; ++i) take(first->records[i]);
+        for (TLineRecord* r : added) take(r);
+        for (std::size_t i = slot; i < first->records.size(); ++i) take(first->records[i]);
+        const auto pos = blocks_.begin() + static_cast<std::ptrdiff_t>(first->index);
+        blocks_.insert(blocks_.erase(pos), std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
+        structural = true;
+    }
+
+    if (structural) {
+        std::erase_if(blocks_, [](const std::unique_ptr<TextBlock>& block) { return block->records.empty(); });
+        RebuildIndex();
+        MergeSmallBlocks();
+    } else if (first->records.size() < kBlockMin && blocks_.size() > 1) {
+        MergeSmallBlocks();
+    }
+}
+
+// Merges each block smaller than kBlockMin with a neighbour while the two fit in kBlockTarget,
+// and drops empty blocks. Rebuilds the index when anything changed.
+void TTextStore::MergeSmallBlocks()
+{
+    bool changed = false;
+    std::vector<std::unique_ptr<TextBlock>> kept;
+    kept.reserve(blocks_.size());
+    for (auto& block : blocks_) {
+        if (block->records.empty()) {
+            changed = true;
+            continue;
+        }
+        TextBlock* previous = kept.empty() ? nullptr : kept.back().get();
+        if (previous && (previous->records.size() < kBlockMin || block->records.size() < kBlockMin) &&
+            previous->records.size() + block->records.size() <= kBlockTarget) {
+            const std::size_t from = previous->records.size();
+            previous->records.insert(previous->records.end(), block->records.begin(), block->records.end());
+            previous->chars += block->chars;
+            ReindexFrom(previous, from);
+            changed = true;
+            continue;
+        }
+        kept.push_back(std::move(block));
+    }
+    blocks_ = std::move(kept);
+    if (changed) RebuildIndex();
+}
+
+// ---- navigation
+
+TLineRecord* TTextStore::FirstLine() const { return blocks_.empty() ? nullptr : blocks_.front()->records.front(); }
+
+TLineRecord* TTextStore::LastLine() const { return blocks_.empty() ? nullptr : blocks_.back()->records.back(); }
+
+TLineRecord* TTextStore::Next(const TLineRecord* r) const
+{
+    const TextBlock* block = r->block_;
+    if (std::size_t{r->slot_} + 1 < block->records.size()) return block->records[r->slot_ + 1u];
+    return block->index + 1 < blocks_.size() ? blocks_[block->index + 1]->records.front() : nullptr;
+}
+
+TLineRecord* TTextStore::Prev(const TLineRecord* r) const
+{
+    const TextBlock* block = r->block_;
+    if (r->slot_ > 0) return block->records[r->slot_ - 1u];
+    return block->index > 0 ? blocks_[block->index - 1]->records.back() : nullptr;
+}
+
+TLinePosition TTextStore::FromOffset(std::int64_t offset) const
+{
+    if (offset < 0) offset = 0;
+    if (offset >= charCount_) return {nullptr, lineCount_, charCount_};
+    std::int64_t rem = offset;
+    const std::size_t b = BlockOfOffset(rem);
+    const TextBlock* block = blocks_[b].get();
+    std::size_t slot = 0;
+    while (rem >= block->records[slot]->length_) rem -= block->records[slot++]->length_;
+    return {block->records[slot], LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
+}
+
+TLinePosition TTextStore::FromLine(std::int64_t index) const
+{
+    if (index < 0) index = 0;
+    if (index >= lineCount_) return {nullptr, lineCount_, charCount_};
+    std::int64_t rem = index;
+    const std::size_t b = BlockOfLine(rem);
+    const TextBlock* block = blocks_[b].get();
+    std::int64_t offset = CharsBefore(b);
+    for (std::int64_t i = 0; i < rem; ++i) offset += block->records[static_cast<std::size_t>(i)]->length_;
+    return {block->records[static_cast<std::size_t>(rem)], index, offset};
+}
+
+std::int64_t TTextStore::IndexOf(const TLineRecord* r) const { return LinesBefore(r->block_->index) + r->slot_; }
+
+std::int64_t TTextStore::OffsetOf(const TLineRecord* r) const
+{
+    const TextBlock* block = r->block_;
+    std::int64_t offset = CharsBefore(block->index);
+    for (std::size_t i = 0; i < r->slot_; ++i) offset += block->records[i]->length_;
+    return offset;
+}
+
+std::int64_t TTextStore::RecordColumnToOffset(const TLineRecord* r, std::int64_t column) const
+{
+    return OffsetOf(r) + std::clamp<std::int64_t>(column, 0, r->length_);
+}
+
+void TTextStore::SetCachedLine(TLineRecord* r)
+{
+    cached_ = r ? TLinePosition{r, IndexOf(r), OffsetOf(r)} : TLinePosition{};
+}
+
+const TLinePosition& TTextStore::CachedPosition() const
+{
+    // The numbers are worked out afresh: edits before the record move it.
+    if (cached_.record) cached_ = {cached_.record, IndexOf(cached_.record), OffsetOf(cached_.record)};
+    return cached_;
+}
+
+// ---- editing
+
+void TTextStore::Insert(std::int64_t offset, std::string_view text)
+{
+    if (text.empty()) return;
+    offset = std::clamp<std::int64_t>(offset, 0, charCount_);
+
+    std::vector<TLineRecord*> added;
+    std::int64_t firstLine = 0;
+    std::int64_t removeCount = 0;
+    TLineRecord* replaced = nullptr;
+    std::int64_t inserted = 0;
+
+    TLineRecord* last = LastLine();
+    if (!last || (offset == charCount_ && last->EndsWithBreak())) {
+        // Into an empty document, or after a last line that ends with a break: build the new
+        // records straight into new blocks.
+        // Listeners hear of the insertion once its length is known, before the count changes.
+        inserted = AppendRecords(text);
+        if (inserted == 0) return;
+        for (TTextStoreListener* v : views_) v->TextInserting(offset, inserted);
+        charCount_ += inserted;
+        UpdateLongestLine();
+        for (TTextStoreListener* v : views_) v->TextChanged(offset, inserted);
+        NotifyLineShift(offset, inserted);
+        return;
+    } else {
+        const TLinePosition at = offset == charCount_ ? TLinePosition{last, lineCount_ - 1, charCount_ - last->length_}
+                                                      : FromOffset(offset);
+        TLineRecord* r = at.record;
+        const std::size_t column = static_cast<std::size_t>(offset - at.offset);
+        const std::string normalized = NormalizeText(text);
+        inserted = static_cast<std::int64_t>(normalized.size());
+        if (normalized.size() == 1 && normalized[0] != '\r' && column < r->length_ &&
+            r->length_ + 1u <= kMaxRecordLength) {
+            // One character inside a record: the record keeps its place.
+            for (TTextStoreListener* v : views_) v->TextInserting(offset, 1);
+            std::string rebuilt(r->View());
+            rebuilt.insert(column, 1, normalized[0]);
+            SetRecordText(r, rebuilt);
+            r->flags_ |= lfRepaint | lfAttributesStale;
+            if (normalized[0] == '\t') r->flags_ |= lfHasTab;
+            r->block_->chars += 1;
+            UpdateIndex(r->block_, 0, 1);
+            charCount_ += 1;
+            UpdateLongestLine();
+            for (TTextStoreListener* v : views_) v->TextChanged(offset, 1);
+            NotifyLineShift(offset, 1);
+            return;
+        }
+        std::string merged;
+        merged.reserve(r->length_ + normalized.size());
+        merged.append(r->text_, column).append(normalized).append(r->text_ + column, r->length_ - column);
+        added = MakeRecords(merged, r->IsContinuation());
+        replaced = r;
+        firstLine = at.line;
+        removeCount = 1;
+    }
+    if (inserted == 0) {
+        for (TLineRecord* r : added) FreeRecord(r);
+        return;
+    }
+
+    for (TTextStoreListener* v : views_) v->TextInserting(offset, inserted);
+    if (replaced) {
+        TLineRecord* head = added.front();
+        head->marks_ = replaced->marks_;
+        head->markData_ = replaced->markData_;
+        head->stateIn_ = replaced->stateIn_;
+        head->stateOut_ = replaced->stateOut_;
+        MoveLineObject(replaced, head);
+    }
+    ReplaceRecords(firstLine, removeCount, added);
+    if (replaced) FreeRecord(replaced);
+    charCount_ += inserted;
+    UpdateLongestLine();
+    for (TTextStoreListener* v : views_) v->TextChanged(offset, inserted);
+    NotifyLineShift(offset, inserted);
+}
+
+void TTextStore::Delete(std::int64_t start, std::int64_t end)
+{
+    start = std::clamp<std::int64_t>(start, 0, charCount_);
+    end = std::clamp<std::int64_t>(end, 0, charCount_);
+    if (start >= end) return;
+    for (TTextStoreListener* v : views_) v->TextDeleting(start, end);
+
+    const TLinePosition a = FromOffset(start);
+    const TLinePosition b = FromOffset(end - 1);
+    std::string joined(a.record->text_, static_cast<std::size_t>(start - a.offset));
+    joined.append(b.record->text_ + (end - b.offset), static_cast<std::size_t>(b.offset + b.record->length_ - end));
+
+    std::vector<TLineRecord*> freed;
+    freed.reserve(static_cast<std::size_t>(b.line - a.line + 1));
+    for (TLineRecord* r = a.record;; r = Next(r)) {
+        freed.push_back(r);
+        if (r == b.record) break;
+    }
+
+    std::vector<TLineRecord*> added;
+    if (!joined.empty()) {
+        added = MakeRecords(joined, a.record->IsContinuation());
+        TLineRecord* head = added.front();
+        head->marks_ = a.record->marks_;
+        head->markData_ = a.record->markData_;
+        head->stateIn_ = a.record->stateIn_;
+        head->stateOut_ = a.record->stateOut_;
+        MoveLineObject(a.record, head);
+    }
+    ReplaceRecords(a.line, b.line - a.line + 1, added);
+    for (TLineRecord* r : freed) FreeRecord(r);
+    charCount_ -= end - start;
+
+    // The record after the change continues a line exactly when the one before it has no break.
+    const TLinePosition after = FromLine(a.line + static_cast<std::int64_t>(added.size()));
+    if (after.record) {
+        TLineRecord* before = Prev(after.record);
+        if (before && !before->EndsWithBreak()) after.record->marks_ |= kContinuationMark;
+        else after.record->marks_ &= static_cast<std::uint16_t>(~kContinuationMark);
+    }
+
+    if (lineCount_ == 0) {
+        blocks_.clear();
+        RebuildIndex();
+        charCount_ = 0;
+        cached_ = {};
+        bookmarkColumns_.fill(0);
+    }
+    UpdateLongestLine();
+    for (TTextStoreListener* v : views_) v->TextChanged(start, -(end - start));
+    NotifyLineShift(start, -(end - start));
+}
+
+void TTextStore::Clear() { Delete(0, charCount_); }
+
+void TTextStore::SetText(std::string_view text)
+{
+    Clear();
+    Insert(0, text);
+}
+
+std::string TTextStore::Text() const { return TextRange(0, charCount_); }
+
+std::string TTextStore::TextRange(std::int64_t start, std::int64_t end) const
+{
+    start = std::clamp<std::int64_t>(start, 0, charCount_);
+    end = std::clamp<std::int64_t>(end, 0, charCount_);
+    std::string out;
+    if (start >= end) return out;
+    out.reserve(static_cast<std::size_t>(end - start));
+    TLinePosition at = FromOffset(start);
+    std::size_t column = static_cast<std::size_t>(start - at.offset);
+    for (TLineRecord* r = at.record; r && static_cast<std::int64_t>(out.size()) < end - start; r = Next(r), column = 0) {
+        const std::size_t take = std::min<std::size_t>(r->length_ - column, static_cast<std::size_t>(end - start) - out.size());
+        out.append(r->text_ + column, take);
+    }
+    return out;
+}
+
+// ---- document state
+
+std::uint16_t TTextStore::BookmarkColumn(int index) const
+{
+    return index >= 0 && index < 10 ? bookmarkColumns_[static_cast<std::size_t>(index)] : 0;
+}
+
+void TTextStore::SetBookmarkColumn(int index, std::uint16_t column)
+{
+    if (index >= 0 && index < 10) bookmarkColumns_[static_cast<std::size_t>(index)] = column;
+}
+
+void TTextStore::AddView(TTextStoreListener* view)
+{
+    if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
+}
+
+void TTextStore::RemoveView(TTextStoreListener* view) { std::erase(views_, view); }
+
+void TTextStore::NotifyLineShift(std::int64_t start, std::int64_t delta)
+{
+    for (TTextStoreListener* v : views_) v->LineShift(start, delta);
+}
+
+std::size_t TTextStore::OverheadBytes() const
+{
+    std::size_t bytes = pool_.ReservedBytes() - static_cast<std::size_t>(charCount_);
+    for (const auto& block : blocks_) bytes += sizeof(TextBlock) + block->records.capacity() * sizeof(TLineRecord*);
+    bytes += blocks_.capacity() * sizeof(void*) + (fenLines_.capacity() + fenChars_.capacity()) * sizeof(std::int64_t);
+    bytes += lengthCounts_.capacity() * sizeof(std::uint32_t);
+    return bytes;
+}
+
+}  // namespace tarnwick

@@ -2,11 +2,43 @@
 
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace tarnwick {
+
+namespace {
+
+// Slabs are asked of the system directly and filled in at once: touching fresh memory page by
+// page costs more than the copying that fills it.
+void* NewSlab(std::size_t size)
+{
+#if defined(__linux__)
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return p;
+#else
+    return ::operator new(size);
+#endif
+}
+
+void DeleteSlab(void* p, std::size_t size)
+{
+#if defined(__linux__)
+    ::munmap(p, size);
+#else
+    (void)size;
+    ::operator delete(p);
+#endif
+}
+
+}  // namespace
 
 LinePool::~LinePool()
 {
     for (void* block : large_) ::operator delete(block);
+    for (const Slab& slab : slabs_) DeleteSlab(slab.memory, slab.size);
 }
 
 void* LinePool::Allocate(std::size_t bytes)
@@ -25,9 +57,9 @@ void* LinePool::Allocate(std::size_t bytes)
         return block;
     }
     if (static_cast<std::size_t>(end_ - cursor_) < size) {
-        slabs_.push_back(std::make_unique_for_overwrite<char[]>(kSlabSize));
+        slabs_.push_back({NewSlab(kSlabSize), kSlabSize});
         reserved_ += kSlabSize;
-        cursor_ = slabs_.back().get();
+        cursor_ = static_cast<char*>(slabs_.back().memory);
         end_ = cursor_ + kSlabSize;
     }
     void* block = cursor_;

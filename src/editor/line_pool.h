@@ -26,8 +26,9 @@ public:
     // Gives back a block; `bytes` is the size it was allocated with.
     void Free(void* block, std::size_t bytes) noexcept;
 
-    // Bytes taken from the system (slabs and large blocks), for measurements.
-    std::size_t ReservedBytes() const { return reserved_; }
+    // Bytes handed out or kept for reuse (the untouched end of the current slab aside), for
+    // measurements.
+    std::size_t ReservedBytes() const { return reserved_ - static_cast<std::size_t>(end_ - cursor_); }
 
 private:
     static constexpr std::size_t kLargest = 8200;  // larger blocks come from the system one by one
@@ -39,7 +40,11 @@ private:
     };
 
     FreeBlock* free_[kClasses] = {};
-    std::vector<std::unique_ptr<char[]>> slabs_;
+    struct Slab {
+        void* memory;
+        std::size_t size;
+    };
+    std::vector<Slab> slabs_;
     std::unordered_set<void*> large_;
     char* cursor_ = nullptr;
     char* end_ = nullptr;

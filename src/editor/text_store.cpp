@@ -13,6 +13,9 @@ namespace tarnwick {
 // store's index counts the lines and characters of each.
 struct TextBlock {
     std::vector<TLineRecord*> records;
+    // The records' lengths side by side, so that finding an offset inside the block reads one
+    // small array instead of a few hundred records scattered over memory.
+    std::vector<std::uint16_t> lengths;
     std::int64_t chars = 0;
     std::size_t index = 0;  // position among the store's blocks
 };
@@ -92,18 +95,20 @@ TTextStore::~TTextStore() = default;  // the pool releases every record at once
 
 // ---- records
 
-TLineRecord* TTextStore::NewRecord(std::string_view text, std::uint32_t flags)
+TLineRecord* TTextStore::NewRecord(std::string_view text, std::uint32_t flags, bool withBreak)
 {
     void* place = pool_.Allocate(sizeof(TLineRecord));
     TLineRecord* r = new (place) TLineRecord();
-    const std::size_t capacity = LinePool::RoundUp(text.size() + 1);
+    const std::size_t length = text.size() + (withBreak ? 1 : 0);
+    const std::size_t capacity = LinePool::RoundUp(length + 1);
     r->text_ = static_cast<char*>(pool_.Allocate(capacity));
     r->capacity_ = static_cast<std::uint16_t>(capacity);
-    r->length_ = static_cast<std::uint16_t>(text.size());
+    r->length_ = static_cast<std::uint16_t>(length);
     std::memcpy(r->text_, text.data(), text.size());
-    r->text_[text.size()] = '\0';
+    if (withBreak) r->text_[text.size()] = '\r';
+    r->text_[length] = '\0';
     r->flags_ = static_cast<std::uint8_t>(flags | lfRepaint | lfAttributesStale);
-    NoteLength(text.size());
+    NoteLength(length);
     return r;
 }
 
@@ -218,23 +223,26 @@ void TTextStore::MakeRecords(std::string_view text, bool firstIsContinuation, Em
         const char* e = FindLineEnd(p, end, controls);
         const bool hasBreak = e < end;
         std::string_view line(p, static_cast<std::size_t>(e - p));
-        if (controls || hasBreak) {
+        if (controls) {
             scratch.assign(line);
-            if (controls)
-                for (char& c : scratch)
-                    if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '.';
-            if (hasBreak) scratch.push_back('\r');
+            for (char& c : scratch)
+                if (static_cast<unsigned char>(c) < 32 && c != '\t') c = '.';
             line = scratch;
         }
-        while (!line.empty()) {
+        // Pieces of at most kMaxRecordLength characters; the break goes with the last one, or
+        // into a record of its own when the last piece is full.
+        for (;;) {
             const std::size_t take = std::min(line.size(), kMaxRecordLength);
+            const bool withBreak = hasBreak && take == line.size() && take < kMaxRecordLength;
+            if (take == 0 && !hasBreak) break;
             const std::string_view piece = line.substr(0, take);
             const bool tab = controls && piece.find('\t') != std::string_view::npos;
-            TLineRecord* r = NewRecord(piece, tab ? lfHasTab : 0);
+            TLineRecord* r = NewRecord(piece, tab ? lfHasTab : 0, withBreak || (take == 0 && hasBreak));
             if (continuation) r->marks_ = kContinuationMark;
             emit(r);
             continuation = !r->EndsWithBreak();
             line.remove_prefix(take);
+            if (r->EndsWithBreak() || (line.empty() && !hasBreak)) break;
         }
         if (!hasBreak) break;
         p = SkipBreak(e, end);
@@ -265,10 +273,12 @@ std::int64_t TTextStore::AppendRecords(std::string_view text)
         if (!block) {
             block = std::make_unique<TextBlock>();
             block->records.reserve(kBlockTarget);
+            block->lengths.reserve(kBlockTarget);
         }
         r->block_ = block.get();
         r->slot_ = static_cast<std::uint16_t>(block->records.size());
         block->records.push_back(r);
+        block->lengths.push_back(r->length_);
         block->chars += r->length_;
         if (block->records.size() == kBlockTarget) close();
     });
@@ -343,6 +353,18 @@ std::size_t TTextStore::BlockOfLine(std::int64_t& line) const { return Descend(f
 
 std::size_t TTextStore::BlockOfOffset(std::int64_t& offset) const { return Descend(fenChars_, offset); }
 
+std::size_t TTextStore::SlotOf(const TLineRecord* r) const
+{
+    // Slots are brought up to date lazily: an edit inside a block moves the records after it,
+    // and rewriting all their slots would touch every one of them.
+    TextBlock* block = r->block_;
+    const std::size_t slot = r->slot_;
+    if (slot < block->records.size() && block->records[slot] == r) return slot;
+    for (std::size_t i = 0; i < block->records.size(); ++i) block->records[i]->slot_ = static_cast<std::uint16_t>(i);
+    return r->slot_;
+}
+
+// Points the records from `slot` on at their block and their slots.
 void TTextStore::ReindexFrom(TextBlock* block, std::size_t slot)
 {
     for (std::size_t i = slot; i < block->records.size(); ++i) {
@@ -381,14 +403,15 @@ void TTextStore::ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount
         TextBlock* block = blocks_[b].get();
         const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(left), block->records.size() - at);
         std::int64_t chars = 0;
-        for (std::size_t i = at; i < at + n; ++i) chars += block->records[i]->length_;
+        for (std::size_t i = at; i < at + n; ++i) chars += block->lengths[i];
         block->records.erase(block->records.begin() + static_cast<std::ptrdiff_t>(at),
                              block->records.begin() + static_cast<std::ptrdiff_t>(at + n));
+        block->lengths.erase(block->lengths.begin() + static_cast<std::ptrdiff_t>(at),
+                             block->lengths.begin() + static_cast<std::ptrdiff_t>(at + n));
         block->chars -= chars;
         left -= static_cast<std::int64_t>(n);
         if (block != first) {
             if (block->records.empty()) structural = true;
-            else ReindexFrom(block, 0);
             if (!structural) UpdateIndex(block, -static_cast<std::int64_t>(n), -chars);
         } else {
             UpdateIndex(block, -static_cast<std::int64_t>(n), -chars);
@@ -402,8 +425,16 @@ void TTextStore::ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount
     lineCount_ += static_cast<std::int64_t>(added.size());
     if (first->records.size() + added.size() <= kBlockMax) {
         first->records.insert(first->records.begin() + static_cast<std::ptrdiff_t>(slot), added.begin(), added.end());
+        std::vector<std::uint16_t> addedLengths;
+        addedLengths.reserve(added.size());
+        for (TLineRecord* r : added) addedLengths.push_back(r->length_);
+        first->lengths.insert(first->lengths.begin() + static_cast<std::ptrdiff_t>(slot), addedLengths.begin(),
+                              addedLengths.end());
         first->chars += addedChars;
-        ReindexFrom(first, slot);
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            added[i]->block_ = first;
+            added[i]->slot_ = static_cast<std::uint16_t>(slot + i);
+        }
         if (!structural) UpdateIndex(first, static_cast<std::int64_t>(added.size()), addedChars);
     } else {
         // Too many for one block: cut head, new records and tail into fresh blocks.
@@ -412,11 +443,13 @@ void TTextStore::ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount
             if (pieces.empty() || pieces.back()->records.size() == kBlockTarget) {
                 pieces.push_back(std::make_unique<TextBlock>());
                 pieces.back()->records.reserve(kBlockTarget);
+                pieces.back()->lengths.reserve(kBlockTarget);
             }
             TextBlock* block = pieces.back().get();
             r->block_ = block;
             r->slot_ = static_cast<std::uint16_t>(block->records.size());
             block->records.push_back(r);
+            block->lengths.push_back(r->length_);
             block->chars += r->length_;
         };
         for (std::size_t i = 0; i < slot; ++i) take(first->records[i]);
@@ -453,6 +486,7 @@ void TTextStore::MergeSmallBlocks()
             previous->records.size() + block->records.size() <= kBlockTarget) {
             const std::size_t from = previous->records.size();
             previous->records.insert(previous->records.end(), block->records.begin(), block->records.end());
+            previous->lengths.insert(previous->lengths.end(), block->lengths.begin(), block->lengths.end());
             previous->chars += block->chars;
             ReindexFrom(previous, from);
             changed = true;
@@ -473,14 +507,16 @@ TLineRecord* TTextStore::LastLine() const { return blocks_.empty() ? nullptr : b
 TLineRecord* TTextStore::Next(const TLineRecord* r) const
 {
     const TextBlock* block = r->block_;
-    if (std::size_t{r->slot_} + 1 < block->records.size()) return block->records[r->slot_ + 1u];
+    const std::size_t slot = SlotOf(r);
+    if (slot + 1 < block->records.size()) return block->records[slot + 1];
     return block->index + 1 < blocks_.size() ? blocks_[block->index + 1]->records.front() : nullptr;
 }
 
 TLineRecord* TTextStore::Prev(const TLineRecord* r) const
 {
     const TextBlock* block = r->block_;
-    if (r->slot_ > 0) return block->records[r->slot_ - 1u];
+    const std::size_t slot = SlotOf(r);
+    if (slot > 0) return block->records[slot - 1];
     return block->index > 0 ? blocks_[block->index - 1]->records.back() : nullptr;
 }
 
@@ -492,7 +528,7 @@ TLinePosition TTextStore::FromOffset(std::int64_t offset) const
     const std::size_t b = BlockOfOffset(rem);
     const TextBlock* block = blocks_[b].get();
     std::size_t slot = 0;
-    while (rem >= block->records[slot]->length_) rem -= block->records[slot++]->length_;
+    while (rem >= block->lengths[slot]) rem -= block->lengths[slot++];
     return {block->records[slot], LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
 }
 
@@ -504,17 +540,21 @@ TLinePosition TTextStore::FromLine(std::int64_t index) const
     const std::size_t b = BlockOfLine(rem);
     const TextBlock* block = blocks_[b].get();
     std::int64_t offset = CharsBefore(b);
-    for (std::int64_t i = 0; i < rem; ++i) offset += block->records[static_cast<std::size_t>(i)]->length_;
+    for (std::int64_t i = 0; i < rem; ++i) offset += block->lengths[static_cast<std::size_t>(i)];
     return {block->records[static_cast<std::size_t>(rem)], index, offset};
 }
 
-std::int64_t TTextStore::IndexOf(const TLineRecord* r) const { return LinesBefore(r->block_->index) + r->slot_; }
+std::int64_t TTextStore::IndexOf(const TLineRecord* r) const
+{
+    return LinesBefore(r->block_->index) + static_cast<std::int64_t>(SlotOf(r));
+}
 
 std::int64_t TTextStore::OffsetOf(const TLineRecord* r) const
 {
     const TextBlock* block = r->block_;
     std::int64_t offset = CharsBefore(block->index);
-    for (std::size_t i = 0; i < r->slot_; ++i) offset += block->records[i]->length_;
+    const std::size_t slot = SlotOf(r);
+    for (std::size_t i = 0; i < slot; ++i) offset += block->lengths[i];
     return offset;
 }
 
@@ -578,6 +618,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
             r->flags_ |= lfRepaint | lfAttributesStale;
             if (normalized[0] == '\t') r->flags_ |= lfHasTab;
             r->block_->chars += 1;
+            r->block_->lengths[SlotOf(r)] = r->length_;
             UpdateIndex(r->block_, 0, 1);
             charCount_ += 1;
             UpdateLongestLine();
@@ -721,7 +762,9 @@ void TTextStore::NotifyLineShift(std::int64_t start, std::int64_t delta)
 std::size_t TTextStore::OverheadBytes() const
 {
     std::size_t bytes = pool_.ReservedBytes() - static_cast<std::size_t>(charCount_);
-    for (const auto& block : blocks_) bytes += sizeof(TextBlock) + block->records.capacity() * sizeof(TLineRecord*);
+    for (const auto& block : blocks_)
+        bytes += sizeof(TextBlock) + block->records.capacity() * sizeof(TLineRecord*) +
+                 block->lengths.capacity() * sizeof(std::uint16_t);
     bytes += blocks_.capacity() * sizeof(void*) + (fenLines_.capacity() + fenChars_.capacity()) * sizeof(std::int64_t);
     bytes += lengthCounts_.capacity() * sizeof(std::uint32_t);
     return bytes;

@@ -202,7 +202,7 @@ public:
     std::size_t OverheadBytes() const;
 
 private:
-    TLineRecord* NewRecord(std::string_view text, std::uint32_t flags);
+    TLineRecord* NewRecord(std::string_view text, std::uint32_t flags, bool withBreak = false);
     void FreeRecord(TLineRecord* record);
     void SetRecordText(TLineRecord* record, std::string_view text);
     void MoveLineObject(const TLineRecord* from, TLineRecord* to);
@@ -213,6 +213,7 @@ private:
     void ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount, std::vector<TLineRecord*>& added);
     void MergeSmallBlocks();
     void ReindexFrom(TextBlock* block, std::size_t slot);
+    std::size_t SlotOf(const TLineRecord* record) const;
     void RebuildIndex();
     void UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta);
     std::size_t BlockOfLine(std::int64_t& line) const;

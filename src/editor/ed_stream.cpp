@@ -49,15 +49,9 @@ void TEdStream::Locate(std::int64_t offset)
     position_ = offset;
 }
 
-char TEdStream::CurrentChar() const
-{
-    if (!record_ || inRecord_ >= record_->Length()) return '\0';
-    return record_->Text()[inRecord_];
-}
-
 void TEdStream::SetPos(std::int64_t offset) { Locate(std::clamp<std::int64_t>(offset, 0, lastPosition_)); }
 
-void TEdStream::NextChar()
+void TEdStream::NextCharAcross()
 {
     if (!record_) return;
     if (position_ > lastPosition_) return;

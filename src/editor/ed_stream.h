@@ -22,7 +22,10 @@ public:
     void Reset();
 
     // The character at the position; 0 at the end.
-    char CurrentChar() const;
+    char CurrentChar() const
+    {
+        return record_ && inRecord_ < record_->Length() ? record_->Text()[inRecord_] : '\0';
+    }
     std::int64_t GetPos() const { return position_; }
     // Moves to `offset`, kept between 0 and the last character.
     void SetPos(std::int64_t offset);
@@ -30,7 +33,16 @@ public:
     bool AtEnd() const { return size_ == 0 || position_ > lastPosition_; }
     // One character forwards (the end of the last record leaves the position one past the end)
     // or backwards (not before 0).
-    void NextChar();
+    void NextChar()
+    {
+        // Inside a record there is nothing to look up.
+        if (record_ && inRecord_ + 1 < record_->Length()) {
+            ++inRecord_;
+            ++position_;
+            return;
+        }
+        NextCharAcross();
+    }
     void PrevChar();
 
     std::size_t Read(void* buffer, std::size_t count) override;
@@ -41,6 +53,7 @@ public:
 
 private:
     void Locate(std::int64_t offset);
+    void NextCharAcross();
 
     const TTextStore* store_;
     std::int64_t size_ = 0;

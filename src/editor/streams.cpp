@@ -1,6 +1,7 @@
 #include "editor/streams.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace tarnwick {
@@ -53,9 +54,11 @@ namespace {
 // The position a seek asks for, kept within 0 .. size for memory streams.
 std::size_t SeekTarget(std::int64_t offset, SeekOrigin origin, std::size_t position, std::size_t size)
 {
-    std::int64_t target = offset;
-    if (origin == SeekOrigin::soFromCurrent) target = static_cast<std::int64_t>(position) + offset;
-    else if (origin == SeekOrigin::soFromEnd) target = static_cast<std::int64_t>(size) + offset;
+    std::int64_t base = 0;
+    if (origin == SeekOrigin::soFromCurrent) base = static_cast<std::int64_t>(position);
+    else if (origin == SeekOrigin::soFromEnd) base = static_cast<std::int64_t>(size);
+    std::int64_t target;
+    if (__builtin_add_overflow(base, offset, &target)) target = offset < 0 ? 0 : INT64_MAX;
     if (target < 0) target = 0;
     return static_cast<std::size_t>(target);
 }
@@ -76,6 +79,8 @@ std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
 std::size_t TMemoryStream::Write(const void* buffer, std::size_t count)
 {
     if (count == 0) return 0;
+    // A position far past the end would have the write allocate everything up to it.
+    if (position_ > data_.size() + (std::size_t{1} << 30)) throw EStreamError(msg::kStreamWriteError);
     if (position_ > data_.size()) data_.resize(position_);
     const std::size_t overlap = std::min(count, data_.size() - position_);
     data_.replace(position_, overlap, static_cast<const char*>(buffer), count);

@@ -73,6 +73,9 @@ private:
 class TReadOnlyMemoryStream : public TStream {
 public:
     explicit TReadOnlyMemoryStream(std::string_view data) : data_(data) {}
+    explicit TReadOnlyMemoryStream(const char* data) : TReadOnlyMemoryStream(std::string_view(data)) {}
+    // The stream does not keep its bytes alive: a temporary string would leave it reading freed memory.
+    TReadOnlyMemoryStream(std::string&&) = delete;
 
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;  // raises EStreamError

@@ -334,3 +334,17 @@ TEST(SMBase, CloneAndAssignGoThroughAStream)
     EXPECT_EQ(r.x, -3);  // a refused assign changes nothing
     EXPECT_EQ(label.text, "not a point");
 }
+
+TEST(MemoryStream, ExtremeSeeksAreKeptInBounds)
+{
+    TMemoryStream m(std::string("abc"));
+    EXPECT_EQ(m.Seek(INT64_MAX, SeekOrigin::soFromBeginning), INT64_MAX);
+    EXPECT_EQ(m.Seek(INT64_MAX, SeekOrigin::soFromCurrent), INT64_MAX);  // saturates, no overflow
+    EXPECT_THROW(m.Write("x", 1), EStreamError);                          // and allocates nothing
+    EXPECT_EQ(m.Size(), 3);
+    EXPECT_EQ(m.Seek(INT64_MIN, SeekOrigin::soFromEnd), 0);
+
+    TReadOnlyMemoryStream r("xyz");
+    EXPECT_EQ(r.Seek(INT64_MAX, SeekOrigin::soFromCurrent), 3);
+    EXPECT_EQ(r.Seek(INT64_MIN, SeekOrigin::soFromCurrent), 0);
+}

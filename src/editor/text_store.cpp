@@ -500,24 +500,36 @@ void TTextStore::MergeSmallBlocks()
 
 // ---- navigation
 
-TLineRecord* TTextStore::FirstLine() const { return blocks_.empty() ? nullptr : blocks_.front()->records.front(); }
+TLineRecord* TTextStore::FirstLine() const { return blocks_.empty() ? nullptr : At(blocks_.front().get(), 0); }
 
-TLineRecord* TTextStore::LastLine() const { return blocks_.empty() ? nullptr : blocks_.back()->records.back(); }
+TLineRecord* TTextStore::LastLine() const
+{
+    return blocks_.empty() ? nullptr : At(blocks_.back().get(), blocks_.back()->records.size() - 1);
+}
+
+// The record at `slot` of `block`, its slot brought up to date on the way: walking and looking up
+// refresh what edits left stale, so a walk never has to renumber a whole block.
+TLineRecord* TTextStore::At(const TextBlock* block, std::size_t slot)
+{
+    TLineRecord* r = block->records[slot];
+    r->slot_ = static_cast<std::uint16_t>(slot);
+    return r;
+}
 
 TLineRecord* TTextStore::Next(const TLineRecord* r) const
 {
     const TextBlock* block = r->block_;
     const std::size_t slot = SlotOf(r);
-    if (slot + 1 < block->records.size()) return block->records[slot + 1];
-    return block->index + 1 < blocks_.size() ? blocks_[block->index + 1]->records.front() : nullptr;
+    if (slot + 1 < block->records.size()) return At(block, slot + 1);
+    return block->index + 1 < blocks_.size() ? At(blocks_[block->index + 1].get(), 0) : nullptr;
 }
 
 TLineRecord* TTextStore::Prev(const TLineRecord* r) const
 {
     const TextBlock* block = r->block_;
     const std::size_t slot = SlotOf(r);
-    if (slot > 0) return block->records[slot - 1];
-    return block->index > 0 ? blocks_[block->index - 1]->records.back() : nullptr;
+    if (slot > 0) return At(block, slot - 1);
+    return block->index > 0 ? At(blocks_[block->index - 1].get(), blocks_[block->index - 1]->records.size() - 1) : nullptr;
 }
 
 TLinePosition TTextStore::FromOffset(std::int64_t offset) const
@@ -529,7 +541,7 @@ TLinePosition TTextStore::FromOffset(std::int64_t offset) const
     const TextBlock* block = blocks_[b].get();
     std::size_t slot = 0;
     while (rem >= block->lengths[slot]) rem -= block->lengths[slot++];
-    return {block->records[slot], LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
+    return {At(block, slot), LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
 }
 
 TLinePosition TTextStore::FromLine(std::int64_t index) const
@@ -541,7 +553,7 @@ TLinePosition TTextStore::FromLine(std::int64_t index) const
     const TextBlock* block = blocks_[b].get();
     std::int64_t offset = CharsBefore(b);
     for (std::int64_t i = 0; i < rem; ++i) offset += block->lengths[static_cast<std::size_t>(i)];
-    return {block->records[static_cast<std::size_t>(rem)], index, offset};
+    return {At(block, static_cast<std::size_t>(rem)), index, offset};
 }
 
 std::int64_t TTextStore::IndexOf(const TLineRecord* r) const

@@ -214,6 +214,7 @@ private:
     void MergeSmallBlocks();
     void ReindexFrom(TextBlock* block, std::size_t slot);
     std::size_t SlotOf(const TLineRecord* record) const;
+    static TLineRecord* At(const TextBlock* block, std::size_t slot);
     void RebuildIndex();
     void UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta);
     std::size_t BlockOfLine(std::int64_t& line) const;

@@ -63,18 +63,21 @@ std::size_t SeekTarget(std::int64_t offset, SeekOrigin origin, std::size_t posit
     return static_cast<std::size_t>(target);
 }
 
+// Copies up to `count` bytes of `data` from `position` on, moving the position.
+std::size_t ReadFrom(std::string_view data, std::size_t& position, void* buffer, std::size_t count)
+{
+    if (position >= data.size()) return 0;
+    const std::size_t n = std::min(count, data.size() - position);
+    std::memcpy(buffer, data.data() + position, n);
+    position += n;
+    return n;
+}
+
 }  // namespace
 
 // ---- TMemoryStream
 
-std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
-{
-    if (position_ >= data_.size()) return 0;
-    const std::size_t n = std::min(count, data_.size() - position_);
-    std::memcpy(buffer, data_.data() + position_, n);
-    position_ += n;
-    return n;
-}
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) { return ReadFrom(data_, position_, buffer, count); }
 
 std::size_t TMemoryStream::Write(const void* buffer, std::size_t count)
 {
@@ -98,11 +101,7 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, SeekOrigin origin)
 
 std::size_t TReadOnlyMemoryStream::Read(void* buffer, std::size_t count)
 {
-    if (position_ >= data_.size()) return 0;
-    const std::size_t n = std::min(count, data_.size() - position_);
-    std::memcpy(buffer, data_.data() + position_, n);
-    position_ += n;
-    return n;
+    return ReadFrom(data_, position_, buffer, count);
 }
 
 std::size_t TReadOnlyMemoryStream::Write(const void*, std::size_t) { throw EStreamError(msg::kReadOnlyStream); }

@@ -1,0 +1,244 @@
+#include "editor/keywords.h"
+
+#include "base/ansi_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool Meets(const TStateSet& a, const TStateSet& b)
+{
+    for (std::size_t i = 0; i < a.bytes.size(); ++i)
+        if (a.bytes[i] & b.bytes[i]) return true;
+    return false;
+}
+
+}  // namespace
+
+TKeywords::TKeywords()
+{
+    first_.fill(-1);
+    groups_.Register(TSM_CharGroup());
+}
+
+TKeywords::~TKeywords() { FreeAll(); }
+
+std::uint8_t TKeywords::Key(char c) const
+{
+    return static_cast<std::uint8_t>(caseSensitive_ ? c : AnsiLowerChar(c));
+}
+
+void TKeywords::FreeAll()
+{
+    if (onFreeEntry_)
+        for (const TKeywordEntry& e : entries_) onFreeEntry_(e);
+    entries_.clear();
+    nodes_.clear();
+    first_.fill(-1);
+}
+
+void TKeywords::Clear()
+{
+    FreeAll();
+    nodes_.shrink_to_fit();
+    entries_.shrink_to_fit();
+    groups_.Clear();
+    groups_.Register(TSM_CharGroup());
+}
+
+void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data, const TStateSet& states,
+                    const TSM_CharGroup& terminator)
+{
+    if (word.empty()) return;
+    std::string key(word);
+    if (!caseSensitive)
+        for (char& c : key) c = AnsiLowerChar(c);
+
+    // Follow the existing path first, so that a duplicate leaves the table untouched.
+    std::int32_t node = first_[static_cast<std::uint8_t>(key[0])];
+    std::size_t depth = 1;
+    while (node >= 0 && depth < key.size()) {
+        const auto ch = static_cast<std::uint8_t>(key[depth]);
+        std::int32_t n = nodes_[static_cast<std::size_t>(node)].child;
+        while (n >= 0 && nodes_[static_cast<std::size_t>(n)].ch < ch) n = nodes_[static_cast<std::size_t>(n)].sibling;
+        if (n < 0 || nodes_[static_cast<std::size_t>(n)].ch != ch) {
+            node = -1;
+            break;
+        }
+        node = n;
+        ++depth;
+    }
+    if (node >= 0 && depth == key.size())
+        for (std::int32_t e = nodes_[static_cast<std::size_t>(node)].firstEntry; e >= 0;
+             e = entries_[static_cast<std::size_t>(e)].next)
+            if (Meets(entries_[static_cast<std::size_t>(e)].states, states))
+                throw EKeywords("Duplicate keyword - '" + key + "'");
+
+    const int group = groups_.Register(terminator);
+    caseSensitive_ = caseSensitive;
+
+    // Enter the characters level by level.
+    auto newNode = [this](std::uint8_t ch, std::int32_t sibling) {
+        Node n;
+        n.ch = ch;
+        n.sibling = sibling;
+        nodes_.push_back(n);
+        return static_cast<std::int32_t>(nodes_.size() - 1);
+    };
+    const auto c0 = static_cast<std::uint8_t>(key[0]);
+    if (first_[c0] < 0) first_[c0] = newNode(c0, -1);
+    node = first_[c0];
+    nodes_[static_cast<std::size_t>(node)].states |= states;
+    for (std::size_t i = 1; i < key.size(); ++i) {
+        const auto ch = static_cast<std::uint8_t>(key[i]);
+        // Find the place among the children, kept in ascending order.
+        std::int32_t prev = -1;
+        std::int32_t n = nodes_[static_cast<std::size_t>(node)].child;
+        while (n >= 0 && nodes_[static_cast<std::size_t>(n)].ch < ch) {
+            prev = n;
+            n = nodes_[static_cast<std::size_t>(n)].sibling;
+        }
+        if (n < 0 || nodes_[static_cast<std::size_t>(n)].ch != ch) {
+            const std::int32_t created = newNode(ch, n);
+            if (prev < 0)
+                nodes_[static_cast<std::size_t>(node)].child = created;
+            else
+                nodes_[static_cast<std::size_t>(prev)].sibling = created;
+            n = created;
+        }
+        node = n;
+        nodes_[static_cast<std::size_t>(node)].states |= states;
+    }
+
+    TKeywordEntry entry;
+    entry.states = states;
+    entry.data = data;
+    entry.group = group;
+    entries_.push_back(entry);
+    const auto index = static_cast<std::int32_t>(entries_.size() - 1);
+    // Append at the end of the node's list: earlier entries are found first.
+    std::int32_t* link = &nodes_[static_cast<std::size_t>(node)].firstEntry;
+    while (*link >= 0) link = &entries_[static_cast<std::size_t>(*link)].next;
+    *link = index;
+}
+
+TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
+{
+    const std::int64_t start = stream.GetPos();
+    TKeywordMatch best;
+    if (!stream.AtEnd()) {
+        std::int32_t node = first_[Key(stream.CurrentChar())];
+        int depth = 0;
+        while (node >= 0) {
+            if (stream.AtEnd()) break;
+            const std::uint8_t ch = Key(stream.CurrentChar());
+            while (node >= 0 && nodes_[static_cast<std::size_t>(node)].ch < ch)
+                node = nodes_[static_cast<std::size_t>(node)].sibling;
+            if (node < 0) break;
+            const Node& n = nodes_[static_cast<std::size_t>(node)];
+            if (n.ch != ch || !Meets(n.states, currentStates_)) break;
+
+            // Step over the character; the one now under the stream decides the terminator.
+            bool boundary = false;
+            if (forwards) {
+                stream.NextChar();
+            } else if (stream.GetPos() == 0) {
+                boundary = true;  // nothing before the text
+            } else {
+                stream.PrevChar();
+            }
+            ++depth;
+            const auto after = static_cast<std::uint8_t>(boundary ? '\0' : stream.CurrentChar());
+            for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
+                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
+                if (!Meets(entry.states, currentStates_)) continue;
+                const TSM_CharGroup& group = groups_.Get(entry.group);
+                if (group.IsEmpty() || group.Contains(after)) {
+                    best.entry = &entry;
+                    best.length = depth;
+                    break;
+                }
+            }
+            if (boundary) break;
+            node = n.child;
+        }
+    }
+
+    if (best.entry) {
+        stream.Seek(forwards ? start + best.length : start - best.length, SeekOrigin::soFromBeginning);
+    } else {
+        stream.Seek(start, SeekOrigin::soFromBeginning);
+        if (forwards)
+            stream.NextChar();
+        else
+            stream.PrevChar();
+    }
+    return best;
+}
+
+// ---- TSyntaxKeywords
+
+void TSyntaxKeywords::AddWord(std::string_view word, bool caseSensitive, std::int32_t token, const TStateSet& states,
+                              const TSM_CharGroup& terminator)
+{
+    if (word.empty()) return;
+    // The trie first: a duplicate must not leave the word in the list, where saving would write
+    // a table that cannot be loaded again.
+    Add(word, caseSensitive, token, states, terminator);
+    words_.push_back({std::string(word), TEndStyleObject{terminator, token, states}});
+}
+
+void TSyntaxKeywords::Clear()
+{
+    TKeywords::Clear();
+    words_.clear();
+}
+
+void TSyntaxKeywords::SaveToStream(TStream& stream) const
+{
+    WriteI32(stream, CaseSensitive() ? 1 : 0);
+    WriteI32(stream, static_cast<std::int32_t>(words_.size()));
+    for (const Word& w : words_) {
+        WriteSStr(stream, w.text);
+        w.style.terminator.SaveToStream(stream);
+        WriteSet32(stream, w.style.states);
+        WriteI32(stream, w.style.token);
+    }
+    WriteSStr(stream, "");
+}
+
+void TSyntaxKeywords::LoadFromStream(TStream& stream)
+{
+    // Smallest word in a stream: a one-character sstr, a group, a state set and a token value.
+    constexpr std::size_t kMinWordSize = 2 + TSM_CharGroup::kMinStreamSize + 32 + 4;
+    const bool caseSensitive = ReadI32(stream) != 0;
+    const std::int32_t count = ReadCount(stream, kMinWordSize);
+
+    // Read everything before touching the table.
+    // The count only has to be plausible; the words run up to the empty string.
+    (void)count;
+    std::vector<Word> loaded;
+    for (;;) {
+        std::string text = ReadSStr(stream);
+        if (text.empty()) break;
+        Word w;
+        w.text = std::move(text);
+        w.style.terminator.LoadFromStream(stream);
+        w.style.states = ReadSet32(stream);
+        w.style.token = ReadI32(stream);
+        loaded.push_back(std::move(w));
+    }
+
+    Clear();
+    try {
+        for (const Word& w : loaded)
+            AddWord(w.text, caseSensitive, w.style.token, w.style.states, w.style.terminator);
+    } catch (...) {
+        Clear();
+        throw;
+    }
+    // A table without words still carries its case flag.
+    if (loaded.empty()) SetCaseFlag(caseSensitive);
+}
+
+}  // namespace tarnwick

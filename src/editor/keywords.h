@@ -1,0 +1,145 @@
+#pragma once
+// Keyword tables: a character trie that finds the longest stored word at a position of the text,
+// reading forwards (the highlighter) or backwards (code templates and auto-replace, which look at
+// the word before the caret), and the highlighter's keyword table that can be saved and loaded.
+//
+// Each word carries a state set (the highlighter states in which it is valid), a terminator
+// character group (the character after the word must be in it; an empty group accepts anything)
+// and a data value. For the highlighter the data value is the token value of the word; for
+// templates and auto-replace it identifies the entry record of the owner.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/byte_set.h"
+#include "editor/char_group.h"
+#include "editor/ed_stream.h"
+#include "editor/editor_errors.h"
+#include "editor/streams.h"
+
+namespace tarnwick {
+
+// One stored word ending at a trie node.
+struct TKeywordEntry {
+    TStateSet states;      // states in which the word is valid
+    std::int64_t data = 0; // token value (highlighter) or the owner's entry identifier
+    std::int32_t group = 0; // index of the terminator group in the table's group manager
+    std::int32_t next = -1; // next entry ending at the same node, -1 for none
+};
+
+// The result of a match: the entry found (null when none) and how many characters it covers.
+struct TKeywordMatch {
+    const TKeywordEntry* entry = nullptr;
+    int length = 0;
+    explicit operator bool() const { return entry != nullptr; }
+};
+
+class TKeywords {
+public:
+    // Called once for every entry when the table is cleared or destroyed.
+    using FreeEntryProc = std::function<void(const TKeywordEntry&)>;
+
+    TKeywords();
+    virtual ~TKeywords();
+    TKeywords(const TKeywords&) = delete;
+    TKeywords& operator=(const TKeywords&) = delete;
+
+    // Adds `word`. An empty word is ignored; a case-insensitive word is lower-cased; the table's
+    // case flag becomes `caseSensitive`. Raises EKeywords "Duplicate keyword - '%s'" (with the
+    // word as stored) when an entry for the same word exists whose state set meets `states`;
+    // the table is then unchanged.
+    void Add(std::string_view word, bool caseSensitive, std::int64_t data, const TStateSet& states,
+             const TSM_CharGroup& terminator);
+
+    // Frees every entry (through the callback) and empties the trie and the group manager, which
+    // again holds only the empty group.
+    virtual void Clear();
+
+    // Longest match starting at the stream's position, reading forwards. On a match the stream is
+    // left on the character after the word; without one it goes back to where it was and steps
+    // one character forwards.
+    TKeywordMatch MatchForwards(TEdStream& stream) const { return Match(stream, true); }
+    // Longest match ending at the stream's position, reading backwards (the word's last character
+    // is under the stream). The text before offset 0 counts as character 0 for the terminator
+    // check. On a match the stream is left on the character before the word (0 when the word
+    // starts the text); without one it goes back to where it was and steps one character back.
+    TKeywordMatch MatchBackwards(TEdStream& stream) const { return Match(stream, false); }
+
+    // The states in which a match is sought; set by the caller before matching.
+    void SetCurrentStates(const TStateSet& states) { currentStates_ = states; }
+    const TStateSet& CurrentStates() const { return currentStates_; }
+
+    bool CaseSensitive() const { return caseSensitive_; }
+    void SetOnFreeEntry(FreeEntryProc proc) { onFreeEntry_ = std::move(proc); }
+    const TSM_CharGroupManager& Groups() const { return groups_; }
+    int EntryCount() const { return static_cast<int>(entries_.size()); }
+    int NodeCount() const { return static_cast<int>(nodes_.size()); }
+
+protected:
+    void SetCaseFlag(bool caseSensitive) { caseSensitive_ = caseSensitive; }
+
+private:
+    struct Node {
+        TStateSet states;             // union of the state sets of the words through this node
+        std::int32_t sibling = -1;    // next node of the same level, in ascending character order
+        std::int32_t child = -1;      // first node of the next level
+        std::int32_t firstEntry = -1; // entries of the words ending here
+        std::uint8_t ch = 0;
+    };
+
+    TKeywordMatch Match(TEdStream& stream, bool forwards) const;
+    std::uint8_t Key(char c) const;
+    void FreeAll();
+
+    std::array<std::int32_t, 256> first_;
+    std::vector<Node> nodes_;
+    std::vector<TKeywordEntry> entries_;
+    TSM_CharGroupManager groups_;
+    bool caseSensitive_ = false;
+    TStateSet currentStates_;
+    FreeEntryProc onFreeEntry_;
+};
+
+// What was given for one word of a highlighter keyword table.
+struct TEndStyleObject {
+    TSM_CharGroup terminator;
+    std::int32_t token = 0;
+    TStateSet states;
+};
+
+// The highlighter's keyword table: the trie plus the list of its words as they were given, so the
+// table can be saved and loaded.
+//
+// Stream form (little-endian): i32 case flag; i32 word count; per word: sstr word, terminator
+// group (binary form of TSM_CharGroup), 32-byte state set, i32 token value; then an empty sstr.
+// A table without words is the case flag, a count of 0 and the empty sstr.
+class TSyntaxKeywords : public TKeywords {
+public:
+    struct Word {
+        std::string text;
+        TEndStyleObject style;
+    };
+
+    // Adds the word to the trie with `token` as its data and, once it is there, to the word list.
+    void AddWord(std::string_view word, bool caseSensitive, std::int32_t token, const TStateSet& states,
+                 const TSM_CharGroup& terminator);
+    void Clear() override;
+
+    const std::vector<Word>& Words() const { return words_; }
+
+    // Raises EStreamError when a word is longer than 255 characters.
+    void SaveToStream(TStream& stream) const;
+    // Replaces the table with the one in the stream. A stream that ends early or holds an
+    // impossible count raises EStreamError, a repeated word EKeywords; the table is then left
+    // as it was (nothing read yet could be used) or empty (a word could not be added).
+    void LoadFromStream(TStream& stream);
+
+private:
+    std::vector<Word> words_;
+};
+
+}  // namespace tarnwick

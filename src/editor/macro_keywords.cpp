@@ -529,8 +529,10 @@ void TMacroKeywords::LoadFromText(std::string_view text)
 std::string TMacroKeywords::SaveToText() const
 {
     std::string out;
-    for (const auto& [name, e] : entries_) {
-        auto bad = [&](const std::string& why) {
+    for (const auto& item : entries_) {
+        const std::string& name = item.first;
+        const auto& e = item.second;
+        auto bad = [&name](const std::string& why) {
             throw EFileSaveError("Entry '" + name + "' cannot be saved: " + why);
         };
         if (name.find_first_of("|]\r\n") != std::string::npos || Trim(name) != name)

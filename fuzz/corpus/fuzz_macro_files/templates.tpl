@@ -1,0 +1,6 @@
+[sel | Select all]
+select * from
+[begin]
+begin
+  |
+end;

@@ -164,16 +164,7 @@ void TMacroKeywords::Add(std::string_view name, std::string_view description, bo
 void TMacroKeywords::AddOrReplace(std::string_view name, std::string_view description, std::string_view body)
 {
     // A case-sensitively added "Begin" is replaced by "begin" too.
-    bool removed = false;
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (AnsiSameText(it->first, name)) {
-            it = entries_.erase(it);
-            removed = true;
-        } else {
-            ++it;
-        }
-    }
-    if (removed) RebuildTrie();
+    Delete(name);
     Put(AnsiLower(name), description, body);
 }
 

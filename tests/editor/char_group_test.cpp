@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bytes.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,12 +51,7 @@ std::string ParseError(std::string_view text)
     return "(no error)";
 }
 
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes) s += static_cast<char>(b);
-    return s;
-}
+using tarnwick::testing::Bytes;
 
 std::string Saved(const TSM_CharGroup& g)
 {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bytes.h"
+
 #include <string>
 #include <vector>
 
@@ -47,12 +49,7 @@ std::string Error(const std::function<void()>& f)
     return "(no error)";
 }
 
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes) s += static_cast<char>(b);
-    return s;
-}
+using tarnwick::testing::Bytes;
 
 }  // namespace
 

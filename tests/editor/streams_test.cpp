@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bytes.h"
+
 #include <climits>
 #include <string>
 
@@ -13,12 +15,7 @@ using tarnwick::testing::TempFolder;
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes) s += static_cast<char>(b);
-    return s;
-}
+using tarnwick::testing::Bytes;
 
 std::string ReadAll(TStream& s, std::size_t n)
 {

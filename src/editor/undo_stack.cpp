@@ -365,21 +365,34 @@ const TLogRecord& TUndoStack::Forward(TLogKind expected)
     return Expect(StepForward(), expected);
 }
 
+// A caret-group marker met while replaying: entering the group (its close when undoing, its open
+// when redoing) continues the step; leaving it restores the group's selection and ends the step.
+bool TUndoStack::ReplayGroupMarker(TUndoTarget& target, const TLogRecord& marker, bool forward, bool& inGroup)
+{
+    auto step = [&](TLogKind kind) -> const TLogRecord& { return forward ? Forward(kind) : Back(kind); };
+    const TLogSelection selection = step(TLogKind::Selection).selection;
+    ExpectPartner(marker, step(TLogKind::Marker));
+    const std::int32_t enter = forward ? kMarkerGroupOpen : kMarkerGroupClose;
+    const std::int32_t leave = forward ? kMarkerGroupClose : kMarkerGroupOpen;
+    if (marker.tag == enter) return inGroup = true;
+    if (marker.tag != leave) throw EDoravaVizu(kMsgBadStackState);
+    target.SetSelection(selection);
+    return inGroup = false;
+}
+
+void TUndoStack::CheckTransactionMarker(const TLogRecord& marker)
+{
+    if ((marker.code != kTransText && marker.code != kTransStream) || marker.tag != kMarkerTransaction)
+        throw EDoravaVizu(kMsgBadStackState);
+}
+
 // Undoes one transaction; true when the step goes on with the next older one (inside a group).
 bool TUndoStack::UndoTransaction(TUndoTarget& target, bool& inGroup)
 {
     const TLogRecord& marker = Back(TLogKind::Marker);
     const std::int32_t code = marker.code;
-    if (code >= kFirstCaretGroup) {
-        const TLogSelection selection = Back(TLogKind::Selection).selection;
-        ExpectPartner(marker, Back(TLogKind::Marker));
-        if (marker.tag == kMarkerGroupClose) return inGroup = true;
-        if (marker.tag != kMarkerGroupOpen) throw EDoravaVizu(kMsgBadStackState);
-        target.SetSelection(selection);
-        return inGroup = false;
-    }
-    if ((code != kTransText && code != kTransStream) || marker.tag != kMarkerTransaction)
-        throw EDoravaVizu(kMsgBadStackState);
+    if (code >= kFirstCaretGroup) return ReplayGroupMarker(target, marker, false, inGroup);
+    CheckTransactionMarker(marker);
     const TLogSelection after = Back(TLogKind::Selection).selection;
     const TLogRecord& inserted = Back(TLogKind::Text);
     if ((inserted.kind == TLogKind::Stream) != (code == kTransStream)) throw EDoravaVizu(kMsgBadStackState);
@@ -400,16 +413,8 @@ bool TUndoStack::RedoTransaction(TUndoTarget& target, bool& inGroup)
 {
     const TLogRecord& marker = Forward(TLogKind::Marker);
     const std::int32_t code = marker.code;
-    if (code >= kFirstCaretGroup) {
-        const TLogSelection selection = Forward(TLogKind::Selection).selection;
-        ExpectPartner(marker, Forward(TLogKind::Marker));
-        if (marker.tag == kMarkerGroupOpen) return inGroup = true;
-        if (marker.tag != kMarkerGroupClose) throw EDoravaVizu(kMsgBadStackState);
-        target.SetSelection(selection);
-        return inGroup = false;
-    }
-    if ((code != kTransText && code != kTransStream) || marker.tag != kMarkerTransaction)
-        throw EDoravaVizu(kMsgBadStackState);
+    if (code >= kFirstCaretGroup) return ReplayGroupMarker(target, marker, true, inGroup);
+    CheckTransactionMarker(marker);
     const TLogSelection before = Forward(TLogKind::Selection).selection;
     const TLogRecord& removed = Forward(TLogKind::Text);
     if (removed.kind != TLogKind::Text) throw EDoravaVizu(kMsgBadStackState);

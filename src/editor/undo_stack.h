@@ -203,6 +203,8 @@ private:
     void RemoveBottomRecord(TLogRecord*& removed);
     const TLogRecord& Back(TLogKind expected);
     const TLogRecord& Forward(TLogKind expected);
+    bool ReplayGroupMarker(TUndoTarget& target, const TLogRecord& marker, bool forward, bool& inGroup);
+    static void CheckTransactionMarker(const TLogRecord& marker);
     bool UndoTransaction(TUndoTarget& target, bool& inGroup);
     bool RedoTransaction(TUndoTarget& target, bool& inGroup);
     template <class Step>

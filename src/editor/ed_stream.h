@@ -45,6 +45,22 @@ public:
     }
     void PrevChar();
 
+    // A place in the stream, saved and restored in constant time. Valid while the store is
+    // not changed.
+    struct Place {
+        TLineRecord* record = nullptr;
+        std::int64_t inRecord = 0;
+        std::int64_t position = 0;
+    };
+    Place Save() const { return {record_, inRecord_, position_}; }
+    void Restore(const Place& place)
+    {
+        record_ = place.record;
+        inRecord_ = place.inRecord;
+        position_ = place.position;
+    }
+    const TTextStore* Store() const { return store_; }
+
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;  // raises EStreamError
     // From the start (0), from the position (1) or back from the end (2: position = size - offset).

@@ -1,0 +1,454 @@
+#include "highlight/parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "highlight/matchers.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::int32_t kMaxStateIds = 32767;
+
+// Sets the stream to `pos` (one past the last character allowed).
+void SeekTo(TEdStream& s, std::int64_t pos) { s.Seek(pos, SeekOrigin::soFromBeginning); }
+
+}  // namespace
+
+VOzuvavIdavParser::VOzuvavIdavParser() : settings_(std::make_unique<TSM_Settings>())
+{
+    Name = "VOzuvavIdavParser";
+    Reset();
+}
+
+VOzuvavIdavParser::~VOzuvavIdavParser()
+{
+    for (TParserClient* c : controls_) settings_->Detach(c);
+}
+
+void VOzuvavIdavParser::Reset()
+{
+    tables_.Reset();
+    settings_->Reset();
+    stack_.Clear();
+    stackIds_.clear();
+    bound_ = busy_ = false;
+    containerEnd_ = 0;
+    containerValue_ = 0;
+    current_ = tables_.startStates;
+    SelectTable();
+    MirrorStates();
+}
+
+void VOzuvavIdavParser::Assign(const TCustomDoravaVizuParser* source)
+{
+    const auto* from = dynamic_cast<const VOzuvavIdavParser*>(source);
+    if (!from) {
+        const std::string name = source ? source->ClassName() : std::string("nil");
+        throw EDoravaVizu("Cannot assign a " + name + " to " + ClassName());
+    }
+    if (from == this) return;
+    const TParserTables& s = from->tables_;
+
+    // Build the copy aside, so a failure leaves this highlighter as it was.
+    auto keywords = std::make_unique<TSyntaxKeywords>();
+    {
+        TMemoryStream m;
+        s.keywords->SaveToStream(m);
+        m.SetPosition(0);
+        keywords->LoadFromStream(m);
+    }
+    TSM_CharGroupManager groups;
+    for (int i = 0; i < s.groups.Count(); ++i) groups.Register(s.groups.Get(i));
+    TMemoryStream settingsCopy;
+    from->settings_->SaveToStream(settingsCopy);
+    settingsCopy.SetPosition(0);
+    auto settings = std::make_unique<TSM_Settings>();
+    settings->LoadFromStream(settingsCopy);
+
+    settingsCopy.SetPosition(0);
+    settings_->LoadFromStream(settingsCopy);
+    tables_.Reset();
+    tables_.groups = std::move(groups);
+    tables_.keywords = std::move(keywords);
+    tables_.caseSensitive = s.caseSensitive;
+    tables_.continuation = s.continuation;
+    tables_.defaultTable = s.defaultTable;
+    tables_.contextState = s.contextState;
+    tables_.tokenStateInfo = s.tokenStateInfo;
+    for (std::size_t i = 0; i < 256; ++i)
+        if (s.stateTables[i]) tables_.stateTables[i] = std::make_unique<TFirstCharTable>(*s.stateTables[i]);
+    tables_.statesWithOwnTable = s.statesWithOwnTable;
+    tables_.noPerStateTables = s.noPerStateTables;
+    tables_.restartAnchors = s.restartAnchors;
+    tables_.boundStates = s.boundStates;
+    tables_.startStates = s.startStates;
+    tables_.usesCustomMatches = s.usesCustomMatches;
+    SetScanState(0);
+}
+
+// ---- scanning
+
+void VOzuvavIdavParser::SelectTable()
+{
+    active_ = &tables_.defaultTable;
+    if (tables_.noPerStateTables) return;
+    for (std::size_t i = 0; i < 32; ++i) {
+        const std::uint8_t both = current_.bytes[i] & tables_.statesWithOwnTable.bytes[i];
+        if (!both) continue;
+        const auto state = static_cast<std::size_t>(i * 8 + static_cast<unsigned>(__builtin_ctz(both)));
+        if (tables_.stateTables[state]) active_ = tables_.stateTables[state].get();
+        return;
+    }
+}
+
+void VOzuvavIdavParser::MirrorStates()
+{
+    tables_.keywords->SetCurrentStates(current_);
+    // The settings record hands its keyword table out read-only; the state set it holds is only
+    // the scanner's own bookkeeping, so the scanner may set it.
+    if (const TKeywords* user = settings_->UserKeywords()) const_cast<TKeywords*>(user)->SetCurrentStates(current_);
+}
+
+void VOzuvavIdavParser::SetScanState(std::uint8_t value)
+{
+    current_ = tables_.contextState[value];
+    if (current_.Empty()) current_ = tables_.startStates;
+    bound_ = busy_ = false;
+    containerEnd_ = 0;
+    boundOwner_ = nullptr;
+    stack_.Clear();
+    stackIds_.clear();
+    SelectTable();
+    MirrorStates();
+}
+
+void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
+{
+    auto stackStep = [&](std::uint8_t pop, std::uint8_t push) {
+        if (info.stack & pop) {
+            if (stack_.Pop(current_)) stackIds_.pop_back();
+            SelectTable();
+        } else if (info.stack & push) {
+            stack_.Push(current_);
+            stackIds_.push_back(-2);
+        }
+    };
+    stackStep(kStackPopBefore, kStackPushBefore);
+    if (!info.noChange) {
+        for (std::size_t i = 0; i < 32; ++i)
+            current_.bytes[i] = static_cast<std::uint8_t>((current_.bytes[i] | info.add.bytes[i]) & ~info.remove.bytes[i]);
+        SelectTable();
+    }
+    stackStep(kStackPopAfter, kStackPushAfter);
+}
+
+bool VOzuvavIdavParser::RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart,
+                                   int& kLength, int& kValue)
+{
+    if (!custom) return RunBuiltInMatcher(id, stream, tokenStart, kLength);
+    if (!OnCustomParse) return false;
+    return OnCustomParse(*this, id, stream, kLength, kValue);
+}
+
+bool VOzuvavIdavParser::MatchEnd(const TEndPart& end, TEdStream& stream, std::int64_t tokenStart, int& kLength)
+{
+    if (!end.Present()) return false;
+    if (end.hasHandler) {
+        int value = 0;
+        return RunHandler(end.custom != 0, end.handler, stream, tokenStart, kLength, value);
+    }
+    const std::int64_t p = stream.GetPos();
+    bool all = true;
+    for (int i = 0; i < end.count && i < 4; ++i) {
+        if (stream.AtEnd() || !tables_.Group(end.groups[static_cast<std::size_t>(i)]).Contains(
+                                  static_cast<std::uint8_t>(stream.CurrentChar()))) {
+            all = false;
+            break;
+        }
+        stream.NextChar();
+    }
+    if (all && end.consume)
+        kLength += end.count;
+    else
+        SeekTo(stream, p);
+    return all;
+}
+
+// Reads the token of `rule`; the first character is consumed (the stream stands after it) unless
+// the first part is a handler. `value` receives the token value on success.
+bool VOzuvavIdavParser::RunTokenRule(const TTokenRule& rule, TEdStream& stream, std::int64_t tokenStart,
+                                     int& kLength, int& value)
+{
+    if (rule.first.hasHandler) {
+        SeekTo(stream, tokenStart);
+        kLength = 0;
+        int v = rule.value;
+        if (!RunHandler(rule.first.custom != 0, rule.first.handler, stream, tokenStart, kLength, v)) return false;
+        value = rule.first.custom ? v : rule.value;
+        return true;
+    }
+    kLength = 1;
+    const bool hasEnd = rule.end.Present();
+    const bool hasBody = rule.body.hasHandler || rule.body.group != kEmptyGroup;
+    // A rule without an end part reads its first character and as many body steps as match.
+    if (!hasEnd && !hasBody) {
+        value = rule.value;
+        return true;
+    }
+    bool checkEnd = rule.body.repeat != 0;
+    while (!stream.AtEnd()) {
+        if (checkEnd && MatchEnd(rule.end, stream, tokenStart, kLength)) break;
+        const bool checkedBefore = checkEnd;
+        checkEnd = true;
+        const std::int64_t before = stream.GetPos();
+        bool ok;
+        int v = rule.value;
+        if (rule.body.hasHandler) {
+            ok = RunHandler(rule.body.custom != 0, rule.body.handler, stream, tokenStart, kLength, v);
+            if (ok && rule.body.custom) {
+                value = v;
+                return true;
+            }
+        } else {
+            ok = tables_.Group(rule.body.group).Contains(static_cast<std::uint8_t>(stream.CurrentChar()));
+            if (ok) {
+                stream.NextChar();
+                ++kLength;
+            }
+        }
+        if (ok) {
+            // A step that reads nothing would repeat forever: the token ends here.
+            if (stream.GetPos() <= before) break;
+            continue;
+        }
+        if (!hasEnd) break;  // the body stopped matching: that is the end of the token
+        if (checkedBefore) return false;
+    }
+    value = rule.value;
+    return true;
+}
+
+bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& stream, std::int64_t tokenStart,
+                                        int& kLength)
+{
+    const TMatchPart& step = rule.step;
+    if (step.hasHandler && !step.custom && IsWholeTokenMatcher(step.handler))
+        return RunBuiltInMatcher(step.handler, stream, tokenStart, kLength);
+    const bool hasEnd = rule.end.Present();
+    bool checkEnd = step.repeat != 0 && hasEnd;
+    while (!stream.AtEnd()) {
+        if (checkEnd && MatchEnd(rule.end, stream, tokenStart, kLength)) return true;
+        const bool checkedBefore = checkEnd;
+        checkEnd = hasEnd;
+        const std::int64_t before = stream.GetPos();
+        bool ok;
+        if (step.hasHandler) {
+            int v = 0;
+            ok = RunHandler(step.custom != 0, step.handler, stream, tokenStart, kLength, v);
+        } else {
+            ok = tables_.Group(step.group).Contains(static_cast<std::uint8_t>(stream.CurrentChar()));
+            if (ok) {
+                stream.NextChar();
+                ++kLength;
+            }
+        }
+        if (ok) {
+            if (!hasEnd) return true;
+            if (stream.GetPos() <= before) return true;  // no progress: end the token here
+            continue;
+        }
+        if (checkedBefore || !hasEnd) return false;
+    }
+    return true;
+}
+
+std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stream, int& kLength)
+{
+    kLength = 0;
+    // While one control rescans a container, others get nothing until it has left bound mode.
+    if (busy_ && (!bound_ || (sender && boundOwner_ && sender != boundOwner_))) return 0;
+    struct BusyFollowsBound {
+        VOzuvavIdavParser& p;
+        ~BusyFollowsBound() { p.busy_ = p.bound_; }
+    } busyGuard{*this};
+
+    if (sender) {
+        currentControl_ = sender;
+        if (std::find(controls_.begin(), controls_.end(), sender) == controls_.end()) AttachControl(sender);
+    }
+    fromUserTable_ = false;
+    if (stream.AtEnd()) return 0;
+
+    const std::int64_t t = stream.GetPos();
+    const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
+    int r = 0;
+    bool matched = false;
+
+    // Keywords; a miss leaves the stream one character after the start.
+    tables_.keywords->SetCurrentStates(current_);
+    if (const TKeywordMatch m = tables_.keywords->MatchForwards(stream)) {
+        r = static_cast<std::uint8_t>(m.entry->data);
+        kLength = m.length;
+        matched = true;
+    } else if (const TKeywords* user = settings_->UserKeywords()) {
+        SeekTo(stream, t);
+        if (const TKeywordMatch um = user->MatchForwards(stream)) {
+            r = static_cast<std::uint8_t>(um.entry->data);
+            kLength = um.length;
+            matched = true;
+            fromUserTable_ = true;
+        }
+    }
+    if (!matched) {
+        SeekTo(stream, t + 1);
+        kLength = 1;
+    }
+
+    // Continuation of a keyword.
+    if (matched && !fromUserTable_ && tables_.continuation[static_cast<std::size_t>(r)]) {
+        if (!RunContinuation(*tables_.continuation[static_cast<std::size_t>(r)], stream, t, kLength)) {
+            matched = false;
+            r = 0;
+            SeekTo(stream, t + 1);
+            kLength = 1;
+        }
+    }
+
+    // First-character table.
+    if (!matched) {
+        const TTokenRule* rule = active_->Rule(c);
+        if (rule && StatesMeet(rule->valid, current_)) {
+            int value = 0;
+            if (RunTokenRule(*rule, stream, t, kLength, value)) {
+                r = static_cast<std::uint8_t>(value);
+            } else {
+                r = 0;
+                SeekTo(stream, t + 1);
+                kLength = 1;
+            }
+        }
+    }
+
+    // State change.
+    if (!bound_) boundEntry_ = current_;
+    const TTokenStateInfo* info = fromUserTable_ ? nullptr : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                                   ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                                   : nullptr);
+    if ((info && !StatesMeet(info->valid, current_)) || stream.GetPos() <= t) {
+        SeekTo(stream, t + 1);
+        r = 0;
+        info = nullptr;
+        fromUserTable_ = false;
+    } else if (info) {
+        ApplyStateInfo(*info);
+        MirrorStates();
+    }
+    kLength = static_cast<int>(stream.GetPos() - t);
+
+    // Bound mode.
+    const std::int64_t pos = stream.GetPos();
+    const bool atEnd = stream.AtEnd();
+    if (bound_) {
+        if (pos >= containerEnd_ || atEnd) {
+            current_ = boundEntry_;
+            SelectTable();
+            MirrorStates();
+            bound_ = false;
+            boundOwner_ = nullptr;
+        }
+    } else if (info && info->container) {
+        containerEnd_ = pos;
+        containerValue_ = static_cast<std::uint8_t>(r);
+        bound_ = true;
+        boundOwner_ = sender;
+    }
+    return static_cast<std::uint8_t>(r);
+}
+
+// ---- scanner state identity
+
+std::int32_t VOzuvavIdavParser::Intern(const std::string& key)
+{
+    const auto it = stateIds_.find(key);
+    if (it != stateIds_.end()) return it->second;
+    if (static_cast<std::int32_t>(stateIds_.size()) >= kMaxStateIds) return -1;
+    const auto id = static_cast<std::int32_t>(stateIds_.size());
+    stateIds_.emplace(key, id);
+    return id;
+}
+
+std::int32_t VOzuvavIdavParser::ScanStateId()
+{
+    if (bound_) return -1;
+    std::int32_t below = -3;  // the empty stack
+    const auto& items = stack_.Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (stackIds_[i] == -2) {
+            std::string key(1 + 4 + 32, '\0');
+            key[0] = 'S';
+            std::memcpy(&key[1], &below, 4);
+            std::memcpy(&key[5], items[i].bytes.data(), 32);
+            stackIds_[i] = Intern(key);
+        }
+        below = stackIds_[i];
+        if (below < 0) return -1;
+    }
+    std::string key(1 + 4 + 32, '\0');
+    key[0] = 'W';
+    std::memcpy(&key[1], &below, 4);
+    std::memcpy(&key[5], current_.bytes.data(), 32);
+    return Intern(key);
+}
+
+// ---- controls and the options dialog
+
+void VOzuvavIdavParser::AttachControl(TParserClient* control)
+{
+    if (!control || std::find(controls_.begin(), controls_.end(), control) != controls_.end()) return;
+    controls_.push_back(control);
+    settings_->Attach(control);
+}
+
+void VOzuvavIdavParser::DetachControl(TParserClient* control)
+{
+    const auto it = std::find(controls_.begin(), controls_.end(), control);
+    if (it == controls_.end()) return;
+    controls_.erase(it);
+    settings_->Detach(control);
+    if (currentControl_ == control) currentControl_ = nullptr;
+    if (boundOwner_ == control) {
+        // A control that goes away in the middle of a container frees the highlighter.
+        boundOwner_ = nullptr;
+        bound_ = busy_ = false;
+    }
+}
+
+bool VOzuvavIdavParser::RefreshControls()
+{
+    bool ok = true;
+    const std::vector<TParserClient*> controls = controls_;  // a refresh may detach a control
+    for (TParserClient* c : controls) {
+        try {
+            c->RefreshHighlighter();
+        } catch (...) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool VOzuvavIdavParser::ShowOptionsDialog(TSM_PropEdPages pages)
+{
+    if (OnModifyProperties) {
+        OnModifyProperties(*this);
+        return false;
+    }
+    if (!OnShowOptionsDialog || !OnShowOptionsDialog(*this, pages)) return false;
+    RefreshControls();
+    if (UseRegistry && !RegistryKey.empty()) SaveStylesToRegistry();
+    return true;
+}
+
+}  // namespace tarnwick

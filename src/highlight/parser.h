@@ -1,0 +1,205 @@
+#pragma once
+// The highlighter component: TCustomDoravaVizuParser declares what an editor control calls,
+// VOzuvavIdavParser implements it over the compiled tables (parser_tables.h).
+//
+// The control hands ScanToken a stream standing on the first character of a token; the scanner
+// consumes one token and returns its token value. A set of active states, switched by the tokens
+// (TTokenStateInfo), decides which keywords and rules apply.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/ed_stream.h"
+#include "editor/editor_errors.h"
+#include "editor/settings.h"
+#include "highlight/parser_tables.h"
+#include "platform/key_value_store.h"
+
+namespace tarnwick {
+
+class EDoravaVizuParserError : public EDoravaVizu {
+public:
+    using EDoravaVizu::EDoravaVizu;
+};
+
+// Pages of the editor options dialog.
+using TSM_PropEdPages = std::uint8_t;
+inline constexpr TSM_PropEdPages ppOPTIONS = 1, ppHIGHLIGHTING = 2, ppKEYS = 4, ppAUTOCORRECT = 8, ppTEMPLATES = 16;
+inline constexpr TSM_PropEdPages ppALL = 31;
+
+// What the highlighter needs of an editor control that uses it. The control is also a client of
+// the highlighter's settings record.
+class TParserClient : public TSettingsClient {
+public:
+    // Re-selects the active highlighter: the control takes the settings again and re-highlights.
+    virtual void RefreshHighlighter() = 0;
+};
+
+// A stack of state sets (the TRTStack of the scanner).
+class TRTStack {
+public:
+    void Push(const TStateSet& set) { items_.push_back(set); }
+    // False (and `set` unchanged) when the stack is empty.
+    bool Pop(TStateSet& set)
+    {
+        if (items_.empty()) return false;
+        set = items_.back();
+        items_.pop_back();
+        return true;
+    }
+    void Clear() { items_.clear(); }
+    std::size_t Size() const { return items_.size(); }
+    const std::vector<TStateSet>& Items() const { return items_; }
+
+private:
+    std::vector<TStateSet> items_;
+};
+
+class TCustomDoravaVizuParser {
+public:
+    virtual ~TCustomDoravaVizuParser() = default;
+
+    // Reads one token. `stream` stands on its first character and `kLength` is set to 0 on entry;
+    // on return the stream stands after the token and kLength is its length. kLength 0 tells the
+    // caller to consume one character itself (the returned value then applies to it).
+    virtual std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) = 0;
+    // Resets the scanner to restart at a token of this value.
+    virtual void SetScanState(std::uint8_t value) = 0;
+    // Shows the options dialog with all pages; true when the user confirmed.
+    virtual bool EditProperties() = 0;
+    virtual std::string ClassName() const { return "TCustomDoravaVizuParser"; }
+
+    std::string Name;
+    std::int32_t Tag = 0;
+    // When assigned, replaces the options dialog (ShowOptionsDialog then returns false).
+    std::function<void(TCustomDoravaVizuParser& sender)> OnModifyProperties;
+};
+
+class VOzuvavIdavParser : public TCustomDoravaVizuParser {
+public:
+    static constexpr std::uint16_t kStreamVersion = 51;
+
+    // Sender, ParseID, stream, kLength (add what was consumed), kValue (the token value to
+    // return; may be changed). Returns true when it matched.
+    using TCustomParseEvent =
+        std::function<bool(VOzuvavIdavParser& sender, int parseId, TEdStream& stream, int& kLength, int& kValue)>;
+    using TVersionErrorEvent =
+        std::function<void(VOzuvavIdavParser& sender, std::uint16_t versionEncountered, std::uint16_t versionExpected)>;
+    // Shows the options dialog for this highlighter with these pages; true when confirmed. The ui
+    // installs it.
+    using TShowOptionsDialogProc = std::function<bool(VOzuvavIdavParser& parser, TSM_PropEdPages pages)>;
+
+    VOzuvavIdavParser();
+    ~VOzuvavIdavParser() override;
+    VOzuvavIdavParser(const VOzuvavIdavParser&) = delete;
+    VOzuvavIdavParser& operator=(const VOzuvavIdavParser&) = delete;
+
+    std::string ClassName() const override { return "VOzuvavIdavParser"; }
+
+    // ---- published properties
+    bool AutoScriptUpdate = false;
+    std::string Compile;  // design-time trigger; stored, not used at run time
+    std::string RegistryKey;
+    std::string Script;   // path of the highlighter script
+    bool UseRegistry = false;
+    TCustomParseEvent OnCustomParse;
+    TVersionErrorEvent OnParserVersionError;
+    TShowOptionsDialogProc OnShowOptionsDialog;
+
+    // ---- compiled tables
+    TParserTables& Tables() { return tables_; }
+    const TParserTables& Tables() const { return tables_; }
+    TSM_Settings& Settings() { return *settings_; }
+    const TSM_Settings& Settings() const { return *settings_; }
+
+    // Frees every table, resets the settings record and the scanner (before every load or compile).
+    void Reset();
+    // Copies the tables and the settings of `source`. Raises EDoravaVizu
+    // "Cannot assign a %s to %s" when `source` is null or not a VOzuvavIdavParser.
+    void Assign(const TCustomDoravaVizuParser* source);
+
+    // ---- scanning
+    std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) override;
+    void SetScanState(std::uint8_t value) override;
+    bool EditProperties() override { return ShowOptionsDialog(ppALL); }
+    bool ShowOptionsDialog(TSM_PropEdPages pages);
+
+    const TStateSet& RestartAnchors() const { return tables_.restartAnchors; }
+    bool Busy() const { return busy_; }
+    bool Bound() const { return bound_; }
+    bool UsesCustomMatches() const { return tables_.usesCustomMatches; }
+    // Whether the current state set meets the bound states.
+    bool InBoundStates() const { return StatesMeet(current_, tables_.boundStates); }
+    const TStateSet& CurrentStates() const { return current_; }
+    const TRTStack& Stack() const { return stack_; }
+    // In bound mode: where the container ends and its token value.
+    std::int64_t ContainerEnd() const { return containerEnd_; }
+    std::uint8_t ContainerValue() const { return containerValue_; }
+    // Whether the last token came from the settings record's keyword tables.
+    bool LastTokenFromUserTable() const { return fromUserTable_; }
+
+    // A small number standing for the whole scanner state (state set and stack), equal for equal
+    // states for the life of the component, so a re-highlighting pass can tell whether a line
+    // ends in the same state as before. -1 when it cannot say (bound mode, or too many states).
+    std::int32_t ScanStateId();
+
+    // ---- controls
+    // Adds the control (once) and lets the settings record adopt it.
+    void AttachControl(TParserClient* control);
+    // Removes it from the list and from the settings record (also when it is being destroyed).
+    void DetachControl(TParserClient* control);
+    const std::vector<TParserClient*>& Controls() const { return controls_; }
+    // Asks every attached control to re-select its highlighter; an exception from one control
+    // does not stop the others. Returns false when any control failed.
+    bool RefreshControls();
+
+    // ---- registry overrides of styles and key assignments
+    void SetKeyValueStore(TKeyValueStore* store) { registry_ = store; }
+    TKeyValueStore* KeyValueStore() const { return registry_; }
+    // Needs UseRegistry, a RegistryKey and a store, else EDoravaVizu
+    // "Registry interface disabled in: " + Name.
+    void SaveStylesToRegistry();
+    // With fromProperty the key is RegistryKey (UseRegistry must be set); otherwise `key`. Missing
+    // values leave everything as it is. A value that cannot be read raises EDoravaVizu
+    // "Invalid data in registry entry \"<key>\\Highlighting - <language>\"" and changes nothing.
+    void LoadStylesFromRegistry(bool fromProperty, const std::string& key);
+
+private:
+    void SelectTable();
+    void MirrorStates();
+    void ApplyStateInfo(const TTokenStateInfo& info);
+    bool RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength, int& kValue);
+    bool MatchEnd(const TEndPart& end, TEdStream& stream, std::int64_t tokenStart, int& kLength);
+    bool RunTokenRule(const TTokenRule& rule, TEdStream& stream, std::int64_t tokenStart, int& kLength, int& value);
+    bool RunContinuation(const THandlerRule& rule, TEdStream& stream, std::int64_t tokenStart, int& kLength);
+    std::int32_t Intern(const std::string& key);
+    [[noreturn]] void RegistryDisabled() const;
+
+    TParserTables tables_;
+    std::unique_ptr<TSM_Settings> settings_;
+
+    // Run-time state.
+    TStateSet current_;
+    const TFirstCharTable* active_ = nullptr;
+    TRTStack stack_;
+    bool bound_ = false;
+    bool busy_ = false;
+    std::int64_t containerEnd_ = 0;
+    std::uint8_t containerValue_ = 0;
+    TStateSet boundEntry_;
+    TParserClient* currentControl_ = nullptr;
+    TParserClient* boundOwner_ = nullptr;
+    bool fromUserTable_ = false;
+    std::vector<TParserClient*> controls_;
+    TKeyValueStore* registry_ = nullptr;
+
+    // Scanner states seen, for ScanStateId: stack levels and whole states, by content.
+    std::map<std::string, std::int32_t> stateIds_;
+    std::vector<std::int32_t> stackIds_;  // id of the stack up to each level; -2 not computed
+};
+
+}  // namespace tarnwick

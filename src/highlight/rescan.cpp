@@ -1,0 +1,244 @@
+#include "highlight/rescan.h"
+
+#include <cstring>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::uint32_t kNeedsRescan = lfAttributesStale | lfRehighlightFrom;
+
+// Where scanning restarts and with which token value.
+struct TRestart {
+    TLineRecord* record = nullptr;
+    std::int64_t column = 0;
+    std::int64_t offset = 0;
+    std::uint8_t value = 0;
+};
+
+TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, TLineRecord* startRecord)
+{
+    TRestart at{startRecord, 0, store.OffsetOf(startRecord), 0};
+    TLineRecord* prev = store.Prev(startRecord);
+    if (!prev || !prev->Attributes()) return at;
+
+    // Walk back to the nearest character whose value is an anchor.
+    TLineRecord* rec = prev;
+    std::int64_t col = static_cast<std::int64_t>(rec->Length()) - 1;
+    const TStateSet& anchors = parser.RestartAnchors();
+    for (;;) {
+        if (col < 0) {
+            TLineRecord* before = store.Prev(rec);
+            if (!before || !before->Attributes()) {
+                // The text start, or lines never highlighted: start at the first highlighted line.
+                at.record = rec;
+                at.column = 0;
+                at.offset = store.OffsetOf(rec);
+                at.value = 0;
+                return at;
+            }
+            rec = before;
+            col = static_cast<std::int64_t>(rec->Length()) - 1;
+            continue;
+        }
+        if (anchors.Contains(rec->Attributes()[col])) break;
+        --col;
+    }
+    // Back over the whole run of that value.
+    const std::uint8_t value = rec->Attributes()[col];
+    for (;;) {
+        if (col > 0) {
+            if (rec->Attributes()[col - 1] != value) break;
+            --col;
+            continue;
+        }
+        TLineRecord* before = store.Prev(rec);
+        if (!before || !before->Attributes() || before->Length() == 0 ||
+            before->Attributes()[before->Length() - 1] != value)
+            break;
+        rec = before;
+        col = static_cast<std::int64_t>(rec->Length()) - 1;
+    }
+    at.record = rec;
+    at.column = col;
+    at.offset = store.OffsetOf(rec) + col;
+    at.value = value;
+    return at;
+}
+
+// Collects the values of one line at a time and decides, at each line end, whether to go on.
+class LineWriter {
+public:
+    LineWriter(TTextStore& store, VOzuvavIdavParser& parser, const THighlightPassOptions& options,
+               std::int64_t startLine, const TRestart& restart, THighlightPassResult& result)
+        : store_(store), parser_(parser), options_(options), startLine_(startLine), result_(result)
+    {
+        Begin(restart.record, store.IndexOf(restart.record), store.OffsetOf(restart.record));
+        // The characters before the restart point keep their values.
+        if (const std::uint8_t* old = record_->Attributes())
+            std::memcpy(values_.data(), old, static_cast<std::size_t>(restart.column));
+        fill_ = restart.column;
+        FinishEmptyLines();
+    }
+
+    bool Done() const { return stop_ || !record_; }
+
+    // Writes `value` over [start, end); returns false once the pass should stop.
+    bool Write(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
+    {
+        std::int64_t p = start;
+        while (p < end && record_) {
+            const std::int64_t length = record_->Length();
+            const std::int64_t from = p - lineOffset_;
+            if (from < 0 || from >= length) return false;  // out of step with the store: give up
+            const std::int64_t to = std::min<std::int64_t>(length, end - lineOffset_);
+            std::memset(values_.data() + from, value, static_cast<std::size_t>(to - from));
+            fill_ = to;
+            p = lineOffset_ + to;
+            if (fill_ >= length) {
+                FinishLine(p < end || bound);
+                if (stop_) return false;
+                FinishEmptyLines();
+            }
+        }
+        return !stop_ && record_;
+    }
+
+private:
+    void Begin(TLineRecord* record, std::int64_t index, std::int64_t offset)
+    {
+        record_ = record;
+        lineIndex_ = index;
+        lineOffset_ = offset;
+        fill_ = 0;
+        if (record_) values_.assign(record_->Length(), 0);
+    }
+
+    void FinishEmptyLines()
+    {
+        while (record_ && record_->Length() == 0 && !stop_) FinishLine(false);
+    }
+
+    // The line is full: keep its values, or stop when nothing changes from here on.
+    void FinishLine(bool midToken)
+    {
+        TLineRecord* rec = record_;
+        const std::size_t length = rec->Length();
+        const std::uint8_t* old = rec->Attributes();
+        const bool equal = old && std::memcmp(old, values_.data(), length) == 0;
+        const std::int32_t id = midToken || parser_.Bound() ? -1 : parser_.ScanStateId();
+        TLineRecord* next = store_.Next(rec);
+
+        const bool mayStop = !options_.all && equal && id >= 0 && rec->StateOut() == id && lineIndex_ >= startLine_ &&
+                             lineIndex_ - startLine_ + 1 >= options_.minLines && !(rec->Flags() & kNeedsRescan) &&
+                             (!next || !(next->Flags() & kNeedsRescan));
+        if (mayStop) {
+            stop_ = true;
+            result_.stoppedEarly = next != nullptr;
+            return;
+        }
+        std::uint8_t* attrs = store_.AllocateAttributes(rec);
+        if (length) std::memcpy(attrs, values_.data(), length);
+        rec->SetStateOut(id);
+        rec->SetFlags((rec->Flags() | lfRepaint) & ~kNeedsRescan);
+        if (next) next->SetStateIn(id);
+        if (result_.firstLine < 0) result_.firstLine = lineIndex_;
+        result_.lastLine = lineIndex_;
+        ++result_.linesWritten;
+        Begin(next, lineIndex_ + 1, lineOffset_ + static_cast<std::int64_t>(length));
+    }
+
+    TTextStore& store_;
+    VOzuvavIdavParser& parser_;
+    const THighlightPassOptions& options_;
+    std::int64_t startLine_;
+    THighlightPassResult& result_;
+    TLineRecord* record_ = nullptr;
+    std::int64_t lineIndex_ = 0;
+    std::int64_t lineOffset_ = 0;
+    std::int64_t fill_ = 0;
+    std::vector<std::uint8_t> values_;
+    bool stop_ = false;
+};
+
+}  // namespace
+
+THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,
+                                const THighlightPassOptions& options)
+{
+    THighlightPassResult result;
+    if (startLine < 0 || startLine >= store.LineCount()) return result;
+    TLineRecord* startRecord = store.FromLine(startLine).record;
+    if (!startRecord) return result;
+    if (!options.force && !options.all && !(startRecord->Flags() & kNeedsRescan)) return result;
+    if (parser.UsesCustomMatches() && !parser.OnCustomParse) return result;
+    while (parser.Busy()) {
+        if (!options.waitWhileBusy || !options.waitWhileBusy()) return result;
+    }
+
+    const TRestart restart = FindRestart(store, parser, startRecord);
+    parser.SetScanState(restart.value);
+    result.ran = true;
+    result.restartOffset = restart.offset;
+
+    TEdStream stream(&store);
+    stream.SetPos(restart.offset);
+    LineWriter writer(store, parser, options, startLine, restart, result);
+
+    auto seen = [&](int value, std::int64_t start, std::int64_t end) {
+        if (options.onTokenSeen) options.onTokenSeen(value, start, end);
+        return value;
+    };
+    seen(-1, -1, -1);
+
+    bool inContainer = false;
+    std::uint8_t containerValue = 0;
+    while (!writer.Done() && !stream.AtEnd()) {
+        const std::int64_t start = stream.GetPos();
+        int length = 0;
+        std::uint8_t value = parser.ScanToken(options.sender, stream, length);
+        if (length <= 0 || stream.GetPos() <= start) {
+            stream.Seek(start, SeekOrigin::soFromBeginning);
+            stream.NextChar();
+        }
+        const std::int64_t end = stream.GetPos();
+        value = static_cast<std::uint8_t>(seen(value, start, end));
+
+        if (!inContainer && parser.Bound()) {
+            // A container: its inside is scanned again with the rules now in force; inner text
+            // of value 0 keeps the container's value.
+            inContainer = true;
+            containerValue = value;
+            stream.Seek(start, SeekOrigin::soFromBeginning);
+            continue;
+        }
+        if (inContainer) {
+            if (value == 0) value = containerValue;
+            if (!parser.Bound()) inContainer = false;
+        }
+        if (!writer.Write(start, end, value, inContainer)) break;
+    }
+
+    seen(-2, -2, -2);
+    parser.SetScanState(restart.value);
+    return result;
+}
+
+THighlightedText HighlightText(VOzuvavIdavParser& parser, std::string_view text)
+{
+    TTextStore store;
+    store.SetText(text);
+    THighlightPassOptions options;
+    options.all = true;
+    RescanFrom(store, parser, 0, options);
+    THighlightedText out;
+    out.text = store.Text();
+    out.values.reserve(out.text.size());
+    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) {
+        const std::uint8_t* a = r->Attributes();
+        for (std::size_t i = 0; i < r->Length(); ++i) out.values.push_back(a ? a[i] : 0);
+    }
+    return out;
+}
+
+}  // namespace tarnwick

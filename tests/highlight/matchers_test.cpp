@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "editor/ed_stream.h"
+#include "editor/text_store.h"
+#include "highlight/matchers.h"
+#include "highlight/parser_tables.h"
+
+namespace tarnwick {
+namespace {
+
+// Runs matcher `id` on `text` from `start`; returns the length read, or -1 when it failed (and
+// then checks that the stream went back to where it was).
+int Match(std::int32_t id, std::string_view text, std::int64_t start = 0)
+{
+    TTextStore store;
+    store.SetText(text);
+    TEdStream s(&store);
+    s.SetPos(start);
+    int length = 0;
+    if (!RunBuiltInMatcher(id, s, start, length)) {
+        EXPECT_EQ(s.GetPos(), start) << "failed matcher moved the stream: " << text;
+        EXPECT_EQ(length, 0);
+        return -1;
+    }
+    EXPECT_EQ(s.GetPos(), start + length) << text;
+    return length;
+}
+
+TEST(BuiltInMatchers, NamesAndNumbers)
+{
+    EXPECT_EQ(BuiltInMatcherNumber("__STD_IDENTIFIER"), 10);
+    EXPECT_EQ(BuiltInMatcherNumber("__STD_C_STRING_SQ"), 20);
+    EXPECT_EQ(BuiltInMatcherNumber("_ORIGINAL_CHAR"), 2);
+    EXPECT_EQ(BuiltInMatcherNumber("__std_identifier"), -1);
+    EXPECT_EQ(Match(99, "abc"), -1);
+}
+
+TEST(BuiltInMatchers, IdentifiersAndNumbers)
+{
+    EXPECT_EQ(Match(kMatchStdIdentifier, "_a1 b"), 3);
+    EXPECT_EQ(Match(kMatchStdIdentifier, "1a"), -1);
+
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "12.5e+3x"), 7);
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "12."), 2);      // a point without a digit is left out
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "12.x"), 2);
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, ".5"), 2);
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "."), -1);
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "3else"), 1);    // an exponent needs digits
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "3E7"), 3);
+
+    EXPECT_EQ(Match(kMatchStdCNumberOrFpSigned, "-1.5"), 4);
+    EXPECT_EQ(Match(kMatchStdCNumberOrFpSigned, "+7;"), 2);
+    EXPECT_EQ(Match(kMatchStdCNumberOrFpSigned, "42"), 2);
+    EXPECT_EQ(Match(kMatchStdCNumberOrFpSigned, "-x"), -1);
+
+    EXPECT_EQ(Match(kMatchStdNumber, "123.4"), 3);
+    EXPECT_EQ(Match(kMatchStdNumber, "x1"), -1);
+}
+
+TEST(BuiltInMatchers, Strings)
+{
+    EXPECT_EQ(Match(kMatchStdPascalString, "'it''s' x"), 7);
+    EXPECT_EQ(Match(kMatchStdPascalString, "'open\rnext"), 5);  // ends before the line end
+    EXPECT_EQ(Match(kMatchStdPascalString, "''"), 2);
+    EXPECT_EQ(Match(kMatchStdPascalString, "x"), -1);
+
+    EXPECT_EQ(Match(kMatchStdCString, "\"a\\\"b\" c"), 6);
+    EXPECT_EQ(Match(kMatchStdCString, "\"abc\\\rdef"), 5);  // an escape does not swallow the line end
+    EXPECT_EQ(Match(kMatchStdCString, "\"abc"), 4);         // unterminated at the end of the text
+    EXPECT_EQ(Match(kMatchStdCChar, "'\\''x"), 4);
+    EXPECT_EQ(Match(kMatchStdCStringSq, "'ab'"), 4);
+    EXPECT_EQ(Match(kMatchStdCChar, "\"a\""), -1);
+
+    EXPECT_EQ(Match(kMatchStdHtmlString, "\"a b\" c"), 5);
+    EXPECT_EQ(Match(kMatchStdHtmlString, "\"ab\rc"), 4);     // the line end is included
+}
+
+TEST(BuiltInMatchers, MailUrlAndWebChars)
+{
+    EXPECT_EQ(Match(kMatchStdMailUrl, "joe@ex.com. more"), 10);  // the final point is not part of it
+    EXPECT_EQ(Match(kMatchStdMailUrl, "no.mail here"), -1);
+    EXPECT_EQ(Match(kMatchWebChar, "http://a.b/c?d=1. x"), 16);
+    EXPECT_EQ(Match(kMatchWebChar, ". "), -1);
+    EXPECT_EQ(Match(kMatchWebChar, " "), -1);
+}
+
+TEST(BuiltInMatchers, LineCommentStopsBeforeHtmlCommentEnd)
+{
+    EXPECT_EQ(Match(kMatchStdJsLineComment, "// a\rb"), 4);
+    EXPECT_EQ(Match(kMatchStdJsLineComment, "// a --> b"), 5);
+    EXPECT_EQ(Match(kMatchStdJsLineComment, "// a---> b"), 4);
+    EXPECT_EQ(Match(kMatchStdJsLineComment, "// a - > -- b"), 13);
+    EXPECT_EQ(Match(kMatchStdJsLineComment, "\r"), -1);
+}
+
+TEST(BuiltInMatchers, StepMatchers)
+{
+    EXPECT_EQ(Match(kMatchPascalChar, "ab"), 1);
+    EXPECT_EQ(Match(kMatchPascalChar, "''x"), 2);
+    EXPECT_EQ(Match(kMatchPascalChar, "'x"), -1);
+    EXPECT_EQ(Match(kMatchPascalChar, "\rx"), -1);
+
+    // The rest of the line, only for a token that starts a line.
+    EXPECT_EQ(Match(kMatchOriginalChar, "abc\rdef"), 3);
+    EXPECT_EQ(Match(kMatchOriginalChar, "x\rdef", 2), 3);
+    EXPECT_EQ(Match(kMatchOriginalChar, "xabc", 1), -1);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "highlight/rescan.h"
+#include "test_highlighter.h"
+
+namespace tarnwick {
+namespace {
+
+using test::Codes;
+using test::States;
+
+std::string StoredValues(const TTextStore& store)
+{
+    std::vector<std::uint8_t> v;
+    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) {
+        const std::uint8_t* a = r->Attributes();
+        for (std::size_t i = 0; i < r->Length(); ++i) v.push_back(a ? a[i] : 0xEE);
+    }
+    return Codes(v);
+}
+
+std::string Repeat(std::string_view line, int count)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i) s += line;
+    return s;
+}
+
+class RescanTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::BuildTestHighlighter(parser); }
+
+    void Load(std::string_view text)
+    {
+        store.SetText(text);
+        THighlightPassOptions all;
+        all.all = true;
+        const THighlightPassResult r = RescanFrom(store, parser, 0, all);
+        ASSERT_TRUE(r.ran);
+        ASSERT_EQ(r.linesWritten, store.LineCount());
+    }
+    // The values a fresh highlight of the whole current text gives.
+    std::string Fresh()
+    {
+        VOzuvavIdavParser other;
+        test::BuildTestHighlighter(other);
+        return Codes(HighlightText(other, store.Text()).values);
+    }
+    THighlightPassResult Edit(std::int64_t line, std::int64_t minLines = 3)
+    {
+        THighlightPassOptions o;
+        o.minLines = minLines;
+        return RescanFrom(store, parser, line, o);
+    }
+
+    VOzuvavIdavParser parser;
+    TTextStore store;
+};
+
+TEST_F(RescanTest, OpeningACommentRecoloursUntilItsEnd)
+{
+    Load("select 1\r" + Repeat("x y\r", 28) + "*/ from\r" + Repeat("select\r", 60));
+    store.Insert(store.OffsetOf(store.FromLine(2).record), "/*");
+    const THighlightPassResult r = Edit(2);
+    ASSERT_TRUE(r.ran);
+    EXPECT_EQ(StoredValues(store), Fresh());
+    EXPECT_TRUE(r.stoppedEarly);
+    EXPECT_LT(r.lastLine, 40);     // it did not run to the end
+    EXPECT_GE(r.lastLine, 29);     // but through the end of the comment
+
+    // Closing it again restores the old colours.
+    store.Delete(store.OffsetOf(store.FromLine(2).record), store.OffsetOf(store.FromLine(2).record) + 2);
+    Edit(2);
+    EXPECT_EQ(StoredValues(store), Fresh());
+}
+
+TEST_F(RescanTest, TypingRescansOnlyAFewLines)
+{
+    Load(Repeat("select a\r", 1000));
+    store.Insert(store.OffsetOf(store.FromLine(500).record) + 7, "b");
+    const THighlightPassResult r = Edit(500);
+    ASSERT_TRUE(r.ran);
+    EXPECT_TRUE(r.stoppedEarly);
+    EXPECT_LE(r.linesWritten, 4);
+    EXPECT_EQ(StoredValues(store), Fresh());
+    // A line that is neither stale nor marked is not rescanned.
+    EXPECT_FALSE(Edit(10).ran);
+}
+
+TEST_F(RescanTest, AChangedStateKeepsThePassGoingThroughUnchangedLines)
+{
+    // "begin" enters state 5, where "select" is plain text; empty lines look the same in both.
+    TParserTables& t = parser.Tables();
+    t.keywords->AddWord("begin", false, 20, States({0}), test::Group("[^a-z]"));
+    t.tokenStateInfo[20] = test::Info(States({0}), States({5}), States({0}));
+    Load("a\r\r\r\r\rselect\r");
+    store.Insert(0, "begin ");
+    const THighlightPassResult r = Edit(0, 1);
+    ASSERT_TRUE(r.ran);
+    EXPECT_GE(r.lastLine, 5);
+    EXPECT_EQ(StoredValues(store).substr(12, 6), "000000");
+}
+
+TEST_F(RescanTest, RestartsAtTheNearestAnchor)
+{
+    Load("select /* c\rd\re */ x");
+    store.Insert(store.OffsetOf(store.FromLine(2).record), "z");
+    const THighlightPassResult r = Edit(2);
+    ASSERT_TRUE(r.ran);
+    // Back over the comment to the blank before it, the last token of value 0.
+    EXPECT_EQ(r.restartOffset, 6);
+    EXPECT_EQ(StoredValues(store), Fresh());
+}
+
+TEST_F(RescanTest, ContainerSpanningLines)
+{
+    Load("{a\rx} from");
+    EXPECT_EQ(StoredValues(store), "66676" "01111");
+}
+
+TEST_F(RescanTest, TokenSeenHookSeesEveryTokenAndMayChangeIt)
+{
+    store.SetText("select 'a'");
+    std::vector<std::tuple<int, std::int64_t, std::int64_t>> seen;
+    THighlightPassOptions o;
+    o.all = true;
+    o.onTokenSeen = [&](int& value, std::int64_t start, std::int64_t end) {
+        seen.emplace_back(value, start, end);
+        if (value == 2) value = 9;
+    };
+    RescanFrom(store, parser, 0, o);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen.front(), std::make_tuple(-1, -1, -1));
+    EXPECT_EQ(seen[1], std::make_tuple(1, 0, 6));
+    EXPECT_EQ(seen[3], std::make_tuple(2, 7, 10));
+    EXPECT_EQ(seen.back(), std::make_tuple(-2, -2, -2));
+    EXPECT_EQ(StoredValues(store), "1111110999");
+}
+
+TEST_F(RescanTest, CustomMatchesNeedTheirHandler)
+{
+    parser.Tables().usesCustomMatches = true;
+    store.SetText("select");
+    THighlightPassOptions o;
+    o.all = true;
+    EXPECT_FALSE(RescanFrom(store, parser, 0, o).ran);
+    parser.OnCustomParse = [](VOzuvavIdavParser&, int, TEdStream&, int&, int&) { return false; };
+    EXPECT_TRUE(RescanFrom(store, parser, 0, o).ran);
+}
+
+TEST_F(RescanTest, BusyHighlighterWaitsOrSkips)
+{
+    class Control : public TParserClient {
+        void SettingsChanged() override {}
+        void RefreshHighlighter() override {}
+    } other;
+    TTextStore elsewhere;
+    elsewhere.SetText("{x}");
+    TEdStream s(&elsewhere);
+    int length = 0;
+    parser.ScanToken(&other, s, length);  // another control is inside a container
+    ASSERT_TRUE(parser.Busy());
+
+    store.SetText("select");
+    THighlightPassOptions o;
+    o.all = true;
+    EXPECT_FALSE(RescanFrom(store, parser, 0, o).ran);
+    int waits = 0;
+    o.waitWhileBusy = [&] {
+        ++waits;
+        s.SetPos(1);
+        while (parser.Bound()) parser.ScanToken(&other, s, length);  // the other control finishes
+        return true;
+    };
+    EXPECT_TRUE(RescanFrom(store, parser, 0, o).ran);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(StoredValues(store), "111111");
+    parser.DetachControl(&other);
+}
+
+TEST_F(RescanTest, WholeTextEdgeCases)
+{
+    EXPECT_TRUE(HighlightText(parser, "").values.empty());
+    const THighlightedText h = HighlightText(parser, "a\r\n\r\nselect\n");
+    EXPECT_EQ(h.text, "a\r\rselect\r");
+    EXPECT_EQ(Codes(h.values), "0001111110");
+    // Control characters and bytes above 127 are single characters like any other.
+    EXPECT_EQ(Codes(HighlightText(parser, "\xE9select \xFF").values), "011111100");
+}
+
+}  // namespace
+}  // namespace tarnwick

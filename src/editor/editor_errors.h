@@ -51,6 +51,7 @@ inline constexpr const char* kReadOnlyStream = "Cannot write to a read-only stre
 inline constexpr const char* kStreamReadError = "Stream read error";
 inline constexpr const char* kStreamWriteError = "Stream write error";
 inline constexpr const char* kNotEnoughMemory = "Not enough memory for operation";
+inline constexpr const char* kBookmarkIndexRange = "Bookmark index range error";
 }  // namespace msg
 
 }  // namespace tarnwick

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/marks.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -89,7 +91,12 @@ std::string NormalizeText(std::string_view text)
 
 // ---- construction
 
-TTextStore::TTextStore() = default;
+TTextStore::TTextStore()
+    : bookmarks_(std::make_unique<TCustomBookmarks>()),
+      breakpoints_(std::make_unique<TSM_Breakpoints>(this)),
+      codeBreaks_(std::make_unique<TSM_CodeBreak>(this))
+{
+}
 
 TTextStore::~TTextStore() = default;  // the pool releases every record at once
 
@@ -610,6 +617,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
         for (TTextStoreListener* v : views_) v->TextInserting(offset, inserted);
         charCount_ += inserted;
         UpdateLongestLine();
+        MarksInserted(offset, inserted);
         for (TTextStoreListener* v : views_) v->TextChanged(offset, inserted);
         NotifyLineShift(offset, inserted);
         return;
@@ -634,6 +642,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
             UpdateIndex(r->block_, 0, 1);
             charCount_ += 1;
             UpdateLongestLine();
+            MarksInserted(offset, 1);
             for (TTextStoreListener* v : views_) v->TextChanged(offset, 1);
             NotifyLineShift(offset, 1);
             return;
@@ -664,6 +673,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
     if (replaced) FreeRecord(replaced);
     charCount_ += inserted;
     UpdateLongestLine();
+    MarksInserted(offset, inserted);
     for (TTextStoreListener* v : views_) v->TextChanged(offset, inserted);
     NotifyLineShift(offset, inserted);
 }
@@ -674,6 +684,7 @@ void TTextStore::Delete(std::int64_t start, std::int64_t end)
     end = std::clamp<std::int64_t>(end, 0, charCount_);
     if (start >= end) return;
     for (TTextStoreListener* v : views_) v->TextDeleting(start, end);
+    MarksDeleting(start, end);
 
     const TLinePosition a = FromOffset(start);
     const TLinePosition b = FromOffset(end - 1);
@@ -717,6 +728,7 @@ void TTextStore::Delete(std::int64_t start, std::int64_t end)
         bookmarkColumns_.fill(0);
     }
     UpdateLongestLine();
+    MarksDeleted(start, end, lineCount_ == 0);
     for (TTextStoreListener* v : views_) v->TextChanged(start, -(end - start));
     NotifyLineShift(start, -(end - start));
 }
@@ -766,8 +778,40 @@ void TTextStore::AddView(TTextStoreListener* view)
 
 void TTextStore::RemoveView(TTextStoreListener* view) { std::erase(views_, view); }
 
+TRangeMarks& TTextStore::RangeMarks()
+{
+    if (!rangeMarks_) rangeMarks_ = std::make_unique<TRangeMarks>();
+    return *rangeMarks_;
+}
+
+// Named bookmarks and range marks move once the text is in place, so that their callbacks see
+// the text their offsets refer to.
+void TTextStore::MarksInserted(std::int64_t offset, std::int64_t count)
+{
+    if (!bookmarks_->Empty()) bookmarks_->ShiftOnInsert(count, offset);
+    if (rangeMarks_ && !rangeMarks_->Empty()) rangeMarks_->Inserted(offset, count);
+}
+
+// Breakpoints follow lines: which of them lose their whole line can only be seen before the
+// text goes.
+void TTextStore::MarksDeleting(std::int64_t start, std::int64_t end)
+{
+    breakpoints_->NoteDeletion(start, end);
+    codeBreaks_->NoteDeletion(start, end);
+}
+
+void TTextStore::MarksDeleted(std::int64_t start, std::int64_t end, bool emptied)
+{
+    // An emptied document keeps no named bookmark, not even one at its old end.
+    if (emptied) bookmarks_->Clear();
+    else if (!bookmarks_->Empty()) bookmarks_->RemoveOrShiftOnDelete(end - start, start);
+    if (rangeMarks_ && !rangeMarks_->Empty()) rangeMarks_->Deleted(start, end);
+}
+
 void TTextStore::NotifyLineShift(std::int64_t start, std::int64_t delta)
 {
+    breakpoints_->Shift(start, delta);
+    codeBreaks_->Shift(start, delta);
     for (TTextStoreListener* v : views_) v->LineShift(start, delta);
 }
 

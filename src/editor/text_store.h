@@ -28,6 +28,10 @@ namespace tarnwick {
 
 class TTextStore;
 struct TextBlock;
+class TCustomBookmarks;
+class TRangeMarks;
+class TSM_Breakpoints;
+class TSM_CodeBreak;
 
 // Bits of a record's flags.
 inline constexpr std::uint32_t lfRepaint = 0x01;          // text created or changed: repaint needed
@@ -191,11 +195,22 @@ public:
     void SetBookmarkColumn(int index, std::uint16_t column);
     std::vector<std::string>& Names() { return names_; }
 
+    // The position markers of the document (numbered bookmarks are bits of the records' marks).
+    // The store moves them on every insertion and deletion.
+    TCustomBookmarks& Bookmarks() { return *bookmarks_; }
+    const TCustomBookmarks& Bookmarks() const { return *bookmarks_; }
+    TSM_Breakpoints& Breakpoints() { return *breakpoints_; }
+    TSM_CodeBreak& CodeBreaks() { return *codeBreaks_; }
+    // The range marks, created on first use; RangeMarksIfAny is null until then.
+    TRangeMarks& RangeMarks();
+    TRangeMarks* RangeMarksIfAny() const { return rangeMarks_.get(); }
+
     // The views (and mark sets) told of every change; each is added once.
     void AddView(TTextStoreListener* view);
     void RemoveView(TTextStoreListener* view);
     const std::vector<TTextStoreListener*>& Views() const { return views_; }
-    // Forwards a line shift to every listener; called after every insertion and deletion.
+    // Forwards a line shift to the breakpoints, the execution point and every listener; called
+    // after every insertion and deletion.
     void NotifyLineShift(std::int64_t start, std::int64_t delta);
 
     // Bytes the store keeps beside the characters themselves, for measurements.
@@ -224,6 +239,9 @@ private:
     void NoteLength(std::size_t length);
     void ForgetLength(std::size_t length);
     void UpdateLongestLine();
+    void MarksInserted(std::int64_t offset, std::int64_t count);
+    void MarksDeleting(std::int64_t start, std::int64_t end);
+    void MarksDeleted(std::int64_t start, std::int64_t end, bool emptied);
 
     LinePool pool_;
     std::vector<std::unique_ptr<TextBlock>> blocks_;
@@ -242,6 +260,11 @@ private:
     std::vector<std::string> names_;
     TSelLineStyle lineStyle_ = lsCRLF;
     std::unordered_map<const TLineRecord*, std::unique_ptr<TLineObject>> lineObjects_;
+    // Last, so that they go first: their callbacks may still read the text.
+    std::unique_ptr<TCustomBookmarks> bookmarks_;
+    std::unique_ptr<TRangeMarks> rangeMarks_;
+    std::unique_ptr<TSM_Breakpoints> breakpoints_;
+    std::unique_ptr<TSM_CodeBreak> codeBreaks_;
 };
 
 }  // namespace tarnwick

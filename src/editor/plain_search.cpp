@@ -9,9 +9,11 @@ namespace tarnwick {
 
 namespace {
 
-// Bytes read from the store at a time; consecutive windows overlap by the pattern length plus
-// one character of context, which costs little against this size.
-constexpr std::int64_t kWindow = 1 << 16;
+// Bytes read from the store at a time: a search that ends near its start (the next of many
+// matches) reads little, and a long one reads ever larger windows. Consecutive windows overlap by
+// the pattern length plus one character of context, which costs little against these sizes.
+constexpr std::int64_t kFirstWindow = 1 << 9;
+constexpr std::int64_t kLargestWindow = 1 << 20;
 
 bool IsAsciiLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -93,10 +95,11 @@ struct Search {
         const std::int64_t lastStart = limit - n;
         // Context reaches one character past the limit.
         const std::int64_t readEnd = std::min(size, limit + 1);
-        const std::int64_t window = std::max<std::int64_t>(kWindow, 2 * n + 4);
+        std::int64_t window = std::max<std::int64_t>(kFirstWindow, 2 * n + 4);
         while (s <= lastStart) {
             const std::int64_t base = s > 0 ? s - 1 : 0;
             const std::int64_t end = std::min(readEnd, base + window);
+            window = std::max(window, std::min(2 * window, kLargestWindow));
             if (Fill(stream, buf, base, end) != end - base) return -1;
             // Candidates whose context lies inside the window.
             const std::int64_t top = end == readEnd ? lastStart : std::min(lastStart, end - n - 1);
@@ -124,10 +127,11 @@ struct Search {
         const auto n = static_cast<std::int64_t>(pat.size());
         const char* p = pat.data();
         const auto first = static_cast<unsigned char>(p[0]);
-        const std::int64_t window = std::max<std::int64_t>(kWindow, 2 * n + 4);
+        std::int64_t window = std::max<std::int64_t>(kFirstWindow, 2 * n + 4);
         while (s >= 0) {
             const std::int64_t end = std::min(size, s + n + 1);
             const std::int64_t base = std::max<std::int64_t>(0, end - window);
+            window = std::max(window, std::min(2 * window, kLargestWindow));
             if (Fill(stream, buf, base, end) != end - base) return -1;
             const std::int64_t bottom = base == 0 ? 0 : base + 1;
             const char* t = buf.data() - base;

@@ -72,6 +72,8 @@ bool IsWholeGroup(std::string_view s) { return !s.empty() && s[0] == '(' && Matc
 
 // Nesting deeper than this is refused by the compiler anyway; the rewrite leaves it alone.
 constexpr int kRewriteDepth = 32;
+// A rewritten pattern longer than this could not be compiled into a program of 16-bit offsets.
+constexpr std::size_t kMaxRewritten = 1 << 16;
 
 std::string Rewrite(std::string_view s, int depth);
 
@@ -119,6 +121,8 @@ std::string Rewrite(std::string_view s, int depth)
             const std::string b = Rewrite(s.substr(i + 2), depth);
             const auto wrap = [](const std::string& part) { return IsWholeGroup(part) ? part : "(" + part + ")"; };
             const std::string wa = wrap(a), wb = wrap(b);
+            // Each a||b doubles its parts: a chain of them grows exponentially.
+            if (2 * (wa.size() + wb.size()) > kMaxRewritten) Fail(reTooComplex, static_cast<int>(i) + 1);
             return "((" + wa + wb + "?)|(" + wb + wa + "?))";
         }
         ++i;
@@ -665,6 +669,15 @@ public:
         return Match(1);
     }
 
+    // When the program starts with a repetition that failed for every start from `from` on to
+    // some later place, that place: no try before it can succeed. Otherwise `from`.
+    std::int64_t FailedThrough(std::int64_t from)
+    {
+        if (re_.leadRepeat_ == 0) return from;
+        const Range* failed = FailedRange(re_.leadRepeat_);
+        return failed && failed->first == from && failed->second > from ? failed->second : from;
+    }
+
     // Clears the entries the tries wrote beyond those of the match found.
     void Finish(bool found)
     {
@@ -1002,6 +1015,24 @@ void TREParser::Analyse()
         p += 3 + operand;
     }
 
+    // The literal every match starts with: the characters of the EXACTLY nodes that open the
+    // program's only alternative (line breaks excluded, since they end records).
+    prefix_.clear();
+    leadRepeat_ = 0;
+    if (program_.size() > 4 && program_[1] == opBRANCH && program_[4] != opBRANCH) {
+        const int next = program_[2] << 8 | program_[3];
+        if (next != 0 && program_[1 + static_cast<std::size_t>(next)] != opBRANCH) {
+            if (program_[4] == opSTAR || program_[4] == opPLUS) leadRepeat_ = 4;
+            for (std::size_t p = 4; p + 3 < program_.size() && program_[p] == opEXACTLY;) {
+                std::size_t q = p + 3;
+                while (q < program_.size() && program_[q] != 0 && program_[q] != '\r') prefix_ += static_cast<char>(program_[q++]);
+                if (q >= program_.size() || program_[q] != 0) break;
+                const int offset = program_[p + 1] << 8 | program_[p + 2];
+                if (offset == 0) break;
+                p += static_cast<std::size_t>(offset);
+            }
+        }
+    }
     FirstCharWalk walk{program_, {}};
     anyFirst_ = walk.Walk(1, 0);
     first_ = walk.set;
@@ -1018,7 +1049,8 @@ namespace {
 
 // Moves the stream to the next place at or after its position (forwards) or at or before it
 // (backwards) whose character is in `set`; false when there is none. Reads the records directly.
-bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsigned char only, bool forward)
+bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsigned char only, bool forward,
+                     std::string_view prefix)
 {
     const TTextStore* store = stream.Store();
     TEdStream::Place at = stream.Save();
@@ -1028,7 +1060,19 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
             const char* text = at.record->Text();
             const std::int64_t length = at.record->Length();
             std::int64_t i = at.inRecord;
-            if (oneChar) {
+            if (prefix.size() > 1) {
+                // Every match starts with the literal: look for all of it. Near the end of a
+                // record that a continuation follows, a match may run on into the next record.
+                const void* hit = i < length ? memmem(text + i, static_cast<std::size_t>(length - i), prefix.data(), prefix.size()) : nullptr;
+                std::int64_t found = hit ? static_cast<const char*>(hit) - text : length;
+                if (!at.record->EndsWithBreak())
+                    for (std::int64_t j = std::max(i, length - static_cast<std::int64_t>(prefix.size()) + 1); j < found; ++j)
+                        if (text[j] == prefix[0]) {
+                            found = j;
+                            break;
+                        }
+                i = found;
+            } else if (oneChar) {
                 const void* hit = i < length ? std::memchr(text + i, only, static_cast<std::size_t>(length - i)) : nullptr;
                 i = hit ? static_cast<const char*>(hit) - text : length;
             } else {
@@ -1085,18 +1129,21 @@ bool TREParser::Search(TEdStream& stream, bool forward)
 
     if (forward) {
         while (!stream.AtEnd()) {
-            if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, true)) return false;
+            if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, true, prefix_)) return false;
             const TEdStream::Place at = stream.Save();
             if (matcher.Try()) return found = true;
             stream.Restore(at);
-            stream.NextChar();
+            const std::int64_t resume = matcher.FailedThrough(at.position);
+            do {
+                stream.NextChar();
+            } while (stream.GetPos() < resume && !stream.AtEnd());
         }
         return false;
     }
     if (stream.Size() == 0) return false;
     if (stream.AtEnd()) stream.PrevChar();
     for (;;) {
-        if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, false)) return false;
+        if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, false, {})) return false;
         const TEdStream::Place at = stream.Save();
         if (matcher.Try()) return found = true;
         stream.Restore(at);

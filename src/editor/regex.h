@@ -149,6 +149,8 @@ private:
     bool anyFirst_ = true;
     bool firstIsOneChar_ = false;
     unsigned char firstChar_ = 0;
+    std::string prefix_;  // a literal that every match starts with, when longer than one character
+    int leadRepeat_ = 0;  // the repetition every match starts with, if any
 
     std::array<std::int64_t, kPositions> positions_{};
     int count_ = 0;

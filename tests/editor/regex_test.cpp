@@ -66,6 +66,12 @@ TEST(RegexSyntax, BothOrdersRewrite)
     for (const char* text : {"abcd", "cdab", "ab", "cd"}) EXPECT_EQ(FindIn(text, "ab||cd"), Span(0, 4 - 2 * (std::string_view(text).size() == 2)))
         << text;
     EXPECT_EQ(FindIn("xx cd", "ab||cd"), Span(3, 5));
+    // A chain of them doubles at each step: a long one is refused at once, not built.
+    std::string chain = "a";
+    for (int i = 0; i < 40; ++i) chain += "||b";
+    EXPECT_EQ(ErrorOf(chain).first, "Expression too complex");
+    EXPECT_EQ(ErrorOf("a||b||c").first, "");
+    EXPECT_EQ(FindIn("cab", "a||b||c"), Span(0, 2));  // c, then a: the first way that matches wins
     EXPECT_EQ(FindIn("acbd", "ab||cd"), kNone);
 }
 

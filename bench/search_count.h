@@ -1,0 +1,15 @@
+#pragma once
+// Counts the lines of a text store that hold a match of a pattern, as `grep -c` does, with the
+// editor's plain-text or regular-expression search, forwards or backwards.
+
+#include <cstdint>
+#include <string>
+
+#include "editor/text_store.h"
+
+namespace tarnwick::bench {
+
+// Raises the search engines' errors (an invalid regular expression among them).
+std::int64_t CountMatchingLines(const TTextStore& store, const std::string& pattern, bool regex, bool backwards);
+
+}  // namespace tarnwick::bench

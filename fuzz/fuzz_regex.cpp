@@ -1,0 +1,77 @@
+// Compiles the first line of the input as a regular expression and searches the rest with it,
+// forwards and backwards from several places. Every malformed pattern must give an error with a
+// position inside the pattern; every match found must lie inside the text, on the right side of
+// where the search started; the matcher's own errors must be its two limits.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "editor/regex.h"
+#include "editor/text_store.h"
+
+using namespace tarnwick;
+
+namespace {
+
+void Check(bool ok)
+{
+    if (!ok) std::abort();
+}
+
+void SearchFrom(TREParser& re, TEdStream& stream, std::int64_t from, bool forward)
+{
+    stream.Reset();
+    stream.Seek(from, SeekOrigin::soFromBeginning);
+    const std::int64_t size = stream.Size();
+    try {
+        if (!re.Search(stream, forward)) return;
+    } catch (const ERegularExpression& e) {
+        const std::string_view what = e.what();
+        Check(what == "Expression too complex" || what == "Index range error");
+        return;
+    }
+    const std::int64_t start = re.MatchStart();
+    const std::int64_t end = re.MatchEnd();
+    Check(start >= 0 && start <= end && end <= size);
+    if (forward) Check(start >= from);
+    else Check(start <= std::max<std::int64_t>(std::min(from, size - 1), 0));
+    for (int i = 0; i < re.PositionCount(); ++i) {
+        const std::int64_t p = re.Position(i);
+        Check(p >= -1 && p <= size);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t cut = input.find('\n');
+    const std::string_view pattern = input.substr(0, cut);
+    const std::string_view text = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 1);
+    if (pattern.size() > 512 || text.size() > 8192) return 0;
+
+    TREParser re;
+    if (!re.SetExpression(pattern)) {
+        Check(re.ErrorId() != reNoError);
+        Check(re.ErrorPosition() >= 1 || pattern.empty());
+        Check(re.Expression().empty());
+        return 0;
+    }
+    Check(re.Program().size() > 1 && re.Program()[0] == TREParser::kMagic);
+    Check(re.SetExpression(pattern));  // the same pattern again costs nothing
+
+    TTextStore store;
+    store.SetText(text);
+    TEdStream stream(&store);
+    const std::int64_t n = store.CharCount();
+    for (const std::int64_t from : {std::int64_t(0), n / 2, n}) {
+        SearchFrom(re, stream, from, true);
+        SearchFrom(re, stream, from, false);
+    }
+    return 0;
+}

@@ -5,20 +5,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::array<unsigned char, 256> MakeLowerTable()
-{
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
-    for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<unsigned char>(c + 32);
-    for (int c = 0xC0; c <= 0xDE; ++c)
-        if (c != 0xD7) t[c] = static_cast<unsigned char>(c + 32);  // 0xD7 is the multiplication sign
-    t[0x8A] = 0x9A;  // S caron
-    t[0x8C] = 0x9C;  // OE
-    t[0x8E] = 0x9E;  // Z caron
-    t[0x9F] = 0xFF;  // Y diaeresis
-    return t;
-}
-constexpr auto kLower = MakeLowerTable();
+constexpr const auto& kLower = detail::kAnsiLower;
 
 // Sort weights: the primary weight orders blanks and punctuation before digits before letters,
 // and gives an accented letter the weight of its base letter; ties are broken by the lower-case
@@ -67,7 +54,6 @@ inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace
 
-char AnsiLowerChar(char c) noexcept { return static_cast<char>(kLower[U(c)]); }
 
 std::string AnsiLower(std::string_view s)
 {

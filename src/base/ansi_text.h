@@ -2,6 +2,7 @@
 // Single-byte text in the program's character set (Windows-1252): case rules of the user's locale,
 // trimming, and line splitting as the option files need it.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,8 +10,25 @@
 
 namespace tarnwick {
 
+namespace detail {
+constexpr std::array<unsigned char, 256> MakeAnsiLowerTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<unsigned char>(c + 32);
+    for (int c = 0xC0; c <= 0xDE; ++c)
+        if (c != 0xD7) t[c] = static_cast<unsigned char>(c + 32);  // 0xD7 is the multiplication sign
+    t[0x8A] = 0x9A;  // S caron
+    t[0x8C] = 0x9C;  // OE
+    t[0x8E] = 0x9E;  // Z caron
+    t[0x9F] = 0xFF;  // Y diaeresis
+    return t;
+}
+inline constexpr std::array<unsigned char, 256> kAnsiLower = MakeAnsiLowerTable();
+}  // namespace detail
+
 // Lower-case form of one character under Windows-1252 (A-Z, the accented capitals, Š, Œ, Ž, Ÿ).
-char AnsiLowerChar(char c) noexcept;
+inline char AnsiLowerChar(char c) noexcept { return static_cast<char>(detail::kAnsiLower[static_cast<unsigned char>(c)]); }
 
 // The whole text folded to lower case, character by character.
 std::string AnsiLower(std::string_view s);

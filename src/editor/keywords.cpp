@@ -23,11 +23,6 @@ TKeywords::TKeywords()
 
 TKeywords::~TKeywords() { FreeAll(); }
 
-std::uint8_t TKeywords::Key(char c) const
-{
-    return static_cast<std::uint8_t>(caseSensitive_ ? c : AnsiLowerChar(c));
-}
-
 void TKeywords::FreeAll()
 {
     if (onFreeEntry_)
@@ -124,7 +119,9 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
 
 TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
 {
-    const std::int64_t start = stream.GetPos();
+    // Places are restored without a lookup in the store, wherever the walk ended.
+    const TEdStream::Place start = stream.Save();
+    TEdStream::Place bestEnd = start;
     TKeywordMatch best;
     if (!stream.AtEnd()) {
         std::int32_t node = first_[Key(stream.CurrentChar())];
@@ -156,6 +153,7 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
                 if (group.IsEmpty() || group.Contains(after)) {
                     best.entry = &entry;
                     best.length = depth;
+                    bestEnd = stream.Save();
                     break;
                 }
             }
@@ -165,9 +163,11 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
     }
 
     if (best.entry) {
-        stream.Seek(forwards ? start + best.length : start - best.length, SeekOrigin::soFromBeginning);
+        // Backwards at offset 0 the walk stays put while the length counts the first character.
+        if (forwards || bestEnd.position == start.position - best.length) stream.Restore(bestEnd);
+        else stream.Seek(start.position - best.length, SeekOrigin::soFromBeginning);
     } else {
-        stream.Seek(start, SeekOrigin::soFromBeginning);
+        stream.Restore(start);
         if (forwards)
             stream.NextChar();
         else

@@ -17,6 +17,7 @@
 
 #include "editor/byte_set.h"
 #include "editor/char_group.h"
+#include "base/ansi_text.h"
 #include "editor/ed_stream.h"
 #include "editor/editor_errors.h"
 #include "editor/streams.h"
@@ -92,7 +93,7 @@ private:
     };
 
     TKeywordMatch Match(TEdStream& stream, bool forwards) const;
-    std::uint8_t Key(char c) const;
+    std::uint8_t Key(char c) const { return static_cast<std::uint8_t>(caseSensitive_ ? c : AnsiLowerChar(c)); }
     void FreeAll();
 
     std::array<std::int32_t, 256> first_;

@@ -13,16 +13,18 @@ bool IsIdentChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '_'
 // Reads the stream's characters with one-character lookahead; remembers where it started.
 class Cursor {
 public:
-    explicit Cursor(TEdStream& s) : s_(s), start_(s.GetPos()) {}
+    explicit Cursor(TEdStream& s) : s_(s), start_(s.GetPos()), startPlace_(s.Save()) {}
     bool AtEnd() const { return s_.AtEnd(); }
     unsigned char Cur() const { return s_.AtEnd() ? 0 : static_cast<unsigned char>(s_.CurrentChar()); }
     // The character `ahead` positions after the current one (0 past the end).
     unsigned char Peek(std::int64_t ahead) const
     {
-        const std::int64_t at = s_.GetPos();
-        s_.Seek(at + ahead, SeekOrigin::soFromBeginning);
+        // Stepping and coming back by saved place costs no lookup in the store, even across a
+        // line end.
+        const TEdStream::Place at = s_.Save();
+        for (std::int64_t i = 0; i < ahead && !s_.AtEnd(); ++i) s_.NextChar();
         const unsigned char c = Cur();
-        s_.Seek(at, SeekOrigin::soFromBeginning);
+        s_.Restore(at);
         return c;
     }
     void Next() { s_.NextChar(); }
@@ -31,7 +33,7 @@ public:
     void Back(std::int64_t to) { s_.Seek(to, SeekOrigin::soFromBeginning); }
     bool Fail()
     {
-        Back(start_);
+        s_.Restore(startPlace_);
         return false;
     }
     bool Done(int& kLength)
@@ -44,6 +46,7 @@ public:
 private:
     TEdStream& s_;
     std::int64_t start_;
+    TEdStream::Place startPlace_;
 };
 
 void Digits(Cursor& c)

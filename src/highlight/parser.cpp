@@ -159,7 +159,7 @@ bool VOzuvavIdavParser::MatchEnd(const TEndPart& end, TEdStream& stream, std::in
         int value = 0;
         return RunHandler(end.custom != 0, end.handler, stream, tokenStart, kLength, value);
     }
-    const std::int64_t p = stream.GetPos();
+    const TEdStream::Place p = stream.Save();
     bool all = true;
     for (int i = 0; i < end.count && i < 4; ++i) {
         if (stream.AtEnd() || !tables_.Group(end.groups[static_cast<std::size_t>(i)]).Contains(
@@ -172,7 +172,7 @@ bool VOzuvavIdavParser::MatchEnd(const TEndPart& end, TEdStream& stream, std::in
     if (all && end.consume)
         kLength += end.count;
     else
-        SeekTo(stream, p);
+        stream.Restore(p);
     return all;
 }
 
@@ -282,6 +282,14 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
     if (stream.AtEnd()) return 0;
 
     const std::int64_t t = stream.GetPos();
+    // Going back to the token's start (or just after it) by saved place costs no lookup in the
+    // store when a lookahead ran past the line end.
+    const TEdStream::Place tp = stream.Save();
+    const auto backToStart = [&] { stream.Restore(tp); };
+    const auto afterFirst = [&] {
+        stream.Restore(tp);
+        stream.NextChar();
+    };
     const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
     int r = 0;
     bool matched = false;
@@ -293,7 +301,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         kLength = m.length;
         matched = true;
     } else if (const TKeywords* user = settings_->UserKeywords()) {
-        SeekTo(stream, t);
+        backToStart();
         if (const TKeywordMatch um = user->MatchForwards(stream)) {
             r = static_cast<std::uint8_t>(um.entry->data);
             kLength = um.length;
@@ -302,7 +310,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         }
     }
     if (!matched) {
-        SeekTo(stream, t + 1);
+        afterFirst();
         kLength = 1;
     }
 
@@ -311,7 +319,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         if (!RunContinuation(*tables_.continuation[static_cast<std::size_t>(r)], stream, t, kLength)) {
             matched = false;
             r = 0;
-            SeekTo(stream, t + 1);
+            afterFirst();
             kLength = 1;
         }
     }
@@ -325,7 +333,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
                 r = static_cast<std::uint8_t>(value);
             } else {
                 r = 0;
-                SeekTo(stream, t + 1);
+                afterFirst();
                 kLength = 1;
             }
         }
@@ -337,7 +345,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
                                                                    ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
                                                                    : nullptr);
     if ((info && !StatesMeet(info->valid, current_)) || stream.GetPos() <= t) {
-        SeekTo(stream, t + 1);
+        afterFirst();
         r = 0;
         info = nullptr;
         fromUserTable_ = false;

@@ -195,10 +195,11 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
     std::uint8_t containerValue = 0;
     while (!writer.Done() && !stream.AtEnd()) {
         const std::int64_t start = stream.GetPos();
+        const TEdStream::Place startPlace = stream.Save();
         int length = 0;
         std::uint8_t value = parser.ScanToken(options.sender, stream, length);
         if (length <= 0 || stream.GetPos() <= start) {
-            stream.Seek(start, SeekOrigin::soFromBeginning);
+            stream.Restore(startPlace);
             stream.NextChar();
         }
         const std::int64_t end = stream.GetPos();
@@ -209,7 +210,7 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
             // of value 0 keeps the container's value.
             inContainer = true;
             containerValue = value;
-            stream.Seek(start, SeekOrigin::soFromBeginning);
+            stream.Restore(startPlace);
             continue;
         }
         if (inContainer) {

@@ -13,12 +13,16 @@ void TWordStore::Clear()
 
 TWordStore::Node& TWordStore::Enter(std::string_view word)
 {
-    std::int32_t* link = &first_[static_cast<unsigned char>(Lower(word[0]))];
-    std::int32_t node = -1;
+    // The level's first node is first_[c] on the first level, else the child of `parent`. Links
+    // are indexes, not pointers: appending a node may move the others.
+    std::int32_t parent = -1;
+    const auto head = [&]() -> std::int32_t& {
+        return parent < 0 ? first_[static_cast<unsigned char>(Lower(word[0]))]
+                          : nodes_[static_cast<std::size_t>(parent)].child;
+    };
     for (std::size_t i = 0; i < word.size(); ++i) {
         const char c = Lower(word[i]);
-        // Walk the siblings of this level for c; append a node when it is missing.
-        std::int32_t n = *link;
+        std::int32_t n = head();
         std::int32_t last = -1;
         while (n >= 0 && nodes_[static_cast<std::size_t>(n)].ch != c) {
             last = n;
@@ -32,12 +36,11 @@ TWordStore::Node& TWordStore::Enter(std::string_view word)
             if (last >= 0)
                 nodes_[static_cast<std::size_t>(last)].sibling = n;
             else
-                *link = n;
+                head() = n;
         }
-        node = n;
-        if (i + 1 < word.size()) link = &nodes_[static_cast<std::size_t>(n)].child;
+        parent = n;
     }
-    Node& end = nodes_[static_cast<std::size_t>(node)];
+    Node& end = nodes_[static_cast<std::size_t>(parent)];
     if (!end.end) ++words_;
     end.end = true;
     return end;

@@ -1,6 +1,7 @@
 #include "editor/plain_search.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "base/ansi_text.h"
@@ -49,8 +50,35 @@ std::int64_t Fill(TEdStream& stream, std::vector<char>& buf, std::int64_t from, 
 {
     const auto want = static_cast<std::size_t>(to - from);
     if (buf.size() < want) buf.resize(want);
+    if (const TTextStore* store = stream.Store()) return static_cast<std::int64_t>(store->CopyText(from, buf.data(), want));
     stream.Seek(from, SeekOrigin::soFromBeginning);
     return static_cast<std::int64_t>(stream.Read(buf.data(), want));
+}
+
+// How common a character is in program text, from the most common down; characters not listed
+// are rarer than all of these.
+constexpr std::string_view kCommonChars =
+    " \reatoinsrlcdu_mpfhgybwv,.()'=;\t0123456789kx*-jqzEATOINSRLCDU";
+
+// Characters from this rank on are rare enough that looking for them byte by byte beats
+// skipping by the pattern's length.
+constexpr std::size_t kRareRank = kCommonChars.find('k');
+
+// Index of the pattern character least likely to occur in the text: searching for it finds the
+// fewest places to check. `rank` receives how common it is.
+std::size_t RarestIndex(std::string_view p, std::size_t& rank)
+{
+    std::size_t best = p.size() - 1, bestRank = std::string_view::npos;
+    for (std::size_t i = p.size(); i-- > 0;) {
+        const std::size_t at = kCommonChars.find(p[i]);
+        const std::size_t rank = at == std::string_view::npos ? kCommonChars.size() : at;
+        if (bestRank == std::string_view::npos || rank > bestRank) {
+            best = i;
+            bestRank = rank;
+        }
+    }
+    rank = bestRank;
+    return best;
 }
 
 struct Search {
@@ -77,6 +105,8 @@ struct Search {
     }
 
     const unsigned char* fold = Folding().map.data();
+    std::size_t rareRank = 0;
+    std::size_t rare = RarestIndex(pat, rareRank);
 
     template <bool kFold>
     unsigned char Ch(const char* p, std::int64_t i) const
@@ -104,6 +134,37 @@ struct Search {
             // Candidates whose context lies inside the window.
             const std::int64_t top = end == readEnd ? lastStart : std::min(lastStart, end - n - 1);
             const char* t = buf.data() - base;  // t[offset] is the character at `offset`
+            if (!kFold && rareRank >= kRareRank) {
+                // Exact case: the library's vectorised byte search finds the places where the
+                // pattern's rarest character stands, and only those are compared.
+                const auto k = static_cast<std::int64_t>(rare);
+                while (s <= top) {
+                    const void* hit = std::memchr(t + s + k, p[k], static_cast<std::size_t>(top - s + 1));
+                    if (!hit) {
+                        s = top + 1;
+                        break;
+                    }
+                    s = static_cast<const char*>(hit) - t - k;
+                    if (std::memcmp(t + s, p, static_cast<std::size_t>(n)) == 0 && (!wholeWord || WordOk(s, base)))
+                        return s;
+                    ++s;
+                }
+                continue;
+            }
+            if (!kFold) {
+                // Exact case with common characters: the library's substring search.
+                while (s <= top) {
+                    const void* hit = memmem(t + s, static_cast<std::size_t>(top - s + n), p, static_cast<std::size_t>(n));
+                    if (!hit) {
+                        s = top + 1;
+                        break;
+                    }
+                    s = static_cast<const char*>(hit) - t;
+                    if (!wholeWord || WordOk(s, base)) return s;
+                    ++s;
+                }
+                continue;
+            }
             while (s <= top) {
                 const unsigned char c = Ch<kFold>(t, s + n - 1);
                 if (c == last) {
@@ -135,6 +196,21 @@ struct Search {
             if (Fill(stream, buf, base, end) != end - base) return -1;
             const std::int64_t bottom = base == 0 ? 0 : base + 1;
             const char* t = buf.data() - base;
+            if (!kFold && rareRank >= kRareRank) {
+                const auto k = static_cast<std::int64_t>(rare);
+                while (s >= bottom) {
+                    const void* hit = memrchr(t + bottom + k, p[k], static_cast<std::size_t>(s - bottom + 1));
+                    if (!hit) {
+                        s = bottom - 1;
+                        break;
+                    }
+                    s = static_cast<const char*>(hit) - t - k;
+                    if (std::memcmp(t + s, p, static_cast<std::size_t>(n)) == 0 && (!wholeWord || WordOk(s, base)))
+                        return s;
+                    --s;
+                }
+                continue;
+            }
             while (s >= bottom) {
                 const unsigned char c = Ch<kFold>(t, s);
                 if (c == first) {

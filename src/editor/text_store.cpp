@@ -551,6 +551,32 @@ TLinePosition TTextStore::FromOffset(std::int64_t offset) const
     return {At(block, slot), LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
 }
 
+std::size_t TTextStore::CopyText(std::int64_t offset, char* out, std::size_t count) const
+{
+    if (offset < 0 || offset >= charCount_ || count == 0) return 0;
+    std::int64_t rem = offset;
+    std::size_t b = BlockOfOffset(rem);
+    std::size_t slot = 0;
+    {
+        const TextBlock* block = blocks_[b].get();
+        while (rem >= block->lengths[slot]) rem -= block->lengths[slot++];
+    }
+    std::size_t copied = 0;
+    for (; b < blocks_.size() && copied < count; ++b, slot = 0) {
+        const TextBlock* block = blocks_[b].get();
+        const std::size_t records = block->records.size();
+        for (; slot < records && copied < count; ++slot) {
+            const std::size_t length = block->lengths[slot];
+            const std::size_t from = static_cast<std::size_t>(rem);
+            const std::size_t take = std::min(count - copied, length - from);
+            std::memcpy(out + copied, block->records[slot]->text_ + from, take);
+            copied += take;
+            rem = 0;
+        }
+    }
+    return copied;
+}
+
 TLinePosition TTextStore::FromLine(std::int64_t index) const
 {
     if (index < 0) index = 0;

@@ -185,6 +185,9 @@ public:
     // The stored text (line breaks as CR) of [start, end), or all of it.
     std::string Text() const;
     std::string TextRange(std::int64_t start, std::int64_t end) const;
+    // Copies up to `count` characters from `offset` into `out`, walking the blocks directly (the
+    // fast path of searches that read the text window by window). Returns the count copied.
+    std::size_t CopyText(std::int64_t offset, char* out, std::size_t count) const;
 
     // ---- what belongs to the document rather than to a view
 

@@ -32,9 +32,26 @@ void TKeywords::FreeAll()
     first_.fill(-1);
 }
 
+void TKeywords::BuildChildIndex() const
+{
+    childBegin_.assign(nodes_.size() + 1, 0);
+    childChar_.clear();
+    childNode_.clear();
+    for (std::size_t n = 0; n < nodes_.size(); ++n) {
+        childBegin_[n] = static_cast<std::uint32_t>(childChar_.size());
+        for (std::int32_t c = nodes_[n].child; c >= 0; c = nodes_[static_cast<std::size_t>(c)].sibling) {
+            childChar_.push_back(nodes_[static_cast<std::size_t>(c)].ch);
+            childNode_.push_back(c);
+        }
+    }
+    childBegin_[nodes_.size()] = static_cast<std::uint32_t>(childChar_.size());
+    indexValid_ = true;
+}
+
 void TKeywords::Clear()
 {
     FreeAll();
+    indexValid_ = false;
     nodes_.shrink_to_fit();
     entries_.shrink_to_fit();
     groups_.Clear();
@@ -45,6 +62,7 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
                     const TSM_CharGroup& terminator)
 {
     if (word.empty()) return;
+    indexValid_ = false;
     std::string key(word);
     if (!caseSensitive)
         for (char& c : key) c = AnsiLowerChar(c);
@@ -124,16 +142,12 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
     TEdStream::Place bestEnd = start;
     TKeywordMatch best;
     if (!stream.AtEnd()) {
+        if (!indexValid_) BuildChildIndex();
         std::int32_t node = first_[Key(stream.CurrentChar())];
         int depth = 0;
         while (node >= 0) {
-            if (stream.AtEnd()) break;
-            const std::uint8_t ch = Key(stream.CurrentChar());
-            while (node >= 0 && nodes_[static_cast<std::size_t>(node)].ch < ch)
-                node = nodes_[static_cast<std::size_t>(node)].sibling;
-            if (node < 0) break;
             const Node& n = nodes_[static_cast<std::size_t>(node)];
-            if (n.ch != ch || !Meets(n.states, currentStates_)) break;
+            if (!Meets(n.states, currentStates_)) break;
 
             // Step over the character; the one now under the stream decides the terminator.
             bool boundary = false;
@@ -157,8 +171,8 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
                     break;
                 }
             }
-            if (boundary) break;
-            node = n.child;
+            if (boundary || stream.AtEnd()) break;
+            node = Child(node, Key(stream.CurrentChar()));
         }
     }
 

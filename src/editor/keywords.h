@@ -75,6 +75,8 @@ public:
     const TStateSet& CurrentStates() const { return currentStates_; }
 
     bool CaseSensitive() const { return caseSensitive_; }
+    // Whether some word starts with `c` (in any state).
+    bool MayStartWith(char c) const { return first_[Key(c)] >= 0; }
     void SetOnFreeEntry(FreeEntryProc proc) { onFreeEntry_ = std::move(proc); }
     const TSM_CharGroupManager& Groups() const { return groups_; }
     int EntryCount() const { return static_cast<int>(entries_.size()); }
@@ -93,6 +95,17 @@ private:
     };
 
     TKeywordMatch Match(TEdStream& stream, bool forwards) const;
+    // The child of `node` for character `ch`, or -1; looks in the packed index.
+    std::int32_t Child(std::int32_t node, std::uint8_t ch) const
+    {
+        const std::uint32_t begin = childBegin_[static_cast<std::size_t>(node)];
+        const std::uint32_t end = childBegin_[static_cast<std::size_t>(node) + 1];
+        for (std::uint32_t i = begin; i < end; ++i)
+            if (childChar_[i] == ch) return childNode_[i];
+        return -1;
+    }
+    // Packs every node's children side by side (done before the first match after a change).
+    void BuildChildIndex() const;
     std::uint8_t Key(char c) const { return static_cast<std::uint8_t>(caseSensitive_ ? c : AnsiLowerChar(c)); }
     void FreeAll();
 
@@ -103,6 +116,11 @@ private:
     bool caseSensitive_ = false;
     TStateSet currentStates_;
     FreeEntryProc onFreeEntry_;
+    // Children of node n are childChar_/childNode_[childBegin_[n] .. childBegin_[n + 1]).
+    mutable std::vector<std::uint32_t> childBegin_;
+    mutable std::vector<std::uint8_t> childChar_;
+    mutable std::vector<std::int32_t> childNode_;
+    mutable bool indexValid_ = false;
 };
 
 // What was given for one word of a highlighter keyword table.

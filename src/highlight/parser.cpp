@@ -238,7 +238,37 @@ bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& str
         return RunBuiltInMatcher(step.handler, stream, tokenStart, kLength);
     const bool hasEnd = rule.end.Present();
     bool checkEnd = step.repeat != 0 && hasEnd;
+    // A step by group with an end by groups (a comment up to "*/", say) spends most of its time
+    // on characters that can neither start the end nor stop the step: once the token runs long,
+    // those are taken a record at a time.
+    const bool bulk = !step.hasHandler && hasEnd && !rule.end.hasHandler;
+    int steps = 0;
+    TByteSet stop;
+    bool haveStop = false;
     while (!stream.AtEnd()) {
+        if (bulk && checkEnd && ++steps > 16) {
+            if (!haveStop) {
+                const TSM_CharGroup& body = tables_.Group(step.group);
+                const TSM_CharGroup& endStart = tables_.Group(rule.end.groups[0]);
+                for (unsigned c = 0; c < 256; ++c)
+                    if (endStart.Contains(static_cast<std::uint8_t>(c)) || !body.Contains(static_cast<std::uint8_t>(c)))
+                        stop.Include(c);
+                haveStop = true;
+            }
+            const TEdStream::Place at = stream.Save();
+            const char* text = at.record->Text();
+            const std::int64_t length = at.record->Length();
+            std::int64_t i = at.inRecord;
+            while (i < length && !stop.Contains(static_cast<unsigned char>(text[i]))) ++i;
+            if (i > at.inRecord) {
+                // Stop on the last character taken, then step over it so that the stream moves on
+                // to the next record the usual way.
+                stream.Restore({at.record, i - 1, at.position + (i - 1 - at.inRecord)});
+                stream.NextChar();
+                kLength += static_cast<int>(i - at.inRecord);
+                continue;
+            }
+        }
         if (checkEnd && MatchEnd(rule.end, stream, tokenStart, kLength)) return true;
         const bool checkedBefore = checkEnd;
         checkEnd = hasEnd;
@@ -291,6 +321,18 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         stream.NextChar();
     };
     const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
+
+    // Most blanks and signs start no keyword and no rule: outside a container, and when plain
+    // text changes no state, such a character is a token of value 0 on its own.
+    const TKeywords* userTable = settings_->UserKeywords();
+    if (!bound_ && !tables_.tokenStateInfo[0] && !tables_.keywords->MayStartWith(static_cast<char>(c)) &&
+        !active_->Rule(c) && (!userTable || !userTable->MayStartWith(static_cast<char>(c)))) {
+        boundEntry_ = current_;
+        stream.NextChar();
+        kLength = 1;
+        return 0;
+    }
+
     int r = 0;
     bool matched = false;
 
@@ -300,7 +342,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         r = static_cast<std::uint8_t>(m.entry->data);
         kLength = m.length;
         matched = true;
-    } else if (const TKeywords* user = settings_->UserKeywords()) {
+    } else if (const TKeywords* user = userTable) {
         backToStart();
         if (const TKeywordMatch um = user->MatchForwards(stream)) {
             r = static_cast<std::uint8_t>(um.entry->data);

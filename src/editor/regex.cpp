@@ -735,24 +735,24 @@ private:
     }
 
     // How many times the one-character node at `p` matches from here; the stream moves past them.
-    std::int64_t Repeat(int p)
+    std::int64_t Repeat(int p, std::int64_t limit)
     {
         std::int64_t n = 0;
         const std::uint8_t* set = prog_ + p + 3;
         switch (Op(p)) {
         case TREParser::opANY:
-            while (!s_.AtEnd() && Cur() != '\r') s_.NextChar(), ++n;
+            while (n < limit && !s_.AtEnd() && Cur() != '\r') s_.NextChar(), ++n;
             break;
         case TREParser::opEXACTLY: {
             const unsigned char ch = prog_[p + 3];
-            while (!s_.AtEnd() && Cur() == ch) s_.NextChar(), ++n;
+            while (n < limit && !s_.AtEnd() && Cur() == ch) s_.NextChar(), ++n;
             break;
         }
         case TREParser::opANYOF:
-            while (!s_.AtEnd() && set[Cur()]) s_.NextChar(), ++n;
+            while (n < limit && !s_.AtEnd() && set[Cur()]) s_.NextChar(), ++n;
             break;
         case TREParser::opANYBUT:
-            while (!s_.AtEnd() && !set[Cur()]) s_.NextChar(), ++n;
+            while (n < limit && !s_.AtEnd() && !set[Cur()]) s_.NextChar(), ++n;
             break;
         default: throw ERegularExpression(REErrorText(reInternalError), 0);
         }
@@ -837,8 +837,24 @@ private:
                 // started at or before this one and ran through here: it fails again.
                 Range* failed = FailedRange(scan);
                 if (failed && from >= failed->first && from <= failed->second) return false;
-                std::int64_t n = Repeat(scan + 3);
-                const std::int64_t to = from + n;
+                // A run that reaches the start of that earlier visit goes on through it, and the
+                // rest already failed at every place from there on (searching backwards, each
+                // try starts one character before the last): count up to there and try only the
+                // places before it.
+                const bool before = failed && from < failed->first && failed->first <= failed->second;
+                std::int64_t n = Repeat(scan + 3, before ? failed->first - from : INT64_MAX);
+                std::int64_t to = from + n;
+                if (before && to == failed->first) {
+                    to = failed->second;
+                    if (min == 0) {
+                        if (n == 0) {
+                            *failed = {from, to};
+                            return false;
+                        }
+                        --n;
+                        s_.PrevChar();
+                    }
+                }
                 // Only places where the rest can start are worth a try.
                 const int hint = Op(next) == TREParser::opEXACTLY ? prog_[next + 3] : -1;
                 while (n >= min) {

@@ -244,11 +244,16 @@ TEST(RegexMatch, BackwardSearch)
 
 TEST(RegexMatch, PathologicalPatternsEndWithAnError)
 {
-    // Exponential backtracking on a long line ends the search with a clear error.
+    // Nested repetitions that fail are remembered by the range they covered: no exponential
+    // backtracking, the search just ends.
     Doc doc(std::string(5000, 'x'));
-    ASSERT_TRUE(doc.re.SetExpression("(x+x+)+y"));
+    EXPECT_EQ(doc.Find("(x+x+)+y"), kNone);
+    // Alternatives leave nothing to remember: exponential backtracking ends the search with a
+    // clear error.
+    Doc shortLine(std::string(40, 'x'));
+    ASSERT_TRUE(shortLine.re.SetExpression("(x|xx)+y"));
     try {
-        doc.re.Search(doc.stream, true);
+        shortLine.re.Search(shortLine.stream, true);
         FAIL() << "expected an error";
     } catch (const ERegularExpression& e) {
         EXPECT_STREQ(e.what(), "Expression too complex");
@@ -331,4 +336,28 @@ TEST(RegexMatch, AgreesWithReferenceEngine)
         ++compared;
     }
     EXPECT_GT(compared, 800);
+}
+
+// A backward search finds the last place where a forward search would find a match starting
+// right there, with the same extent.
+TEST(RegexMatch, BackwardSearchFindsTheLastPlaceAForwardTryMatches)
+{
+    std::mt19937 rng(99);
+    const char* const patterns[] = {"[a-z_]+_id", "a*b", "\\w+ing", "x[ab]*y", "(ab)+", "b+a", "[^ ]+ ",
+                                    "a.*b",       "_+",  "a{2,}b", "(a|b)*c", "\\w*_"};
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int n = 1 + static_cast<int>(rng() % 40);
+        for (int i = 0; i < n; ++i) text += "ab_ xyicng\n"[rng() % 11];
+        const char* pattern = patterns[rng() % (sizeof patterns / sizeof *patterns)];
+        Doc doc(text);
+        const auto size = doc.stream.Size();
+        const std::int64_t from = static_cast<std::int64_t>(rng() % static_cast<unsigned>(size + 1));
+        Span want = kNone;
+        for (std::int64_t p = std::min<std::int64_t>(from, size - 1); p >= 0 && want == kNone; --p) {
+            const Span at = doc.Find(pattern, p);
+            if (at.first == p) want = at;
+        }
+        EXPECT_EQ(doc.Back(pattern, from), want) << pattern << " in " << testing::PrintToString(text) << " from " << from;
+    }
 }

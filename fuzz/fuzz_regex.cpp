@@ -73,5 +73,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SearchFrom(re, stream, from, true);
         SearchFrom(re, stream, from, false);
     }
+
+    // On short texts, a backward search must find the last place where a forward search finds
+    // a match starting right there (the forward search shortcuts and the backward one differ).
+    if (n <= 200) {
+        try {
+            stream.Reset();
+            stream.Seek(n, SeekOrigin::soFromBeginning);
+            const bool back = re.Search(stream, false);
+            const std::int64_t backStart = back ? re.MatchStart() : -1, backEnd = back ? re.MatchEnd() : -1;
+            std::int64_t want = -1, wantEnd = -1;
+            for (std::int64_t p = n - 1; p >= 0 && want < 0; --p) {
+                stream.Reset();
+                stream.Seek(p, SeekOrigin::soFromBeginning);
+                if (re.Search(stream, true) && re.MatchStart() == p) {
+                    want = p;
+                    wantEnd = re.MatchEnd();
+                }
+            }
+            Check(backStart == want && backEnd == wantEnd);
+        } catch (const ERegularExpression&) {
+            // a limit reached on one side or the other
+        }
+    }
     return 0;
 }

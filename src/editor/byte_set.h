@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace tarnwick {
 
@@ -26,9 +27,17 @@ struct TByteSet {
     void Clear() { bytes.fill(0); }
     bool Empty() const
     {
-        for (auto b : bytes)
-            if (b) return false;
-        return true;
+        std::uint64_t w[4];
+        std::memcpy(w, bytes.data(), sizeof w);
+        return (w[0] | w[1] | w[2] | w[3]) == 0;
+    }
+    // Whether the two sets share a value.
+    bool Meets(const TByteSet& o) const
+    {
+        std::uint64_t x[4], y[4];
+        std::memcpy(x, bytes.data(), sizeof x);
+        std::memcpy(y, o.bytes.data(), sizeof y);
+        return ((x[0] & y[0]) | (x[1] & y[1]) | (x[2] & y[2]) | (x[3] & y[3])) != 0;
     }
     int Count() const
     {

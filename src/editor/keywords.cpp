@@ -1,17 +1,14 @@
 #include "editor/keywords.h"
 
+#include <cstring>
+
 #include "base/ansi_text.h"
 
 namespace tarnwick {
 
 namespace {
 
-bool Meets(const TStateSet& a, const TStateSet& b)
-{
-    for (std::size_t i = 0; i < a.bytes.size(); ++i)
-        if (a.bytes[i] & b.bytes[i]) return true;
-    return false;
-}
+bool Meets(const TStateSet& a, const TStateSet& b) { return a.Meets(b); }
 
 }  // namespace
 
@@ -164,7 +161,7 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
                 const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
                 if (!Meets(entry.states, currentStates_)) continue;
                 const TSM_CharGroup& group = groups_.Get(entry.group);
-                if (group.IsEmpty() || group.Contains(after)) {
+                if (group.Contains(after) || group.IsEmpty()) {
                     best.entry = &entry;
                     best.length = depth;
                     bestEnd = stream.Save();

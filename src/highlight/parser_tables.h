@@ -219,11 +219,6 @@ struct TParserTables {
 };
 
 // Whether two state sets share a member.
-inline bool StatesMeet(const TStateSet& a, const TStateSet& b)
-{
-    for (std::size_t i = 0; i < a.bytes.size(); ++i)
-        if (a.bytes[i] & b.bytes[i]) return true;
-    return false;
-}
+inline bool StatesMeet(const TStateSet& a, const TStateSet& b) { return a.Meets(b); }
 
 }  // namespace tarnwick

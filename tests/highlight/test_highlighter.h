@@ -18,11 +18,11 @@
 
 namespace tarnwick::test {
 
-inline TSM_CharGroup Group(std::string_view spec)
+inline TSM_CharGroup Group(std::string_view text)
 {
     TSM_CharGroup g;
     std::size_t pos = 1;
-    g.Parse(spec, pos);
+    g.Parse(text, pos);
     return g;
 }
 

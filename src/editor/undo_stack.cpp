@@ -49,15 +49,8 @@ void TStack::Push(void* item, std::int64_t payloadSize)
     ++doneCount_;
 }
 
-void* TStack::Pop()
+void* TStack::Detach(Entry* entry)
 {
-    if (!top_) throw Exception(kMsgStackUnderflow);
-    Entry* entry = top_;
-    // Only an entry that is done counts in the done count; one above the cursor does not.
-    if (cursor_ == entry) {
-        cursor_ = entry->previous;
-        if (doneCount_ > 0) --doneCount_;
-    }
     Unlink(entry);
     void* item = entry->item;
     delete entry;
@@ -67,6 +60,18 @@ void* TStack::Pop()
         totalSize_ = 0;
     }
     return item;
+}
+
+void* TStack::Pop()
+{
+    if (!top_) throw Exception(kMsgStackUnderflow);
+    Entry* entry = top_;
+    // Only an entry that is done counts in the done count; one above the cursor does not.
+    if (cursor_ == entry) {
+        cursor_ = entry->previous;
+        if (doneCount_ > 0) --doneCount_;
+    }
+    return Detach(entry);
 }
 
 void* TStack::StepBack()
@@ -101,15 +106,7 @@ void* TStack::RemoveBottom(bool& wasDone)
         if (cursor_ == entry) cursor_ = nullptr;
         if (doneCount_ > 0) --doneCount_;
     }
-    Unlink(entry);
-    void* item = entry->item;
-    delete entry;
-    if (!top_) {
-        bottom_ = cursor_ = nullptr;
-        doneCount_ = 0;
-        totalSize_ = 0;
-    }
-    return item;
+    return Detach(entry);
 }
 
 // ------------------------------------------------------------------------------------ TLogRecord

@@ -69,6 +69,8 @@ protected:
 private:
     void Release(void* item);
     void Unlink(Entry* entry);
+    // Unlinks and frees the entry, and returns its item (the caller owns it).
+    void* Detach(Entry* entry);
 
     Entry* bottom_ = nullptr;
     Entry* cursor_ = nullptr;

@@ -138,8 +138,47 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
     const TEdStream::Place start = stream.Save();
     TEdStream::Place bestEnd = start;
     TKeywordMatch best;
+    if (!indexValid_) BuildChildIndex();
+    if (forwards && start.record && !stream.AtEnd()) {
+        // Words hardly ever run past the end of a line record: walk the record's characters
+        // directly, and leave the rare walk that does to the stream below.
+        const char* text = start.record->Text();
+        const std::int64_t length = start.record->Length();
+        std::int64_t i = start.inRecord;
+        std::int32_t node = first_[Key(text[i])];
+        bool inRecord = true;
+        while (node >= 0) {
+            const Node& n = nodes_[static_cast<std::size_t>(node)];
+            if (!Meets(n.states, currentStates_)) break;
+            if (++i >= length) {
+                inRecord = false;
+                break;
+            }
+            const auto after = static_cast<std::uint8_t>(text[i]);
+            for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
+                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
+                if (!Meets(entry.states, currentStates_)) continue;
+                const TSM_CharGroup& group = groups_.Get(entry.group);
+                if (group.Contains(after) || group.IsEmpty()) {
+                    best.entry = &entry;
+                    best.length = static_cast<int>(i - start.inRecord);
+                    break;
+                }
+            }
+            node = Child(node, Key(text[i]));
+        }
+        if (inRecord) {
+            if (best.entry) {
+                stream.Restore({start.record, start.inRecord + best.length, start.position + best.length});
+            } else {
+                stream.Restore(start);
+                stream.NextChar();
+            }
+            return best;
+        }
+        best = {};
+    }
     if (!stream.AtEnd()) {
-        if (!indexValid_) BuildChildIndex();
         std::int32_t node = first_[Key(stream.CurrentChar())];
         int depth = 0;
         while (node >= 0) {

@@ -36,6 +36,23 @@ public:
         s_.Restore(startPlace_);
         return false;
     }
+    // Steps over the characters that satisfy `pred`, reading the line records directly.
+    template <class Pred>
+    void SkipWhile(Pred pred)
+    {
+        while (!s_.AtEnd()) {
+            const TEdStream::Place at = s_.Save();
+            const char* text = at.record->Text();
+            const std::int64_t length = at.record->Length();
+            std::int64_t i = at.inRecord;
+            while (i < length && pred(static_cast<unsigned char>(text[i]))) ++i;
+            if (i == at.inRecord) return;
+            // Stop on the last one taken and step over it the usual way (into the next record).
+            s_.Restore({at.record, i - 1, at.position + (i - 1 - at.inRecord)});
+            s_.NextChar();
+            if (i < length) return;
+        }
+    }
     bool Done(int& kLength)
     {
         if (Consumed() <= 0) return Fail();
@@ -49,10 +66,7 @@ private:
     TEdStream::Place startPlace_;
 };
 
-void Digits(Cursor& c)
-{
-    while (!c.AtEnd() && IsDigit(c.Cur())) c.Next();
-}
+void Digits(Cursor& c) { c.SkipWhile(IsDigit); }
 
 // Digits, an optional fraction and an optional exponent; the parts that do not complete are
 // left out of the token.
@@ -153,7 +167,7 @@ bool RunBuiltInMatcher(std::int32_t id, TEdStream& stream, std::int64_t tokenSta
     }
     case kMatchStdIdentifier: {
         if (!(IsLetter(c.Cur()) || c.Cur() == '_')) return c.Fail();
-        while (!c.AtEnd() && IsIdentChar(c.Cur())) c.Next();
+        c.SkipWhile(IsIdentChar);
         return c.Done(kLength);
     }
     case kMatchStdNumberOrFp: return NumberOrFp(c, kLength);

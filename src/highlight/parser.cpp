@@ -342,7 +342,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         r = static_cast<std::uint8_t>(m.entry->data);
         kLength = m.length;
         matched = true;
-    } else if (const TKeywords* user = userTable) {
+    } else if (const TKeywords* user = userTable; user && user->MayStartWith(static_cast<char>(c))) {
         backToStart();
         if (const TKeywordMatch um = user->MatchForwards(stream)) {
             r = static_cast<std::uint8_t>(um.entry->data);
@@ -445,11 +445,18 @@ std::int32_t VOzuvavIdavParser::ScanStateId()
         below = stackIds_[i];
         if (below < 0) return -1;
     }
+    // Line after line usually ends in the same state: keep the last answer.
+    if (lastIdValid_ && lastIdBelow_ == below && lastIdStates_ == current_) return lastId_;
     std::string key(1 + 4 + 32, '\0');
     key[0] = 'W';
     std::memcpy(&key[1], &below, 4);
     std::memcpy(&key[5], current_.bytes.data(), 32);
-    return Intern(key);
+    const std::int32_t id = Intern(key);
+    lastIdValid_ = id >= 0;
+    lastIdBelow_ = below;
+    lastIdStates_ = current_;
+    lastId_ = id;
+    return id;
 }
 
 // ---- controls and the options dialog

@@ -199,6 +199,11 @@ private:
 
     // Scanner states seen, for ScanStateId: stack levels and whole states, by content.
     std::map<std::string, std::int32_t> stateIds_;
+    // The last whole state ScanStateId answered for (ids never change once given).
+    bool lastIdValid_ = false;
+    std::int32_t lastIdBelow_ = 0;
+    TStateSet lastIdStates_;
+    std::int32_t lastId_ = -1;
     std::vector<std::int32_t> stackIds_;  // id of the stack up to each level; -2 not computed
 };
 

@@ -92,7 +92,9 @@ public:
             const std::int64_t from = p - lineOffset_;
             if (from < 0 || from >= length) return false;  // out of step with the store: give up
             const std::int64_t to = std::min<std::int64_t>(length, end - lineOffset_);
-            std::memset(values_.data() + from, value, static_cast<std::size_t>(to - from));
+            // Most tokens are one character long.
+            if (to - from == 1) values_[static_cast<std::size_t>(from)] = value;
+            else std::memset(values_.data() + from, value, static_cast<std::size_t>(to - from));
             fill_ = to;
             p = lineOffset_ + to;
             if (fill_ >= length) {

@@ -297,6 +297,25 @@ bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& str
 std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stream, int& kLength)
 {
     kLength = 0;
+    // Most blanks and signs start no keyword and no rule: outside a container, and when plain
+    // text changes no state, such a character is a token of value 0 on its own. Taken first,
+    // since most tokens are of this kind.
+    const TKeywords* userTable = settings_->UserKeywords();
+    if (!busy_ && !bound_ && !stream.AtEnd() && !tables_.tokenStateInfo[0]) {
+        const char c = stream.CurrentChar();
+        if (!tables_.keywords->MayStartWith(c) && !active_->Rule(static_cast<std::uint8_t>(c)) &&
+            (!userTable || !userTable->MayStartWith(c))) {
+            if (sender) {
+                currentControl_ = sender;
+                if (std::find(controls_.begin(), controls_.end(), sender) == controls_.end()) AttachControl(sender);
+            }
+            fromUserTable_ = false;
+            boundEntry_ = current_;
+            stream.NextChar();
+            kLength = 1;
+            return 0;
+        }
+    }
     // While one control rescans a container, others get nothing until it has left bound mode.
     if (busy_ && (!bound_ || (sender && boundOwner_ && sender != boundOwner_))) return 0;
     struct BusyFollowsBound {
@@ -321,17 +340,6 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         stream.NextChar();
     };
     const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
-
-    // Most blanks and signs start no keyword and no rule: outside a container, and when plain
-    // text changes no state, such a character is a token of value 0 on its own.
-    const TKeywords* userTable = settings_->UserKeywords();
-    if (!bound_ && !tables_.tokenStateInfo[0] && !tables_.keywords->MayStartWith(static_cast<char>(c)) &&
-        !active_->Rule(c) && (!userTable || !userTable->MayStartWith(static_cast<char>(c)))) {
-        boundEntry_ = current_;
-        stream.NextChar();
-        kLength = 1;
-        return 0;
-    }
 
     int r = 0;
     bool matched = false;
@@ -391,7 +399,8 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         r = 0;
         info = nullptr;
         fromUserTable_ = false;
-    } else if (info) {
+    } else if (info && (!info->noChange || info->stack || info->container)) {
+        // (A token that only says in which states it counts changes nothing here.)
         ApplyStateInfo(*info);
         MirrorStates();
     }

@@ -16,6 +16,7 @@
 #include "editor/ed_stream.h"
 #include "editor/editor_errors.h"
 #include "editor/settings.h"
+#include "editor/streams.h"
 #include "highlight/parser_tables.h"
 #include "platform/key_value_store.h"
 
@@ -109,6 +110,9 @@ public:
     TCustomParseEvent OnCustomParse;
     TVersionErrorEvent OnParserVersionError;
     TShowOptionsDialogProc OnShowOptionsDialog;
+    // Shows a message in an information box with an OK button (the ui installs it); used for
+    // stored data of an older version when OnParserVersionError is not assigned.
+    std::function<void(const std::string& message)> OnShowInformation;
 
     // ---- compiled tables
     TParserTables& Tables() { return tables_; }
@@ -121,6 +125,16 @@ public:
     // Copies the tables and the settings of `source`. Raises EDoravaVizu
     // "Cannot assign a %s to %s" when `source` is null or not a VOzuvavIdavParser.
     void Assign(const TCustomDoravaVizuParser* source);
+
+    // ---- the stored form (the "Parser" property, see stored_form.h)
+    // Writes the version, the payload size and the compressed payload.
+    void SaveToStream(TStream& stream) const;
+    // Resets, then reads stored data. Data older than version 50 leaves the highlighter empty:
+    // while a form is read (`readingForm`) it raises EDoravaVizuParserError (message 4129);
+    // otherwise it calls OnParserVersionError, or else OnShowInformation with that message, and
+    // returns false. Any other failure raises EDoravaVizuParserError "<Name>: <message>" and
+    // leaves the highlighter reset.
+    bool LoadFromStream(TStream& stream, bool readingForm = false);
 
     // ---- scanning
     std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) override;

@@ -165,6 +165,25 @@ std::string ParserVersionMessage(const std::string& componentName, int expected,
     return buffer;
 }
 
+namespace {
+
+// Writes how many of the 256 entries `present` accepts, then each of them as its index byte
+// followed by what `write` writes for it.
+template <class Entries, class Present, class Write>
+void WriteIndexed(TStream& out, const Entries& entries, Present present, Write write)
+{
+    std::int32_t n = 0;
+    for (const auto& entry : entries) n += present(entry) ? 1 : 0;
+    WriteI32(out, n);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!present(entries[i])) continue;
+        WriteU8(out, static_cast<std::uint8_t>(i));
+        write(entries[i]);
+    }
+}
+
+}  // namespace
+
 void WriteParserPayload(const VOzuvavIdavParser& parser, TStream& out)
 {
     const TParserTables& t = parser.Tables();
@@ -173,50 +192,25 @@ void WriteParserPayload(const VOzuvavIdavParser& parser, TStream& out)
     parser.Settings().SaveToStream(out);
     t.keywords->SaveToStream(out);
 
+    const auto present = [](const auto& entry) { return entry.has_value(); };
+    WriteIndexed(out, t.continuation, present, [&](const std::optional<THandlerRule>& rule) {
+        w.Match(rule->step);
+        w.End(rule->end);
+    });
+    WriteIndexed(out, t.defaultTable.rules, present, [&](const std::optional<TTokenRule>& rule) { w.Rule(*rule); });
+    WriteIndexed(
+        out, t.contextState, [&](const TStateSet& set) { return !(set == t.startStates); },
+        [&](const TStateSet& set) { WriteSet32(out, set); });
+    WriteIndexed(out, t.tokenStateInfo, present, [&](const std::optional<TTokenStateInfo>& info) {
+        WriteSet32(out, info->valid);
+        WriteSet32(out, info->add);
+        WriteSet32(out, info->remove);
+        WriteU8(out, info->container);
+        WriteU8(out, info->noChange);
+        WriteU8(out, info->stack);
+    });
+
     std::int32_t n = 0;
-    for (const auto& c : t.continuation) n += c ? 1 : 0;
-    WriteI32(out, n);
-    for (std::size_t v = 0; v < 256; ++v) {
-        if (!t.continuation[v]) continue;
-        WriteU8(out, static_cast<std::uint8_t>(v));
-        w.Match(t.continuation[v]->step);
-        w.End(t.continuation[v]->end);
-    }
-
-    n = 0;
-    for (const auto& r : t.defaultTable.rules) n += r ? 1 : 0;
-    WriteI32(out, n);
-    for (std::size_t c = 0; c < 256; ++c) {
-        if (!t.defaultTable.rules[c]) continue;
-        WriteU8(out, static_cast<std::uint8_t>(c));
-        w.Rule(*t.defaultTable.rules[c]);
-    }
-
-    n = 0;
-    for (const TStateSet& set : t.contextState) n += set == t.startStates ? 0 : 1;
-    WriteI32(out, n);
-    for (std::size_t v = 0; v < 256; ++v) {
-        if (t.contextState[v] == t.startStates) continue;
-        WriteU8(out, static_cast<std::uint8_t>(v));
-        WriteSet32(out, t.contextState[v]);
-    }
-
-    n = 0;
-    for (const auto& i : t.tokenStateInfo) n += i ? 1 : 0;
-    WriteI32(out, n);
-    for (std::size_t v = 0; v < 256; ++v) {
-        if (!t.tokenStateInfo[v]) continue;
-        const TTokenStateInfo& info = *t.tokenStateInfo[v];
-        WriteU8(out, static_cast<std::uint8_t>(v));
-        WriteSet32(out, info.valid);
-        WriteSet32(out, info.add);
-        WriteSet32(out, info.remove);
-        WriteU8(out, info.container);
-        WriteU8(out, info.noChange);
-        WriteU8(out, info.stack);
-    }
-
-    n = 0;
     if (!t.noPerStateTables)
         for (std::size_t st = 0; st < 256; ++st) n += t.statesWithOwnTable.Contains(st) && t.stateTables[st] ? 1 : 0;
     WriteI32(out, n);

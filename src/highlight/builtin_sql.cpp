@@ -2,25 +2,25 @@
 
 #include <cstddef>
 
-#include "highlight/script_compiler.h"
+#include "editor/streams.h"
 
 namespace tarnwick {
 
 namespace resources {
-extern const unsigned char kSqlHighlighterScript[];
-extern const std::size_t kSqlHighlighterScript_size;
+extern const unsigned char kSqlHighlighterStored[];
+extern const std::size_t kSqlHighlighterStored_size;
 }  // namespace resources
 
-std::string_view BuiltInSqlScript()
+std::string_view BuiltInSqlStoredForm()
 {
-    return {reinterpret_cast<const char*>(resources::kSqlHighlighterScript), resources::kSqlHighlighterScript_size};
+    return {reinterpret_cast<const char*>(resources::kSqlHighlighterStored), resources::kSqlHighlighterStored_size};
 }
 
 void LoadBuiltInSqlHighlighter(VOzuvavIdavParser& parser)
 {
-    // The script includes nothing: no folder and no file reader are needed.
-    CompileHighlighterText(parser, BuiltInSqlScript(), std::string(),
-                           [](const std::string&, std::string&) { return false; }, "SQL_Diret.txt");
+    TReadOnlyMemoryStream stored(BuiltInSqlStoredForm());
+    // Read as a form is: data the program cannot read is an error, not a question to the user.
+    parser.LoadFromStream(stored, /*readingForm=*/true);
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
-// The program's built-in SQL highlighter, which colours every document.
+// The program's built-in SQL highlighter, which colours every document. It is compiled from
+// resources/highlighters/SQL_Diret.txt when the program is built and carried in its stored form.
 
 #include <string_view>
 
@@ -7,10 +8,10 @@
 
 namespace tarnwick {
 
-// The highlighter script the built-in SQL highlighter is made from.
-std::string_view BuiltInSqlScript();
+// The stored form ("Parser" property data) of the built-in SQL highlighter.
+std::string_view BuiltInSqlStoredForm();
 
-// Makes `parser` the built-in SQL highlighter.
+// Makes `parser` the built-in SQL highlighter, loaded from its stored form.
 void LoadBuiltInSqlHighlighter(VOzuvavIdavParser& parser);
 
 }  // namespace tarnwick

@@ -850,6 +850,10 @@ std::int64_t RunOnFiles(const Context& ctx, Run run)
     } catch (const Exception&) {
         throw ECompressorException(m::kOpenInput + ctx.inputFile);
     }
+    // Creating the output truncates it: when it is the input file, the input would be lost.
+    std::error_code same;
+    if (std::filesystem::equivalent(ctx.inputFile, ctx.outputFile, same))
+        throw ECompressorException(m::kOpenOutput + ctx.outputFile);
     std::unique_ptr<TFileStream> out;
     try {
         out = std::make_unique<TFileStream>(ctx.outputFile, TFileStream::Mode::fmCreate);

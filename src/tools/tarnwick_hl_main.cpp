@@ -1,8 +1,13 @@
 // tarnwick-hl: the highlighter engine from the command line.
 //
-//   tarnwick-hl compile SCRIPT                    compile a highlighter script; one-line summary
-//   tarnwick-hl tokens [--script SCRIPT] [FILE]   colour FILE (or standard input) with the built-in
-//                                                 SQL highlighter, or with SCRIPT compiled
+//   tarnwick-hl compile SCRIPT [-o FILE]          compile a highlighter script; one-line summary,
+//                                                 and with -o the stored form written to FILE
+//   tarnwick-hl info FILE                         what a stored highlighter holds
+//   tarnwick-hl tokens [--script SCRIPT | --highlighter FILE] [TEXT]
+//                                                 colour TEXT (or standard input) with the built-in
+//                                                 SQL highlighter, SCRIPT compiled or a stored one
+//   tarnwick-hl compress [--method kh|lzh|auto] IN OUT
+//   tarnwick-hl decompress IN OUT
 //
 // `tokens` loads the text as the editor does (every line break becomes one CR and counts as one
 // position), runs one full highlighting pass from the start and prints the token value of every
@@ -26,6 +31,7 @@
 #include "base/file_io.h"
 #include "editor/editor_errors.h"
 #include "highlight/builtin_sql.h"
+#include "highlight/compressor.h"
 #include "highlight/parser.h"
 #include "highlight/rescan.h"
 #include "highlight/script_compiler.h"
@@ -44,8 +50,11 @@ public:
 };
 
 const char* const kUsage =
-    "usage: tarnwick-hl compile SCRIPT\n"
-    "       tarnwick-hl tokens [--script SCRIPT] [FILE]\n";
+    "usage: tarnwick-hl compile SCRIPT [-o FILE]\n"
+    "       tarnwick-hl info FILE\n"
+    "       tarnwick-hl tokens [--script SCRIPT | --highlighter FILE] [TEXT]\n"
+    "       tarnwick-hl compress [--method kh|lzh|auto] IN OUT\n"
+    "       tarnwick-hl decompress IN OUT\n";
 
 std::string ReadInput(const std::string& file)
 {
@@ -65,59 +74,156 @@ std::string ReadInput(const std::string& file)
     }
 }
 
-// A highlighter ready to colour: from a script, or the built-in SQL one. Rules that call on the
-// program's own matching code (match(N)) find nothing here.
-void Prepare(VOzuvavIdavParser& parser, const std::string& script)
+// Loads a stored highlighter; data the program cannot read is an error.
+void LoadStored(VOzuvavIdavParser& parser, const std::string& file)
 {
-    if (script.empty()) LoadBuiltInSqlHighlighter(parser);
-    else CompileHighlighterScript(parser, script);
+    const std::string data = ReadWholeFile(file);
+    TReadOnlyMemoryStream in(data);
+    parser.Name = file;
+    parser.LoadFromStream(in, /*readingForm=*/true);
+}
+
+// A highlighter ready to colour: a script compiled, a stored one, or the built-in SQL one. Rules
+// that call on the program's own matching code (match(N)) find nothing here.
+void Prepare(VOzuvavIdavParser& parser, const std::string& script, const std::string& stored)
+{
+    if (!script.empty()) CompileHighlighterScript(parser, script);
+    else if (!stored.empty()) LoadStored(parser, stored);
+    else LoadBuiltInSqlHighlighter(parser);
     if (parser.UsesCustomMatches() && !parser.OnCustomParse)
         parser.OnCustomParse = [](VOzuvavIdavParser&, int, TEdStream&, int&, int&) { return false; };
 }
 
+struct TCounts {
+    int keywords = 0, firstChars = 0, stateTables = 0, continuations = 0, styles = 0;
+};
+
+TCounts Count(const VOzuvavIdavParser& parser)
+{
+    const TParserTables& t = parser.Tables();
+    TCounts n;
+    const auto rules = [&](const TFirstCharTable& table) {
+        for (const auto& rule : table.rules) n.firstChars += rule.has_value();
+    };
+    rules(t.defaultTable);
+    for (const auto& table : t.stateTables)
+        if (table) {
+            ++n.stateTables;
+            rules(*table);
+        }
+    for (const auto& rule : t.continuation) n.continuations += rule.has_value();
+    for (int token = 0; token < 256; ++token) n.styles += parser.Settings().Style(token).defined;
+    n.keywords = t.keywords ? t.keywords->EntryCount() : 0;
+    return n;
+}
+
 int Compile(const std::vector<std::string>& args)
 {
-    if (args.size() != 1) throw UsageError("compile takes one SCRIPT");
-    VOzuvavIdavParser parser;
-    CompileHighlighterScript(parser, args[0]);
-    const TParserTables& t = parser.Tables();
-    const TSM_Settings& s = parser.Settings();
-    int firstChars = 0, stateTables = 0, continuations = 0, styles = 0;
-    const auto count = [&](const TFirstCharTable& table) {
-        for (const auto& rule : table.rules) firstChars += rule.has_value();
-    };
-    count(t.defaultTable);
-    for (int state = 0; state < 256; ++state)
-        if (t.stateTables[static_cast<std::size_t>(state)]) {
-            ++stateTables;
-            count(*t.stateTables[static_cast<std::size_t>(state)]);
+    std::string script, output;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (++i == args.size()) throw UsageError("-o needs a FILE");
+            output = args[i];
+        } else if (script.empty() && args[i].rfind("-", 0) != 0) {
+            script = args[i];
+        } else {
+            throw UsageError("unexpected argument " + args[i]);
         }
-    for (const auto& rule : t.continuation) continuations += rule.has_value();
-    for (int token = 0; token < 256; ++token) styles += s.Style(token).defined;
+    }
+    if (script.empty()) throw UsageError("compile needs a SCRIPT");
+    VOzuvavIdavParser parser;
+    CompileHighlighterScript(parser, script);
+    if (!output.empty()) {
+        TMemoryStream stored;
+        parser.SaveToStream(stored);
+        WriteWholeFileOrThrow(output, stored.Data());
+    }
+    const TCounts n = Count(parser);
     std::printf("%s: language \"%s\", %d keywords, %d first-character rules, %d states with their own rules, "
                 "%d continuation rules, %d styles\n",
-                args[0].c_str(), s.languageName.c_str(), t.keywords ? t.keywords->EntryCount() : 0, firstChars,
-                stateTables, continuations, styles);
+                script.c_str(), parser.Settings().languageName.c_str(), n.keywords, n.firstChars, n.stateTables,
+                n.continuations, n.styles);
+    return kExitOk;
+}
+
+int Info(const std::vector<std::string>& args)
+{
+    if (args.size() != 1) throw UsageError("info takes one FILE");
+    const std::string data = ReadWholeFile(args[0]);
+    // The header as it stands, before the load judges it.
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])); };
+    if (data.size() < 14) throw Exception(args[0] + ": not a stored highlighter (" + std::to_string(data.size()) + " bytes)");
+    const unsigned version = byte(0) | byte(1) << 8;
+    const auto i32 = [&](std::size_t at) {
+        return static_cast<std::int32_t>(byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24);
+    };
+    VOzuvavIdavParser parser;
+    LoadStored(parser, args[0]);
+    const TCounts n = Count(parser);
+    const std::string method = data.compare(6, 4, "WRZL") == 0 ? "KH" : "LZH";
+    std::printf("file: %s\nformat version: %u\nproperty size: %zu bytes\npayload size: %d bytes (%s)\n"
+                "language: %s\nkeywords: %d\nfirst-character rules: %d\nstates with their own rules: %d\n"
+                "continuation rules: %d\nstyles: %d\n",
+                args[0].c_str(), version, data.size(), i32(2), method.c_str(),
+                parser.Settings().languageName.c_str(), n.keywords, n.firstChars, n.stateTables, n.continuations,
+                n.styles);
+    return kExitOk;
+}
+
+// compress / decompress, in the compressor's file mode: a failed run leaves no output file.
+int Pack(const std::vector<std::string>& args, bool compress)
+{
+    std::vector<std::string> files;
+    TCompressor c;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string method;
+        if (compress && args[i] == "--method") {
+            if (++i == args.size()) throw UsageError("--method needs kh, lzh or auto");
+            method = args[i];
+        } else if (compress && args[i].rfind("--method=", 0) == 0) {
+            method = args[i].substr(9);
+        } else if (args[i].rfind("-", 0) == 0 && args[i] != "-") {
+            throw UsageError("unexpected argument " + args[i]);
+        } else {
+            files.push_back(args[i]);
+            continue;
+        }
+        if (method == "kh") c.Method = TCompressor::cmKH;
+        else if (method == "lzh") c.Method = TCompressor::cmLZH;
+        else if (method == "auto") c.Method = TCompressor::cmAdvise;
+        else throw UsageError("unknown method " + method + " (kh, lzh or auto)");
+    }
+    if (files.size() != 2) throw UsageError(std::string(compress ? "compress" : "decompress") + " takes IN and OUT");
+    c.InputFile = files[0];
+    c.OutputFile = files[1];
+    const std::int64_t written = compress ? c.Compress() : c.Decompress();
+    std::printf("%s: %lld bytes\n", files[1].c_str(), static_cast<long long>(written));
     return kExitOk;
 }
 
 int Tokens(const std::vector<std::string>& args)
 {
-    std::string script, file;
+    std::string script, stored, file;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--script") {
             if (++i == args.size()) throw UsageError("--script needs a SCRIPT");
             script = args[i];
         } else if (args[i].rfind("--script=", 0) == 0) {
             script = args[i].substr(9);
+        } else if (args[i] == "--highlighter") {
+            if (++i == args.size()) throw UsageError("--highlighter needs a FILE");
+            stored = args[i];
+        } else if (args[i].rfind("--highlighter=", 0) == 0) {
+            stored = args[i].substr(14);
         } else if (file.empty() && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
             file = args[i];
         } else {
             throw UsageError("unexpected argument " + args[i]);
         }
     }
+    if (!script.empty() && !stored.empty()) throw UsageError("--script and --highlighter exclude each other");
     VOzuvavIdavParser parser;
-    Prepare(parser, script);
+    Prepare(parser, script, stored);
     const std::string text = ReadInput(file);
     const THighlightedText result = HighlightText(parser, text);
     std::string out;
@@ -148,6 +254,9 @@ int main(int argc, char** argv)
         args.erase(args.begin());
         if (command == "compile") return Compile(args);
         if (command == "tokens") return Tokens(args);
+        if (command == "info") return Info(args);
+        if (command == "compress") return Pack(args, true);
+        if (command == "decompress") return Pack(args, false);
         if (command == "--help" || command == "-h") {
             std::fputs(kUsage, stdout);
             return kExitOk;

@@ -382,6 +382,16 @@ TEST_F(CompressorFiles, RoundTripAndFailures)
     } catch (const ECompressorException& e) {
         EXPECT_EQ(std::string(e.what()), compressor_msg::kOpenInput + Path("missing"));
     }
+
+    // The output naming the input file (also through another path) is refused before the input
+    // is truncated.
+    for (const std::string& out : {Path("in.sql"), (dir_ / "." / "in.sql").string()}) {
+        TCompressor same;
+        same.InputFile = Path("in.sql");
+        same.OutputFile = out;
+        EXPECT_THROW(same.Compress(), ECompressorException);
+        EXPECT_EQ(Get(Path("in.sql")), data);
+    }
 }
 
 }  // namespace

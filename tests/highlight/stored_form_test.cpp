@@ -11,6 +11,7 @@
 #include "highlight/builtin_sql.h"
 #include "highlight/compressor.h"
 #include "highlight/rescan.h"
+#include "highlight/script_compiler.h"
 #include "highlight/stored_form.h"
 #include "test_highlighter.h"
 
@@ -272,6 +273,19 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
     TReadOnlyMemoryStream in(payload);
     ReadParserPayload(direct, in, 51);
     EXPECT_EQ(in.Remaining(), 0);
+}
+
+TEST(StoredFormTest, BuiltInSqlHighlighterIsTheScriptCompiled)
+{
+    // The programs carry the stored form made at build time; it must be what the script in the
+    // source tree compiles to, table by table and byte for byte.
+    VOzuvavIdavParser compiled;
+    CompileHighlighterScript(compiled, std::string(TARNWICK_SOURCE_DIR) + "/resources/highlighters/SQL_Diret.txt");
+    VOzuvavIdavParser builtIn;
+    LoadBuiltInSqlHighlighter(builtIn);
+    TTableCompare{compiled.Tables(), builtIn.Tables()}.All();
+    EXPECT_EQ(SettingsBytes(compiled.Settings()), SettingsBytes(builtIn.Settings()));
+    EXPECT_EQ(Save(compiled), std::string(BuiltInSqlStoredForm()));
 }
 
 TEST(StoredFormTest, HandMadeHighlighterWithStateTablesAndRangesRoundTrips)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file_io.h"
 #include "highlight/builtin_sql.h"
 #include "highlight/rescan.h"
 #include "run_tool.h"
@@ -107,4 +108,91 @@ TEST_F(HlTool, TokensWithTheBuiltInHighlighterMatchTheLibrary)
     EXPECT_NE(want[text.find("--")], 0);
     EXPECT_NE(want[text.find("/*")], 0);
     EXPECT_EQ(want[text.find("/*")], want[text.find("lines")]);  // one comment across two lines
+}
+
+TEST_F(HlTool, CompileWritesTheStoredFormThatInfoAndTokensRead)
+{
+    const std::string script = Write("tiny.txt", kTinyScript).string();
+    const std::string stored = (dir_.path() / "tiny.parser").string();
+    ASSERT_EQ(Run({"compile", script, "-o", stored}).status, 0);
+    ASSERT_TRUE(fs::exists(stored));
+
+    const ToolResult info = Run({"info", stored});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("format version: 51\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("property size: " + std::to_string(fs::file_size(stored)) + " bytes\n"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("language: Tiny\nkeywords: 2\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("(KH)"), std::string::npos) << info.out;
+
+    // The stored highlighter colours exactly as the script does.
+    const std::string text = "begin 42\r\nend\nx\r7 begin";
+    const ToolResult fromScript = Run({"tokens", "--script", script}, text);
+    const ToolResult fromStored = Run({"tokens", "--highlighter", stored}, text);
+    ASSERT_EQ(fromStored.status, 0) << fromStored.err;
+    EXPECT_EQ(fromStored.out, fromScript.out);
+    EXPECT_EQ(Run({"tokens", "--script", script, "--highlighter", stored}, text).status, 2);
+
+    // A script with an error writes nothing.
+    const std::string none = (dir_.path() / "none.parser").string();
+    EXPECT_EQ(Run({"compile", Write("bad.txt", "%%words\n'x' 3 3 3\n").string(), "-o", none}).status, 1);
+    EXPECT_FALSE(fs::exists(none));
+}
+
+TEST_F(HlTool, DamagedStoredHighlightersAreErrors)
+{
+    const std::string stored = (dir_.path() / "sql.parser").string();
+    {
+        const std::string_view bytes = tarnwick::BuiltInSqlStoredForm();
+        std::ofstream(stored, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    const ToolResult info = Run({"info", stored});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("language: PL/SQL\nkeywords: 361\n"), std::string::npos) << info.out;
+
+    std::string bytes = tarnwick::ReadWholeFile(stored);
+    const std::string cut = Write("cut.parser", bytes.substr(0, bytes.size() / 2)).string();
+    for (const auto& command : {std::vector<std::string>{"info", cut}, {"tokens", "--highlighter", cut}}) {
+        const ToolResult r = Run(command, "select 1");
+        EXPECT_EQ(r.status, 2) << r.out;
+        EXPECT_NE(r.err.find(cut + ": Compressor"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    bytes[0] = 49;  // version 49: older than anything the program reads
+    const ToolResult old = Run({"info", Write("old.parser", bytes).string()});
+    EXPECT_EQ(old.status, 2);
+    EXPECT_NE(old.err.find("51"), std::string::npos) << old.err;
+    EXPECT_EQ(Run({"info", Write("tiny.parser", "abc").string()}).status, 2);
+}
+
+TEST_F(HlTool, CompressAndDecompressFiles)
+{
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "select col_" + std::to_string(i % 97) + " from t;\r\n";
+    const std::string in = Write("in.sql", text).string();
+    const std::string back = (dir_.path() / "back.sql").string();
+    for (const auto& [method, magic] : {std::pair{"kh", "WRZL"}, {"lzh", "!HZL"}, {"auto", "WRZL"}}) {
+        const std::string packed = (dir_.path() / (std::string(method) + ".z")).string();
+        const ToolResult c = Run({"compress", "--method", method, in, packed});
+        ASSERT_EQ(c.status, 0) << c.err;
+        const std::string bytes = tarnwick::ReadWholeFile(packed);
+        EXPECT_EQ(bytes.substr(0, 4), magic) << method;
+        EXPECT_LT(bytes.size(), text.size() / 3) << method;
+        ASSERT_EQ(Run({"decompress", packed, back}).status, 0);
+        EXPECT_EQ(tarnwick::ReadWholeFile(back), text) << method;
+    }
+    EXPECT_EQ(Run({"compress", "--method", "zip", in, back}).status, 2);
+    EXPECT_EQ(Run({"compress", in}).status, 2);
+
+    // A damaged stream: the message names the problem and no output file is left behind.
+    std::string packed = tarnwick::ReadWholeFile((dir_.path() / "kh.z").string());
+    packed.resize(packed.size() - 7);
+    const std::string out = (dir_.path() / "out.sql").string();
+    const ToolResult r = Run({"decompress", Write("cut.z", packed).string(), out});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Compressor : Error reading from input file"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+    // Compressing a file onto itself is refused and the file is kept.
+    EXPECT_EQ(Run({"compress", in, in}).status, 2);
+    EXPECT_EQ(tarnwick::ReadWholeFile(in), text);
 }

@@ -23,6 +23,8 @@ public:
 class EFOpenError : public Exception {
 public:
     explicit EFOpenError(const std::string& fileName) : Exception("Cannot open file " + fileName) {}
+    // The same failure in the words of the caller.
+    EFOpenError(const std::string& /*fileName*/, const std::string& message) : Exception(message) {}
 };
 
 // "Cannot create file %s": a file that had to be written could not be created or written.

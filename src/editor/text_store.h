@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -111,6 +112,11 @@ public:
     virtual void TextChanged(std::int64_t /*offset*/, std::int64_t /*delta*/) {}
     // After the change, for the line-based marks (breakpoints and the like).
     virtual void LineShift(std::int64_t /*start*/, std::int64_t /*delta*/) {}
+    // After the records of lines [firstLine, firstLine + oldCount) were cut anew into `newCount`
+    // records holding the same text (word wrap on or off). No character moved, so there is no
+    // TextChanged and no LineShift; only the line indexes from `firstLine` on changed, by
+    // newCount - oldCount. A whole-document re-wrap reports (0, old line count, new line count).
+    virtual void LinesRewrapped(std::int64_t /*firstLine*/, std::int64_t /*oldCount*/, std::int64_t /*newCount*/) {}
 };
 
 // Where an offset or a line index was found: the record, its line index and its first offset.
@@ -120,6 +126,20 @@ struct TLinePosition {
     std::int64_t line = 0;
     std::int64_t offset = 0;
 };
+
+// What re-cutting logical lines did: the first line index of the (first) logical line, and its
+// record counts before and after. Equal counts with nothing rebuilt when the cut was the same.
+struct TRewrapResult {
+    std::int64_t firstLine = 0;
+    std::int64_t oldCount = 0;
+    std::int64_t newCount = 0;
+    bool changed = false;
+};
+
+// Chooses the record lengths of one logical line: gets the line's text (its closing CR included
+// when it has one) and appends the lengths to `segments`, which arrives empty. The lengths must be
+// 1..2047 each and add up to the text's length.
+using TSegmentCutter = std::function<void(std::string_view line, std::vector<std::uint16_t>& segments)>;
 
 // Puts text in the form the store holds: CR LF, LF CR, a lone CR and a lone LF each become one
 // CR; TAB and the characters from 32 up are kept; every other control character becomes ".".
@@ -189,6 +209,33 @@ public:
     // fast path of searches that read the text window by window). Returns the count copied.
     std::size_t CopyText(std::int64_t offset, char* out, std::size_t count) const;
 
+    // ---- re-cutting logical lines into records (word wrap)
+    //
+    // The text stays as it is; only the records of a logical line are cut anew. The new records
+    // carry the characters and the attribute bytes of the old ones, split at the new cuts, and are
+    // flagged for repaint (and as stale where the old ones were, or where attribute bytes were
+    // missing for part of a record). The first record keeps the line's marks, mark data, state in
+    // and line object, and takes the numbered bookmark bits of all old records of the line; every
+    // later one carries the continuation mark. Other mark bits, mark data and line objects of a
+    // later old record go to the new record that holds that old record's first character (a line
+    // object only when that record has none yet; otherwise it is dropped). The view cache moves
+    // the same way. Character offsets do not change, so named bookmarks, range marks and
+    // bookmark columns stay valid; a breakpoint or the execution point that no longer stands at
+    // the start of a record moves to the start of its logical line. Listeners hear
+    // LinesRewrapped. A line whose new cut equals its current one is left untouched.
+
+    // Cuts the logical line holding record `line` (any of its records) into records of the given
+    // lengths. Raises std::invalid_argument, changing nothing, when the lengths do not fit the line.
+    // A line index outside the text changes nothing.
+    TRewrapResult RebuildLine(std::int64_t line, std::span<const std::uint16_t> segments);
+    // The same with the lengths chosen by `cut`.
+    TRewrapResult RewrapLine(std::int64_t line, const TSegmentCutter& cut);
+    // Every logical line, in one pass over the records; the index is rebuilt once at the end. When
+    // `cut` raises or gives lengths that do not fit a line, that line (and, after an exception,
+    // every later one) keeps its records; the store is left consistent and the error is raised
+    // afterwards (std::invalid_argument for bad lengths).
+    TRewrapResult RewrapAll(const TSegmentCutter& cut);
+
     // ---- what belongs to the document rather than to a view
 
     TSelLineStyle LineStyle() const { return lineStyle_; }
@@ -245,6 +292,15 @@ private:
     void MarksInserted(std::int64_t offset, std::int64_t count);
     void MarksDeleting(std::int64_t start, std::int64_t end);
     void MarksDeleted(std::int64_t start, std::int64_t end, bool emptied);
+    struct JoinedLine;
+    void JoinLine(const std::vector<TLineRecord*>& records, JoinedLine& joined) const;
+    void RecutRecords(const std::vector<TLineRecord*>& old, const JoinedLine& joined,
+                      std::span<const std::uint16_t> segments, std::vector<TLineRecord*>& added,
+                      TLineRecord*& cacheTarget);
+    TRewrapResult RebuildCollected(std::int64_t firstLine, const std::vector<TLineRecord*>& old,
+                                   const JoinedLine& joined, std::span<const std::uint16_t> segments);
+    std::int64_t CollectLogicalLine(std::int64_t line, std::vector<TLineRecord*>& records) const;
+    void SnapBreakpoints(std::int64_t start, std::int64_t end);
 
     LinePool pool_;
     std::vector<std::unique_ptr<TextBlock>> blocks_;

@@ -147,6 +147,14 @@ private:
         if (result_.firstLine < 0) result_.firstLine = lineIndex_;
         result_.lastLine = lineIndex_;
         ++result_.linesWritten;
+        // Lines never coloured yet are left for later once enough are done (after a load, the
+        // lines below the screen are coloured when they come into view).
+        if (options_.stopBeforeUncoloured && next && !next->Attributes() && !midToken && !parser_.Bound() &&
+            lineIndex_ - startLine_ + 1 >= options_.minLines) {
+            stop_ = true;
+            result_.stoppedEarly = true;
+            return;
+        }
         Begin(next, lineIndex_ + 1, lineOffset_ + static_cast<std::int64_t>(length));
     }
 

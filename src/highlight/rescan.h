@@ -23,6 +23,9 @@ struct THighlightPassOptions {
     bool all = false;
     // Run although the start line is neither stale nor marked for re-highlighting.
     bool force = false;
+    // Once minLines are done, stop before a line that has no values at all (it has never been
+    // coloured: the pass is left to continue from there when that line is wanted).
+    bool stopBeforeUncoloured = false;
     // The control on whose behalf the pass runs (given to ScanToken), or null.
     TParserClient* sender = nullptr;
     // Called for every token with its value (which the handler may change) and its start and end

@@ -6,6 +6,9 @@
 //   tarnwick-hl tokens [--script SCRIPT | --highlighter FILE] [TEXT]
 //                                                 colour TEXT (or standard input) with the built-in
 //                                                 SQL highlighter, SCRIPT compiled or a stored one
+//   tarnwick-hl export --format text|unix|rtf|html [--title TEXT] [--date TEXT] FILE
+//                                                 write FILE coloured by the built-in SQL
+//                                                 highlighter to standard output
 //   tarnwick-hl compress [--method kh|lzh|auto] IN OUT
 //   tarnwick-hl decompress IN OUT
 //
@@ -13,11 +16,20 @@
 // position), runs one full highlighting pass from the start and prints the token value of every
 // character as maximal runs, one per line: OFFSET<TAB>LENGTH<TAB>VALUE.
 //
+// `export` loads FILE ("-": standard input) the same way, highlights all of it and writes the
+// whole text through the editor's own writers: text with CR LF line breaks, text with LF (unix),
+// RTF or HTML, with the styles and the font of the highlighter's settings. The HTML title is FILE
+// as given unless --title names another; the date is today's in the user's short date format
+// unless --date fixes it.
+//
 // Exit status: 0 success, 1 the script has an error (printed as the compiler reports it),
 // 2 any other failure (bad arguments, a file that cannot be read).
 
+#include <clocale>
 #include <cstdio>
+#include <ctime>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +42,7 @@
 #include "base/errors.h"
 #include "base/file_io.h"
 #include "editor/editor_errors.h"
+#include "editor/export_writers.h"
 #include "highlight/builtin_sql.h"
 #include "highlight/compressor.h"
 #include "highlight/parser.h"
@@ -53,6 +66,7 @@ const char* const kUsage =
     "usage: tarnwick-hl compile SCRIPT [-o FILE]\n"
     "       tarnwick-hl info FILE\n"
     "       tarnwick-hl tokens [--script SCRIPT | --highlighter FILE] [TEXT]\n"
+    "       tarnwick-hl export --format text|unix|rtf|html [--title TEXT] [--date TEXT] FILE\n"
     "       tarnwick-hl compress [--method kh|lzh|auto] IN OUT\n"
     "       tarnwick-hl decompress IN OUT\n";
 
@@ -243,6 +257,88 @@ int Tokens(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+// The standard output as a stream for the writers; a failed write raises through WriteBuffer.
+class TStdoutStream : public TStream {
+public:
+    TStdoutStream()
+    {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    }
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t Write(const void* buffer, std::size_t count) override { return std::fwrite(buffer, 1, count, stdout); }
+    std::int64_t Seek(std::int64_t, SeekOrigin) override { return 0; }
+};
+
+// Today's date in the user's short date format.
+std::string Today()
+{
+    std::setlocale(LC_TIME, "");
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char buffer[128];
+    const std::size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
+    return std::string(buffer, n);
+}
+
+int Export(const std::vector<std::string>& args)
+{
+    std::string format, file;
+    std::optional<std::string> title, date;
+    bool haveFile = false;
+    const auto value = [&](std::size_t& i, const std::string& name) -> std::string {
+        if (args[i] == name) {
+            if (++i == args.size()) throw UsageError(name + " needs a value");
+            return args[i];
+        }
+        return args[i].substr(name.size() + 1);
+    };
+    const auto is = [&](std::size_t i, const std::string& name) {
+        return args[i] == name || args[i].rfind(name + "=", 0) == 0;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (is(i, "--format")) format = value(i, "--format");
+        else if (is(i, "--title")) title = value(i, "--title");
+        else if (is(i, "--date")) date = value(i, "--date");
+        else if (!haveFile && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
+            file = args[i];
+            haveFile = true;
+        } else {
+            throw UsageError("unexpected argument " + args[i]);
+        }
+    }
+    int writeFormat = 0;
+    if (format == "text") writeFormat = wfTextCRLF;
+    else if (format == "unix") writeFormat = wfTextLF;
+    else if (format == "rtf") writeFormat = wfRTF;
+    else if (format == "html") writeFormat = wfHTML;
+    else if (format.empty()) throw UsageError("export needs --format text, unix, rtf or html");
+    else throw UsageError("unknown format " + format + " (text, unix, rtf or html)");
+    if (!haveFile) throw UsageError("export needs a FILE");
+
+    VOzuvavIdavParser parser;
+    Prepare(parser, {}, {});
+    TTextStore store;
+    store.SetText(ReadInput(file));
+    THighlightPassOptions options;
+    options.all = true;
+    options.force = true;
+    RescanFrom(store, parser, 0, options);
+
+    const TExportContext context =
+        ExportContextFor(parser.Settings(), title ? *title : (file == "-" ? std::string() : file), date ? *date : Today());
+    TStdoutStream out;
+    WriteRange(store, 0, store.CharCount(), writeFormat, context, out);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw Exception("Cannot write the standard output");
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -254,6 +350,7 @@ int main(int argc, char** argv)
         args.erase(args.begin());
         if (command == "compile") return Compile(args);
         if (command == "tokens") return Tokens(args);
+        if (command == "export") return Export(args);
         if (command == "info") return Info(args);
         if (command == "compress") return Pack(args, true);
         if (command == "decompress") return Pack(args, false);

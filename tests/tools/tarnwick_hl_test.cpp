@@ -1,5 +1,7 @@
 // End-to-end tests of the tarnwick-hl command-line tool, run as a child process.
 
+#include <clocale>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -195,4 +197,93 @@ TEST_F(HlTool, CompressAndDecompressFiles)
     // Compressing a file onto itself is refused and the file is kept.
     EXPECT_EQ(Run({"compress", in, in}).status, 2);
     EXPECT_EQ(tarnwick::ReadWholeFile(in), text);
+}
+
+// ---- export
+
+namespace {
+
+const char* const kExportSql = "SELECT 'a&b', x -- note\r\nFROM t;\n";
+
+}  // namespace
+
+TEST_F(HlTool, ExportWritesEachFormatColouredByTheSqlHighlighter)
+{
+    const std::string file = Write("ex.sql", kExportSql).string();
+    const ToolResult text = Run({"export", "--format", "text", file});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, "SELECT 'a&b', x -- note\r\nFROM t;\r\n");
+    EXPECT_EQ(Run({"export", "--format=unix", file}).out, "SELECT 'a&b', x -- note\nFROM t;\n");
+
+    // Keywords bold, the string underlined red, the comment italic green.
+    const ToolResult rtf = Run({"export", "--format", "rtf", file});
+    ASSERT_EQ(rtf.status, 0) << rtf.err;
+    EXPECT_EQ(rtf.out,
+              "{\\rtf1 \\deff1{\\fonttbl {\\f1 \\fnil\\fcharset0 Courier New;}}\r\n"
+              "{\\colortbl\\red0\\green0\\blue0;\\red255\\green255\\blue255;\\red0\\green128\\blue0;"
+              "\\red255\\green0\\blue0;\\red0\\green0\\blue255;\\red128\\green0\\blue0;\\red128\\green128\\blue0;"
+              "\\red128\\green0\\blue128;}\r\n"
+              "{\\f1\\fs20\\cf0\\cb1 \\b1 SELECT\\b0  \\ul1 \\cf3 \\'27a&b\\'27\\ul0 \\cf0 , x \\i1 \\cf2 -- note"
+              "\\i0 \\cf0 \\line \r\n"
+              "\\b1 FROM\\b0  t;\\line \r\n"
+              "}}");
+
+    const ToolResult html = Run({"export", "--format", "html", "--title", "Q<1>", "--date", "2024-05-06", file});
+    ASSERT_EQ(html.status, 0) << html.err;
+    EXPECT_EQ(html.out,
+              "<HTML><HEAD>\r\n"
+              "<META NAME=\"Generator\" CONTENT=\"Tarnwick TCustomDoravaVizu\">\r\n"
+              "<TITLE>Q&lt;1&gt;</TITLE>\r\n"
+              "<META NAME=\"Date\" CONTENT=\"2024-05-06\">\r\n"
+              "</HEAD>\r\n"
+              "<BODY TEXT=\"#000000\" BGCOLOR=\"#ffffff\">\r\n"
+              "<PRE><FONT FACE=\"Courier New\">\r\n"
+              "<B>SELECT</B> </FONT><FONT COLOR=\"#ff0000\"><U>'a&amp;b'</FONT><FONT COLOR=\"#000000\"></U>, x "
+              "</FONT><FONT COLOR=\"#008000\"><I>-- note</FONT><FONT COLOR=\"#000000\"></I>\r\n"
+              "<B>FROM</B> t;\r\n"
+              "</PRE></FONT></BODY></HTML>\r\n");
+
+    // Standard input as FILE; the same bytes come out.
+    EXPECT_EQ(Run({"export", "--format", "rtf", "-"}, kExportSql).out, rtf.out);
+}
+
+TEST_F(HlTool, ExportTitleIsTheFileAndTheDateToday)
+{
+    const std::string file = Write("ex.sql", kExportSql).string();
+    const auto today = [] {
+        std::setlocale(LC_TIME, "");
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char buffer[128];
+        return std::string(buffer, std::strftime(buffer, sizeof buffer, "%x", &local));
+    };
+    const std::string before = today();
+    const ToolResult html = Run({"export", "--format", "html", file});
+    const std::string after = today();
+    ASSERT_EQ(html.status, 0) << html.err;
+    EXPECT_NE(html.out.find("<TITLE>" + file + "</TITLE>\r\n"), std::string::npos) << html.out;
+    EXPECT_TRUE(html.out.find("<META NAME=\"Date\" CONTENT=\"" + before + "\">") != std::string::npos ||
+                html.out.find("<META NAME=\"Date\" CONTENT=\"" + after + "\">") != std::string::npos)
+        << html.out;
+}
+
+TEST_F(HlTool, ExportRejectsBadArguments)
+{
+    const std::string file = Write("ex.sql", kExportSql).string();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"export", file},
+             {"export", "--format", "pdf", file},
+             {"export", "--format", "rtf"},
+             {"export", "--format"},
+             {"export", "--format", "rtf", file, file},
+             {"export", "--format", "html", "--title"},
+             {"export", "--format", "html", "--colour", "red", file},
+             {"export", "--format", "text", (dir_.path() / "missing.sql").string()},
+         }) {
+        const ToolResult r = Run(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_EQ(r.out, "") << args.size();
+        EXPECT_FALSE(r.err.empty());
+    }
 }

@@ -1,0 +1,131 @@
+// The editor control on a large script, phase by phase, as a user meets it: load a generated
+// 100 MiB script into a control with the SQL highlighter (until the first screen is coloured, then
+// until the whole document is, in the idle-time slices the window would run), type 1,000
+// characters at the end and 1,000 in the middle (each keystroke with its re-highlighting and
+// change notification), undo all of them, replace every "customer_id" through a regular
+// expression, and word-wrap the whole document at 80 columns.
+//
+//   build-release/bin/bench_control [SIZE]        (SIZE as 100M, the default; K, M, G suffixes)
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "editor/control/doravavizu.h"
+#include "fake_host.h"
+#include "highlight/builtin_sql.h"
+#include "script_generator.h"
+
+namespace {
+
+using namespace tarnwick;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from)
+{
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+struct Keystrokes {
+    double total = 0, worst = 0;
+    std::vector<double> each;
+    void Add(double s)
+    {
+        total += s;
+        worst = std::max(worst, s);
+        each.push_back(s);
+    }
+    double Median()
+    {
+        std::sort(each.begin(), each.end());
+        return each.empty() ? 0 : each[each.size() / 2];
+    }
+};
+
+Keystrokes TypeAt(VOzuvavIdav& c, std::int64_t offset, int count)
+{
+    c.Select(offset, offset);
+    const std::string text = "select col from t; -- typed\r";
+    Keystrokes k;
+    for (int i = 0; i < count; ++i) {
+        const auto t = Clock::now();
+        c.KeyPress(text[static_cast<std::size_t>(i) % text.size()]);
+        k.Add(Seconds(t));
+    }
+    return k;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::uint64_t size = std::uint64_t(100) << 20;
+    if (argc > 1) {
+        const auto parsed = bench::ParseByteSize(argv[1]);
+        if (!parsed) {
+            std::fprintf(stderr, "usage: bench_control [SIZE]\n");
+            return 2;
+        }
+        size = *parsed;
+    }
+    bench::ScriptOptions options;
+    options.targetBytes = size;
+    std::string script = bench::GenerateScript(options);
+
+    test::FakeHost host;
+    host.height = 50 * 16;  // 50 lines on screen
+    VOzuvavIdav c(&host);
+    VOzuvavIdavParser sql;
+    LoadBuiltInSqlHighlighter(sql);
+    c.SetParser(1, &sql);
+
+    auto t = Clock::now();
+    c.SetText(script);
+    const double firstScreen = Seconds(t);
+    const std::int64_t lines = c.Store().LineCount();
+    const std::int64_t chars = c.Store().CharCount();
+    script = std::string();
+    t = Clock::now();
+    int slices = 0;
+    while (c.HighlightIdle(20000)) ++slices;
+    const double whole = Seconds(t);
+
+    Keystrokes end = TypeAt(c, c.Store().CharCount(), 1000);
+    Keystrokes middle = TypeAt(c, c.Store().CharCount() / 2, 1000);
+
+    t = Clock::now();
+    int undone = 0;
+    while (c.CanUndo()) {
+        c.Undo();
+        ++undone;
+    }
+    const double undo = Seconds(t);
+
+    t = Clock::now();
+    const std::int64_t replaced = c.ReplaceAllRegExp("customer_id", "client_ref", 0);
+    const double replace = Seconds(t);
+
+    t = Clock::now();
+    c.SetWrapAtColumn(80);
+    c.SetWordWrap(true);
+    const double wrap = Seconds(t);
+    const std::int64_t wrappedLines = c.Store().LineCount();
+
+    std::printf("script: %.1f MiB, %lld characters, %lld lines\n", static_cast<double>(size) / 1048576.0,
+                static_cast<long long>(chars), static_cast<long long>(lines));
+    std::printf("| phase | time |\n|---|---|\n");
+    std::printf("| load until the first screen is coloured | %.3f s |\n", firstScreen);
+    std::printf("| then until the whole document is coloured (%d idle slices) | %.3f s |\n", slices, whole);
+    std::printf("| typing at the end: per keystroke, median / mean / worst | %.3f / %.3f / %.3f ms |\n",
+                end.Median() * 1e3, end.total, end.worst * 1e3);
+    std::printf("| typing in the middle: per keystroke, median / mean / worst | %.3f / %.3f / %.3f ms |\n",
+                middle.Median() * 1e3, middle.total, middle.worst * 1e3);
+    std::printf("| undo all (%d steps) | %.3f s |\n", undone, undo);
+    std::printf("| regular-expression replace-all (%lld replacements) | %.3f s |\n", static_cast<long long>(replaced),
+                replace);
+    std::printf("| word wrap at 80 columns (%lld lines after) | %.3f s |\n", static_cast<long long>(wrappedLines), wrap);
+    c.SetParser(1, nullptr);
+    return 0;
+}

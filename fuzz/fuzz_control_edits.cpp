@@ -1,0 +1,203 @@
+// libFuzzer target for the editor control's logic: the input is a program of requests, typed
+// keys and editor commands run against a control with the SQL highlighter and a fake window.
+//
+// Checked after every step:
+//  - the text equals a plain string kept from the control's own change reports (OnTextChange),
+//    so every change of the text is reported exactly;
+//  - the selection lies inside the text, and every line record is found again by its offset;
+// and at the end, while the undo log was never emptied: undoing everything gives the first text
+// back, and redoing everything the last one.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "editor/control/doravavizu.h"
+#include "fake_host.h"
+#include "highlight/builtin_sql.h"
+
+namespace {
+
+using namespace tarnwick;
+
+[[noreturn]] void Broken(const char* what, int step)
+{
+    std::fprintf(stderr, "invariant broken at step %d: %s\n", step, what);
+    std::abort();
+}
+
+class Reader {
+public:
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool More() const { return at_ < size_; }
+    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+    std::string Text(std::size_t max)
+    {
+        const std::size_t n = std::min<std::size_t>(Byte() % (max + 1), size_ - at_);
+        std::string s(reinterpret_cast<const char*>(data_ + at_), n);
+        at_ += n;
+        return s;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+const VOzuvavIdavParser& SqlHighlighter()
+{
+    static VOzuvavIdavParser* parser = [] {
+        auto* p = new VOzuvavIdavParser;
+        LoadBuiltInSqlHighlighter(*p);
+        return p;
+    }();
+    return *parser;
+}
+
+// TARNWICK_FUZZ_TRACE=1 prints every step (to follow a finding).
+bool Trace()
+{
+    static const bool on = std::getenv("TARNWICK_FUZZ_TRACE") != nullptr;
+    return on;
+}
+
+std::string Escaped(const std::string& s)
+{
+    std::string out;
+    for (const char ch : s) {
+        if (ch == '\r') out += "\\r";
+        else if (ch == '\t') out += "\\t";
+        else out += ch;
+    }
+    return out;
+}
+
+constexpr std::uint16_t kKeys[] = {vkLeft, vkRight, vkUp, vkDown, vkHome, vkEnd, vkPrior, vkNext,
+                                   vkBack, vkDelete, vkInsert, vkTab, vkReturn, 'K', 'Q', 'I', 'U',
+                                   'Z', 'Y', 'X', 'C', 'V', '3', '5'};
+constexpr VOzuvavIdavOption kToggles[] = {smoWordWrap, smoCaretAfterEOL, smoUseTAB, smoSmartFill, smoAutoIndent,
+                                         smoTabToColumn, smoColumnTrack, smoWrapOverride, smoSyntaxHighlight};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    Reader in(data, size);
+    test::FakeHost host;
+    host.width = 200 + in.Byte() * 4;
+    VOzuvavIdav c(&host);
+    VOzuvavIdavParser parser;
+    parser.Assign(&SqlHighlighter());
+    c.SetParser(1, &parser);
+
+    std::string model;
+    c.OnTextChange = [&](TCustomDoravaVizu& control, std::int64_t start, std::int64_t extent) {
+        if (start == 0 && extent == 0) model.clear();
+        else if (extent < 0) model.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(-extent));
+        else model.insert(static_cast<std::size_t>(start), control.Store().TextRange(start, start + extent));
+    };
+    c.SetText(in.Text(200));
+    const std::string first = c.Text();
+    if (model != first) Broken("the loaded text was not reported", 0);
+    bool undoKept = true;
+
+    for (int step = 1; in.More() && step < 400; ++step) {
+        const std::uint8_t op = in.Byte();
+        const auto n = c.Store().CharCount();
+        switch (op % 16) {
+        case 0:
+        case 1: c.KeyPress(static_cast<char>(in.Byte())); break;
+        case 2:
+        case 3: {
+            const std::uint8_t k = in.Byte();
+            const std::uint8_t mods = in.Byte();
+            const std::uint16_t shift = (mods & 1 ? scShift : 0) | (mods & 2 ? scCtrl : 0);
+            if (!c.KeyDown(kKeys[k % std::size(kKeys)], shift)) {
+                if (k % std::size(kKeys) == 11) c.KeyPress('\t');
+                if (k % std::size(kKeys) == 12) c.KeyPress('\r');
+            }
+            break;
+        }
+        case 4:
+        case 5: c.ExecuteCommand(in.Byte() % 48, 0, in.Byte() & 1); break;
+        case 6: {
+            const std::int64_t a = n ? in.Byte() * 7919 % (n + 1) : 0;
+            const std::int64_t b = n ? in.Byte() * 104729 % (n + 1) : 0;
+            c.Select(in.Byte() % 16 == 0 ? -1 : a, b);
+            break;
+        }
+        case 7: c.SetSelText(in.Text(40)); break;
+        case 8: c.Undo(); break;
+        case 9: c.Redo(); break;
+        case 10: {
+            const VOzuvavIdavOption o = kToggles[in.Byte() % std::size(kToggles)];
+            c.SetOptions(c.Options() ^ OptionBit(o));
+            break;
+        }
+        case 11: c.SetWrapAtColumn(in.Byte() % 3 == 0 ? 0 : 5 + in.Byte() % 60); break;
+        case 12: {
+            const std::string pattern = in.Text(6);
+            std::int64_t at = 0;
+            c.FindText(pattern, at, in.Byte() & (sfMatchCase | sfRegExp | sfWholeWord | sfBackwards));
+            break;
+        }
+        case 13: {
+            const std::string pattern = in.Text(6);
+            const std::string with = in.Text(6);
+            if (in.Byte() & 1) c.ReplaceAllRegExp(pattern, with, 0);
+            else c.ReplaceAll(pattern, with, in.Byte() & (sfMatchCase | sfWholeWord));
+            break;
+        }
+        case 14:
+            if (in.Byte() & 1) c.BlockIndent(in.Byte() % 4, in.Byte() & 1);
+            else c.BlockUnindent(in.Byte() % 4);
+            break;
+        case 15:
+            switch (in.Byte() % 4) {
+            case 0: c.ScrollTo(in.Byte(), in.Byte() * 3); break;
+            case 1: c.HighlightIdle(in.Byte()); break;
+            case 2:
+                c.SetModified(false);
+                undoKept = false;
+                break;
+            case 3: c.SetIndentStep(in.Byte() % 22); break;
+            }
+            break;
+        }
+        c.FlushChange();
+        const std::string text = c.Text();
+        if (Trace())
+            std::fprintf(stderr, "step %d op %d: sel %lld..%lld text \"%s\"\n", step, op % 16,
+                         static_cast<long long>(c.Anchor()), static_cast<long long>(c.Caret()), Escaped(text).c_str());
+        if (text != model) Broken("the text differs from the reported changes", step);
+        const std::int64_t size = c.Store().CharCount();
+        if (c.SelStart() < 0 || c.SelEnd() > size) Broken("selection outside the text", step);
+        std::int64_t offset = 0;
+        for (const TLineRecord* r = c.Store().FirstLine(); r; r = c.Store().Next(r)) {
+            if (c.Store().FromOffset(offset).record != r) Broken("a line is not found by its offset", step);
+            offset += r->Length();
+        }
+        if (offset != size) Broken("line lengths do not add up", step);
+    }
+    if (undoKept && host.beeps == 0) {
+        const std::string last = c.Text();
+        int undone = 0;
+        while (c.CanUndo()) {
+            c.Undo();
+            ++undone;
+            if (Trace()) std::fprintf(stderr, "undo: \"%s\"\n", Escaped(c.Text()).c_str());
+        }
+        if (host.beeps == 0 && c.Text() != first) Broken("undoing everything does not give the first text", -1);
+        // As many redo steps as were undone (steps undone before the end may still wait above).
+        for (int i = 0; i < undone; ++i) {
+            c.Redo();
+            if (Trace()) std::fprintf(stderr, "redo: \"%s\"\n", Escaped(c.Text()).c_str());
+        }
+        if (host.beeps == 0 && c.Text() != last) Broken("redoing what was undone does not give the last text", -1);
+    }
+    c.SetParser(1, nullptr);
+    return 0;
+}

@@ -1,0 +1,555 @@
+#pragma once
+// TCustomDoravaVizu: the editor control's logic without a window. It owns the selection, the
+// caret, the scroll position and every editing operation; keeps the text in a text store and
+// every edit in an undo stack; colours the text through the active highlighter; and reads its
+// settings from a settings record (its own, or the active highlighter's). What it needs of a
+// window (font metrics, the client size, repainting, the caret, scroll bars, the clipboard,
+// message boxes, the beep) it asks of a TControlHost. VOzuvavIdav is the control with its six
+// highlighter slots; the Qt widget draws it.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/control/control_host.h"
+#include "editor/macro_keywords.h"
+#include "editor/plain_search.h"
+#include "editor/regex.h"
+#include "editor/settings.h"
+#include "editor/streams.h"
+#include "editor/text_store.h"
+#include "editor/undo_stack.h"
+#include "editor/word_wrap.h"
+#include "highlight/parser.h"
+
+namespace tarnwick {
+
+// ---- options: the members of the Options set, and their bits in the settings record's word
+
+enum VOzuvavIdavOption : int {
+    smoSyntaxHighlight,
+    smoPrintWrap,
+    smoPrintLineNos,
+    smoPrintFilename,
+    smoPrintDate,
+    smoPrintPageNos,
+    smoWordWrap,
+    smoAutoIndent,
+    smoTabToColumn,
+    smoWrapOverride,
+    smoWordSelect,
+    smoShowRMargin,
+    smoShowGutter,
+    smoShowWrapColumn,
+    smoTitleAsFilename,
+    smoProcessDroppedFiles,
+    smoBlockOverwriteCursor,
+    smoShowWrapGlyph,
+    smoColumnTrack,
+    smoUseTAB,
+    smoSmartFill,
+    smoOLEDragSource,
+    smoCaretAfterEOL,
+    smoLineNumbers,
+    smoShowAllChars,
+};
+inline constexpr int kOptionCount = 25;
+
+// A set of VOzuvavIdavOption: bit n stands for member n.
+using VOzuvavIdavOptions = std::uint32_t;
+constexpr VOzuvavIdavOptions OptionBit(VOzuvavIdavOption o) { return VOzuvavIdavOptions(1) << o; }
+
+// Bits of the option word, by member.
+inline constexpr std::array<std::uint32_t, kOptionCount> kOptionWordBits = {
+    0x00000010, 0x00000020, 0x00000040, 0x00000080, 0x00000100, 0x00000200, 0x00000400,
+    0x00000800, 0x00001000, 0x00002000, 0x00004000, 0x00008000, 0x00010000, 0x00020000,
+    0x00040000, 0x00080000, 0x00100000, 0x00200000, 0x00400000, 0x00800000, 0x01000000,
+    0x02000000, 0x08000000, 0x00000001, 0x04000000,
+};
+std::uint32_t OptionsToWord(VOzuvavIdavOptions options);
+VOzuvavIdavOptions OptionsFromWord(std::uint32_t word);
+
+// ---- other property types
+
+enum TSaveFormat : std::uint8_t { sfTEXT, sfRTF, sfHTML, sfUNIX };
+enum TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TClipFormat : std::uint8_t { smTEXT = 1, smRTF = 2 };
+
+// Reasons kept in the change flags until OnChange is fired.
+inline constexpr std::uint8_t cfSelection = 0x01;
+inline constexpr std::uint8_t cfText = 0x02;
+inline constexpr std::uint8_t cfSize = 0x04;
+inline constexpr std::uint8_t cfColours = 0x08;
+inline constexpr std::uint8_t cfScrolled = 0x10;
+inline constexpr std::uint8_t cfInsertMode = 0x20;
+inline constexpr std::uint8_t cfOptions = 0x40;
+inline constexpr std::uint8_t cfKeyInput = 0x80;
+
+// Edit group kinds of the undo log.
+inline constexpr int egDragDrop = 13;
+inline constexpr int egTyping = 14;
+inline constexpr int egDeleteChar = 15;
+inline constexpr int egPaste = 16;
+inline constexpr int egCut = 17;
+inline constexpr int egMacro = 18;
+inline constexpr int egBlockIndent = 19;
+inline constexpr int egBlockUnindent = 20;
+inline constexpr int egDeletePrevWord = 21;
+inline constexpr int egDeleteNextWord = 22;
+inline constexpr int egReplaceAll = 23;
+inline constexpr int egReplaceSel = 24;
+
+// Search flags.
+inline constexpr int sfFindNow = 0x08;
+inline constexpr int sfMatchCase = 0x10;
+inline constexpr int sfRegExp = 0x20;
+inline constexpr int sfWholeWord = 0x40;
+inline constexpr int sfBackwards = 0x80;
+
+// The control's own requests.
+enum TSMRequest : int {
+    SM_SELECTION = 0x0C00,
+    SM_OPTIONS = 0x0C01,
+    SM_REPLACESEL = 0x0C02,
+    SM_LOCKUPDATE = 0x0C05,
+    SM_INSERTSTREAM = 0x0C06,
+    SM_WRITESTREAM = 0x0C07,
+    SM_MODIFIED = 0x0C08,
+    SM_TOPLINE = 0x0C09,
+    SM_LEFTCOLUMN = 0x0C0A,
+    SM_FIND = 0x0C0B,
+    SM_REPLACEDIALOG = 0x0C0C,
+    SM_GETSELTEXT = 0x0C0D,
+    SM_CANREDO = 0x0C0E,
+    SM_REDO = 0x0C0F,
+    SM_BLOCKINDENT = 0x0C10,
+    SM_BLOCKUNINDENT = 0x0C11,
+    SM_APPLYSETTINGS = 0x0C12,
+    SM_SETTOKENBYTES = 0x0C13,
+    SM_GETTOKENBYTES = 0x0C14,
+    SM_UNDOSTACK = 0x0C15,
+    SM_TEXTSTORE = 0x0C18,
+    SM_RESCANLINE = 0x0C21,
+    SM_GETINFO = 0x0C40,
+};
+// Bits of the first argument of the control's requests.
+inline constexpr std::intptr_t smSet = 1;
+inline constexpr std::intptr_t smQuiet = 2;
+
+// The standard edit-control requests the control answers.
+enum TEditRequest : int {
+    EM_GETSEL = 0x00B0,
+    EM_SETSEL = 0x00B1,
+    EM_LINESCROLL = 0x00B6,
+    EM_SCROLLCARET = 0x00B7,
+    EM_GETMODIFY = 0x00B8,
+    EM_GETLINECOUNT = 0x00BA,
+    EM_LINEINDEX = 0x00BB,
+    EM_LINELENGTH = 0x00C1,
+    EM_REPLACESEL = 0x00C2,
+    EM_GETLINE = 0x00C4,
+    EM_CANUNDO = 0x00C6,
+    EM_UNDO = 0x00C7,
+    EM_LINEFROMCHAR = 0x00C9,
+    EM_EMPTYUNDOBUFFER = 0x00CD,
+    EM_GETFIRSTVISIBLELINE = 0x00CE,
+    EM_POSFROMCHAR = 0x00D6,
+    EM_CHARFROMPOS = 0x00D7,
+    WM_SETTEXT = 0x000C,
+    WM_GETTEXT = 0x000D,
+    WM_GETTEXTLENGTH = 0x000E,
+    WM_CUT = 0x0300,
+    WM_COPY = 0x0301,
+    WM_PASTE = 0x0302,
+    WM_UNDO = 0x0304,
+    EM_CANPASTE = 0x0432,
+    WM_GETDLGCODE = 0x0087,
+};
+inline constexpr std::intptr_t DLGC_WANTARROWS = 0x0001;
+inline constexpr std::intptr_t DLGC_WANTTAB = 0x0002;
+inline constexpr std::intptr_t DLGC_WANTCHARS = 0x0080;
+inline constexpr std::intptr_t DLGC_WANTALLKEYS = 0x0004;
+
+inline constexpr const char* kControlVersion = "3.00.39";
+
+namespace control_msg {
+inline constexpr const char* kParserIndex = "Parser index out of range";
+inline constexpr const char* kTabDefault = "=Illegal default tab stop value, must be > 0";
+inline constexpr const char* kCannotOpen = "File '%s' cannot be opened for reading";
+inline constexpr const char* kBadStream = "Bad TStream instance";
+inline constexpr const char* kCouldNotSave = "Could not save text to stream";
+inline constexpr const char* kNoActiveParser = "No active parser";
+inline constexpr const char* kReplaceConfirm = "Replace this occurence of '%s' with '%s' ?";
+}  // namespace control_msg
+
+// A character test of the word moves and word selection.
+using TCharTest = std::function<bool(char)>;
+
+class TCustomDoravaVizu : public TMacroTarget, public TParserClient, public TTextStoreListener {
+public:
+    static constexpr int kParserSlots = 6;
+    static constexpr std::int64_t kMaxVirtualColumn = 2047;
+    static constexpr std::size_t kInsertChunk = 8192;
+
+    explicit TCustomDoravaVizu(TControlHost* host = nullptr);
+    ~TCustomDoravaVizu() override;
+    TCustomDoravaVizu(const TCustomDoravaVizu&) = delete;
+    TCustomDoravaVizu& operator=(const TCustomDoravaVizu&) = delete;
+
+    virtual std::string ClassName() const { return "TCustomDoravaVizu"; }
+    void SetHost(TControlHost* host);
+    TControlHost* Host() const { return host_; }
+
+    // ---- the objects the control works with
+    TTextStore& Store() { return *store_; }
+    const TTextStore& Store() const override { return *store_; }
+    TUndoStack& UndoStack() { return *undo_; }
+    // The settings record in use: the active highlighter's, or the control's own.
+    TSM_Settings& Settings() { return *activeSettings_; }
+    const TSM_Settings& Settings() const { return *activeSettings_; }
+    TSM_Settings& OwnSettings() { return *ownSettings_; }
+
+    // ---- highlighter slots (1..6)
+    VOzuvavIdavParser* Parser(int slot) const;
+    // Puts a highlighter in a slot (null empties it); the previous one is detached. The caller
+    // keeps ownership; a highlighter that goes away must be taken out first (ParserFreed).
+    void SetParser(int slot, VOzuvavIdavParser* parser);
+    void ParserFreed(VOzuvavIdavParser* parser);
+    int ActiveParser() const { return activeParser_; }
+    // Raises EDoravaVizu "Parser index out of range" outside 1..6.
+    void SetActiveParser(int slot);
+    VOzuvavIdavParser* ActiveHighlighter() const { return parsers_[static_cast<std::size_t>(activeParser_ - 1)]; }
+
+    // ---- properties kept in the settings record
+    VOzuvavIdavOptions Options() const { return OptionsFromWord(Settings().options); }
+    void SetOptions(VOzuvavIdavOptions options);
+    bool HasOption(VOzuvavIdavOption o) const { return (Options() & OptionBit(o)) != 0; }
+    std::uint32_t OptionWord() const { return Settings().options; }
+    void SetOptionWord(std::uint32_t word, bool quiet = false);
+    int Gutter() const { return Settings().gutterWidth; }
+    void SetGutter(int width);
+    int Margin() const { return Settings().marginWidth; }
+    void SetMargin(int width);
+    int IndentStep() const { return Settings().indentStep; }
+    void SetIndentStep(int step);
+    int TabDefault() const { return Settings().defaultTabWidth; }
+    void SetTabDefault(int width);
+    std::string TabColumns() const;
+    void SetTabColumns(std::string_view text);
+    int RightMargin() const { return Settings().rightMargin; }
+    void SetRightMargin(int column);
+    int WrapAtColumn() const { return Settings().wordWrapColumn; }
+    void SetWrapAtColumn(int column);
+    const std::string& WrapOverride() const { return Settings().wrapOverride; }
+    void SetWrapOverride(std::string_view chars);
+    bool WordWrap() const { return HasOption(smoWordWrap); }
+    void SetWordWrap(bool on);
+    TColor GutterColor() const { return Settings().gutterColor; }
+    void SetGutterColor(TColor c);
+    TColor MarginColor() const { return Settings().marginColor; }
+    void SetMarginColor(TColor c);
+    TColor SelTextColor() const { return Settings().selectedTextColor; }
+    void SetSelTextColor(TColor c);
+    TColor SelTextBack() const { return Settings().selectedTextBackground; }
+    void SetSelTextBack(TColor c);
+    TColor DefTextColor() const { return Settings().Style(0).foreground; }
+    void SetDefTextColor(TColor c);
+    TColor DefBackColor() const { return Settings().Style(0).background; }
+    void SetDefBackColor(TColor c);
+    std::uint8_t DefFontStyle() const { return Settings().Style(0).fontStyle; }
+    void SetDefFontStyle(std::uint8_t style);
+    const TFontData& GutterFont() const { return Settings().gutterFont; }
+    void SetGutterFont(const TFontData& font);
+    // The text font (name, size in points, character set), kept in the settings record.
+    void SetFont(const std::string& name, int size, int charset);
+
+    // ---- properties kept in the control
+    bool ReadOnly = false;
+    bool WantReturns = true;
+    bool WantTab = true;
+    bool MonoPrint = true;
+    bool ShowFocusLine = false;
+    bool FlatScrollBars = false;
+    bool Enabled = true;
+    bool TabStop = true;
+    bool Focused = false;
+    std::string About;  // also the Settings property
+    std::uint8_t ClipCopyFormats = smTEXT | smRTF;
+    TSaveFormat SaveFormat = sfTEXT;
+    TScrollStyle ScrollBars = ssBoth;
+    std::uint8_t VisiblePropEdPages = 0x1F;
+    TCharTest fn_CharIsInWord;
+    TCharTest fn_CharStartsWord;
+    std::string Version() const { return kControlVersion; }
+    TSelLineStyle SelLineStyle() const { return store_->LineStyle(); }
+    void SetSelLineStyle(TSelLineStyle style) { store_->SetLineStyle(style); }
+    // The document title: the file name of the last LoadFromFile/SaveToFile with smoTitleAsFilename.
+    std::string Title;
+    // The real colours of the system colours, for exports (the ui sets it).
+    std::function<TColor(TColor)> ResolveSystemColor;
+
+    // ---- events
+    std::function<void(TCustomDoravaVizu&)> OnChange;
+    std::function<void(TCustomDoravaVizu&, std::int64_t start, std::int64_t extent)> OnTextChange;
+    std::function<void(TCustomDoravaVizu&, int& actionCode)> OnCommandRecognised;
+    std::function<void(TCustomDoravaVizu&, TEdStream& stream, const std::string& item, std::string& replaceWith,
+                       bool& canReplace)>
+        OnAutoReplace;
+    std::function<void(TCustomDoravaVizu&, const std::string& name, std::string& replacement)> OnTemplateEvent;
+    std::function<void(TCustomDoravaVizu&, int index)> OnBookmarkSet;
+    std::function<void(TCustomDoravaVizu&, int index)> OnBookmarkClear;
+    std::function<void(TCustomDoravaVizu&, int& tokenValue, std::int64_t start, std::int64_t end)> OnTokenSeen;
+    std::function<void(TCustomDoravaVizu&, const std::string& word, bool& result)> OnSpellWord;
+    std::function<int(const char* text, int current, int length, int code)> OnWordBreakProc;
+    std::function<void(TCustomDoravaVizu&, const std::string& text)> OnSearchFail;
+    std::function<void(TCustomDoravaVizu&, std::uint16_t& sourceTypes)> OnDataDrop;
+    // Printing the selected lines (the printing code installs it).
+    std::function<void(TCustomDoravaVizu&)> OnPrintSelection;
+    // The ui's find and replace dialogs (the control's own dialogs are windows).
+    std::function<void(TCustomDoravaVizu&, int flags, const std::string& preset)> OnShowFindDialog;
+    std::function<void(TCustomDoravaVizu&, int flags, const std::string& preset)> OnShowReplaceDialog;
+    // Opens the highlighter's options dialog; true when the user accepted.
+    std::function<bool(TCustomDoravaVizu&, VOzuvavIdavParser&, std::uint8_t pages)> OnEditOptions;
+
+    // ---- text, files and streams
+    std::string Text() const { return store_->Text(); }
+    void SetText(std::string_view text);
+    void LoadFromFile(const std::string& name);
+    void SaveToFile(const std::string& name);
+    virtual void LoadFromStream(TStream& stream);
+    virtual void SaveToStream(TStream* stream);
+    void Clear();
+    bool Modified() const { return undo_->Modified(); }
+    void SetModified(bool modified);
+
+    // ---- selection
+    std::int64_t Anchor() const { return anchor_; }
+    std::int64_t Caret() const { return caret_; }
+    std::int64_t SelStart() const override { return std::min(anchor_, caret_); }
+    std::int64_t SelEnd() const override { return std::max(anchor_, caret_); }
+    // Length of the selected text as SelText gives it (CR LF counts two with lsCRLF).
+    std::int64_t SelLength() const;
+    void SetSelStart(std::int64_t start);
+    void SetSelLength(std::int64_t length);
+    // Sets the selection (SM_SELECTION): anchor -1 selects everything. `quiet` neither repaints
+    // nor notifies.
+    void Select(std::int64_t anchor, std::int64_t caret, bool quiet = false);
+    std::string SelText() const;
+    void SetSelText(std::string_view text) { ReplaceSelection(text); }
+    void SelectAll() { Select(0, store_->CharCount()); }
+    bool CaretBeyondEol() const { return beyondEol_; }
+    std::int64_t VirtualColumn() const { return virtualColumn_; }
+    bool InsertMode() const { return insertMode_; }
+    // The caret as (column, line), both 1-based, the column counting tab expansion.
+    std::pair<std::int64_t, std::int64_t> GetCaretPos() const;
+
+    // ---- editing
+    // The one primitive every edit goes through.
+    void ReplaceSelection(std::string_view text) override;
+    void InsertStream(TStream& stream, bool quiet = false);
+    void DeleteSelection() { ReplaceSelection({}); }
+    // A typed character (key press).
+    void KeyPress(char c);
+    // A key going down: templates and auto-replace, then the key bindings. Returns true when the
+    // key was consumed (no character is to be typed for it).
+    bool KeyDown(std::uint16_t key, std::uint16_t shift);
+    // Edit groups of the undo log.
+    void BeginGroup(int group) override;
+    void EndGroup(int group) override;
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return undo_->CanUndo(); }
+    bool CanRedo() const { return undo_->CanRedo(); }
+    void Cut();
+    void Copy();
+    void Paste();
+    // Text in the given clipboard format of the selection: 0, 1, 8 plain text; 2 RTF; 4 HTML.
+    std::int64_t WriteSelection(int format, TStream& out);
+    void BlockIndent(int columns, bool tabs);
+    void BlockUnindent(int columns);
+
+    // ---- commands (0..47)
+    virtual void ExecuteCommand(int command, int value, bool extend);
+
+    // ---- searching
+    bool FindText(const std::string& text, std::int64_t& position, int flags);
+    std::int64_t Find(int flags, const std::string& text);
+    // Replaces every match of a regular expression (back-references \0..\9 in `replacement`) in
+    // one edit group; returns the number of replacements.
+    std::int64_t ReplaceAllRegExp(const std::string& expression, const std::string& replacement, int flags);
+    // Replaces every plain match; returns the number of replacements.
+    std::int64_t ReplaceAll(const std::string& text, const std::string& replacement, int flags);
+    void SearchFail(const std::string& text);
+    std::int64_t LastMatch() const { return lastMatch_; }
+
+    // ---- the numbered requests
+    std::intptr_t Perform(int code, std::intptr_t first, std::intptr_t second);
+
+    // ---- layout and view
+    const TFontMetrics& Metrics() const { return metrics_; }
+    std::int64_t TopLine() const { return topLine_; }
+    std::int64_t LeftColumn() const { return leftColumn_; }
+    std::int64_t VisibleLines() const { return visibleLines_; }
+    std::int64_t VisibleColumns() const { return visibleColumns_; }
+    int TextLeftEdge() const;
+    void ScrollTo(std::int64_t column, std::int64_t line, bool repaint = true);
+    void ScrollCaretIntoView();
+    // The window's size changed.
+    void Resized();
+    // The vertical scroll bar's values (already divided by the scale) and the scale.
+    TScrollInfo VerticalScrollInfo() const;
+    std::int64_t VerticalScrollScale() const;
+    TScrollInfo HorizontalScrollInfo() const;
+    // Thumb dragged to a scroll-bar position.
+    void VerticalThumb(std::int64_t position);
+
+    // ---- positions
+    // Display column of an offset (tab expansion) and the offset of a column on a display line.
+    std::int64_t ColumnOf(std::int64_t offset) const;
+    std::int64_t OffsetOfColumn(std::int64_t line, std::int64_t column) const;
+    std::int64_t LineOf(std::int64_t offset) const;
+    std::int64_t LineStart(std::int64_t line) const;
+    // Characters of a display line without its line break.
+    std::int64_t LineLength(std::int64_t line) const;
+    // The whitespace filling the gap from column a to column b.
+    std::string Filler(std::int64_t fromColumn, std::int64_t toColumn) const;
+
+    // ---- word wrap and highlighting
+    void RewrapAll();
+    // Re-highlights from the pending start line now.
+    void RescanPending();
+    // Re-highlights the whole document (before an export).
+    void RescanAll();
+    std::int64_t PendingRescanLine() const { return rescanLine_; }
+    // Colours up to `maxLines` more of the lines not yet coloured (the window calls it while it
+    // is idle); true while lines remain.
+    bool HighlightIdle(std::int64_t maxLines);
+
+    // ---- change notification
+    void Notify(std::uint8_t flags) { changeFlags_ |= flags; }
+    std::uint8_t ChangeFlags() const { return changeFlags_; }
+    virtual void FlushChange();
+    void LockUpdate(bool lock);
+    bool UpdatesLocked() const { return lockCount_ > 0; }
+
+    // ---- settings record, highlighter client
+    void SettingsChanged() override;
+    void RefreshHighlighter() override;
+    void ApplySettings();
+    void EditOptions();
+
+    // ---- TMacroTarget
+    std::int64_t CaretOffset() const override { return caret_; }
+    void SetCaretOffset(std::int64_t offset) override { Select(offset, offset); }
+    void SetSelection(std::int64_t start, std::int64_t end) override { Select(start, end); }
+    bool IsWordChar(char c) const override;
+    bool IsWordStartChar(char c) const override;
+    bool HideSelection() const override { return hideSelection_; }
+    void SetHideSelection(bool hide) override;
+    void TemplateEvent(const std::string& name, std::string& replacement) override;
+    void AutoReplaceEvent(std::int64_t wordStart, const std::string& word, std::string& replaceWith,
+                          bool& canReplace) override;
+
+protected:
+    class TReplayTarget;
+    friend class TReplayTarget;
+
+    void Invalidate();
+    void InvalidateRange(std::int64_t from, std::int64_t to);
+    void Beep();
+    void Message(std::string_view text, TMessageKind kind);
+    void MeasureFont();
+    void SwitchSettings(TSM_Settings* settings);
+    // The pass is to start at `line` and go on at least through line `until` (-1: one screen).
+    void MarkRescan(std::int64_t line, std::int64_t until = -1);
+    // Lines [first, last] are to be shown: colour them if they are not yet.
+    void WantColoured(std::int64_t first, std::int64_t last);
+    void RewrapAround(std::int64_t firstLine, std::int64_t lastLine);
+    TWrapRule WrapRuleNow() const;
+    void DropAllAttributes();
+    void InsertChunked(std::int64_t at, std::string_view text);
+    void DeleteRange(std::int64_t start, std::int64_t end);
+    void RawReplace(std::int64_t start, std::int64_t end, std::string_view text);
+    void Typed(char c);
+    void InsertOneChar(char c);
+    void SmartTab();
+    std::int64_t MoveTarget(int command, std::int64_t from);
+    std::int64_t WordBefore(std::int64_t from) const;
+    std::int64_t WordAfter(std::int64_t from) const;
+    void MoveCaret(std::int64_t to, bool extend);
+    void VerticalMove(int command, bool extend);
+    void DeleteChar(bool forward);
+    void DeleteWord(bool forward);
+    void DeleteCurrentLine();
+    void SetBookmark(int index);
+    void GotoBookmark(int index);
+    void ScrollLineCommand(bool down);
+    std::int64_t SearchFrom(const std::string& text, int flags, std::int64_t start, std::int64_t& end);
+    void ShowRegExpError(const TREParser& re, const std::string& expression);
+
+    TControlHost* host_ = nullptr;
+    std::unique_ptr<TTextStore> ownStore_;
+    TTextStore* store_ = nullptr;
+    std::unique_ptr<TUndoStack> ownUndo_;
+    TUndoStack* undo_ = nullptr;
+    std::unique_ptr<TSM_Settings> ownSettings_;
+    TSM_Settings* activeSettings_ = nullptr;
+    std::array<VOzuvavIdavParser*, kParserSlots> parsers_{};
+    int activeParser_ = 1;
+
+    // selection and caret
+    std::int64_t anchor_ = 0;
+    std::int64_t caret_ = 0;
+    std::int64_t virtualColumn_ = 0;
+    bool beyondEol_ = false;
+    std::int64_t trackedColumn_ = 0;
+    bool trackPending_ = false;
+    bool insertMode_ = true;
+
+    // view
+    TFontMetrics metrics_;
+    bool measured_ = false;
+    std::int64_t topLine_ = 0;
+    std::int64_t leftColumn_ = 0;
+    std::int64_t visibleLines_ = 40;
+    std::int64_t visibleColumns_ = 80;
+
+    // highlighting
+    std::int64_t rescanLine_ = -1;
+    std::int64_t rescanUntil_ = -1;
+    std::int64_t frontierHint_ = 0;  // no line above it is left uncoloured
+
+    // notification and state
+    std::uint8_t changeFlags_ = 0;
+    int lockCount_ = 0;
+    bool loading_ = false;
+    bool destroying_ = false;
+    bool replaying_ = false;
+    bool repaintEnabled_ = true;
+    int openGroup_ = 0;
+    bool hideSelection_ = true;
+
+    // search
+    std::int64_t lastMatch_ = -1;
+    TPlainSearchTables searchTables_;
+    TREParser regex_;
+};
+
+// Today's date in the user's short date format (the HTML export's Date line).
+std::string CurrentShortDate();
+// The question asked before each replacement of a confirmed replace.
+std::string FormatReplaceQuestion(const std::string& found, const std::string& replacement);
+
+// The control with its highlighter slots published.
+class VOzuvavIdav : public TCustomDoravaVizu {
+public:
+    using TCustomDoravaVizu::TCustomDoravaVizu;
+    std::string ClassName() const override { return "VOzuvavIdav"; }
+};
+
+}  // namespace tarnwick

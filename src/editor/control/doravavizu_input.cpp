@@ -1,0 +1,329 @@
+// Typed keys and characters, templates and auto-replace, the clipboard, block indent.
+
+#include <algorithm>
+
+#include "editor/control/doravavizu.h"
+#include "editor/export_writers.h"
+#include "editor/key_bindings.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Keys for which Shift extends the selection instead of being part of the key binding.
+bool ShiftExtends(std::uint16_t key)
+{
+    switch (key) {
+    case vkBack:
+    case vkPrior:
+    case vkNext:
+    case vkEnd:
+    case vkHome:
+    case vkLeft:
+    case vkUp:
+    case vkRight:
+    case vkDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+bool TCustomDoravaVizu::IsWordChar(char c) const
+{
+    return fn_CharIsInWord ? fn_CharIsInWord(c) : DefaultCharIsInWord(c);
+}
+
+bool TCustomDoravaVizu::IsWordStartChar(char c) const
+{
+    return fn_CharStartsWord ? fn_CharStartsWord(c) : DefaultCharStartsWord(c);
+}
+
+void TCustomDoravaVizu::TemplateEvent(const std::string& name, std::string& replacement)
+{
+    if (OnTemplateEvent) OnTemplateEvent(*this, name, replacement);
+}
+
+void TCustomDoravaVizu::AutoReplaceEvent(std::int64_t wordStart, const std::string& word, std::string& replaceWith,
+                                         bool& canReplace)
+{
+    if (!OnAutoReplace) return;
+    TEdStream stream(store_);
+    stream.SetPos(wordStart);
+    OnAutoReplace(*this, stream, word, replaceWith, canReplace);
+}
+
+// ---------------------------------------------------------------- keys
+
+bool TCustomDoravaVizu::KeyDown(std::uint16_t key, std::uint16_t shift)
+{
+    if (!Enabled) return false;
+    Notify(cfKeyInput);
+    bool handled = false;
+    if (!ReadOnly) {
+        TSM_Settings& s = Settings();
+        if (s.Templates().KeyHandler(this, key, handled, shift) && handled) return true;
+        if (s.AutoReplace().KeyHandler(this, key, handled, shift) && handled) return true;
+    }
+    bool extend = false;
+    if (ShiftExtends(key) && (shift & scShift)) {
+        extend = true;
+        shift = static_cast<std::uint16_t>(shift & ~scShift);
+    }
+    TKeyboardActionContoller& keys = Settings().Keys();
+    std::uint16_t k = key, sh = shift;
+    const bool sequence = keys.KeyStore().InSequence();
+    const TKeyLookup found = keys.KeyStore().LookUp(MakeShortcut(k, sh));
+    if (found == TKeyLookup::klPrefix) return true;
+    if (found != TKeyLookup::klRecognised) return sequence;
+    int command = keys.LastCommand();
+    if (OnCommandRecognised) OnCommandRecognised(*this, command);
+    ExecuteCommand(command, 0, extend);
+    return true;
+}
+
+void TCustomDoravaVizu::KeyPress(char c)
+{
+    if (!Enabled || !TabStop) return;
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\t') {
+        if (WantTab) Typed(c);
+    } else if (c == '\r' || (c == '\n' && !WantReturns)) {
+        if (WantReturns || c == '\n') Typed('\r');
+    } else if ((u >= 32 && u <= 126) || u >= 128) {
+        Typed(c);
+    } else {
+        return;
+    }
+    ScrollCaretIntoView();
+    FlushChange();
+}
+
+void TCustomDoravaVizu::Typed(char c)
+{
+    if (ReadOnly) return;
+    if (c == '\t') {
+        const bool smart = (HasOption(smoTabToColumn) && !WordWrap()) || !HasOption(smoUseTAB);
+        if (smart) {
+            SmartTab();
+            return;
+        }
+    }
+    InsertOneChar(c);
+}
+
+void TCustomDoravaVizu::SmartTab()
+{
+    const std::int64_t caretColumn = beyondEol_ ? virtualColumn_ : ColumnOf(caret_);
+    const TTabRule tabs = TTabRule::FromSettings(Settings());
+    std::int64_t target = tabs.NextStop(caretColumn);
+    if (HasOption(smoTabToColumn)) {
+        // The nearest line above that reaches past the caret column gives the start of its next word.
+        for (std::int64_t line = LineOf(caret_) - 1; line >= 0; --line) {
+            const std::int64_t start = LineStart(line);
+            const std::string text = store_->TextRange(start, start + LineLength(line));
+            const std::int64_t endColumn = ColumnOfOffset(text, static_cast<std::int64_t>(text.size()), tabs);
+            if (endColumn <= caretColumn) continue;
+            std::int64_t at = tarnwick::OffsetOfColumn(text, caretColumn, tabs, false);
+            const auto n = static_cast<std::int64_t>(text.size());
+            while (at < n && !Blank(text[static_cast<std::size_t>(at)])) ++at;
+            while (at < n && Blank(text[static_cast<std::size_t>(at)])) ++at;
+            target = ColumnOfOffset(text, at, tabs);
+            break;
+        }
+    }
+    if (target <= caretColumn) return;
+    BeginGroup(egTyping);
+    const std::string fill = Filler(caretColumn, target);
+    if (anchor_ != caret_) ReplaceSelection({});
+    ReplaceSelection(fill);
+    EndGroup(egTyping);
+}
+
+void TCustomDoravaVizu::InsertOneChar(char c)
+{
+    if (ReadOnly) return;
+    BeginGroup(egTyping);
+    std::int64_t indent = 0;
+    std::string caretLine;
+    const bool autoIndent = c == '\r' && HasOption(smoAutoIndent);
+    if (autoIndent) {
+        // Leading blanks and tabs up to the caret; when the caret stands in them with text right
+        // after, that text takes its indentation along and none is added.
+        const std::int64_t line = LineOf(caret_);
+        const std::int64_t start = LineStart(line);
+        caretLine = store_->TextRange(start, start + LineLength(line));
+        const auto size = static_cast<std::int64_t>(caretLine.size());
+        const std::int64_t limit = std::min(caret_ - start, size);
+        while (indent < limit && Blank(caretLine[static_cast<std::size_t>(indent)])) ++indent;
+        if (indent == limit && indent < size && !Blank(caretLine[static_cast<std::size_t>(indent)]) && indent > 0)
+            indent = -1;
+    }
+    if (!insertMode_ && anchor_ == caret_ && c != '\r' && caret_ < store_->CharCount() &&
+        store_->TextRange(caret_, caret_ + 1) != "\r") {
+        // Overwrite: the character under the caret is replaced (never a line break).
+        caret_ = caret_ + 1;
+    }
+    ReplaceSelection(std::string_view(&c, 1));
+    if (autoIndent && indent >= 0) {
+        const std::int64_t line = LineOf(caret_);
+        const TTabRule tabs = TTabRule::FromSettings(Settings());
+        const TLineRecord* previous = line > 0 ? store_->FromLine(line - 1).record : nullptr;
+        std::int64_t column = 0;
+        if ((previous && previous->IsContinuation()) || indent == 0) {
+            // The nearest line above whose text is not all blank gives the column.
+            for (std::int64_t above = line - 1; above >= 0; --above) {
+                const std::int64_t start = LineStart(above);
+                const std::string text = store_->TextRange(start, start + LineLength(above));
+                const auto first = std::find_if(text.begin(), text.end(), [](char ch) { return !Blank(ch); });
+                if (first == text.end()) continue;
+                column = ColumnOfOffset(text, first - text.begin(), tabs);
+                break;
+            }
+        } else {
+            column = ColumnOfOffset(caretLine, indent, tabs);
+        }
+        if (column > 0) ReplaceSelection(Filler(0, column));
+    }
+    EndGroup(egTyping);
+}
+
+// ---------------------------------------------------------------- clipboard
+
+void TCustomDoravaVizu::Copy()
+{
+    if (!host_) return;
+    host_->ClipboardClear();
+    if (ClipCopyFormats & smTEXT) {
+        TMemoryStream text;
+        WriteSelection(1, text);
+        host_->ClipboardSetText(text.Data());
+    }
+    if (ClipCopyFormats & smRTF) {
+        TMemoryStream rtf;
+        WriteSelection(2, rtf);
+        host_->ClipboardSetRtf(rtf.Data());
+    }
+}
+
+void TCustomDoravaVizu::Cut()
+{
+    if (ReadOnly) return;
+    BeginGroup(egCut);
+    Copy();
+    DeleteSelection();
+    EndGroup(egCut);
+    ScrollCaretIntoView();
+    FlushChange();
+}
+
+void TCustomDoravaVizu::Paste()
+{
+    if (ReadOnly || !host_) return;
+    std::uint16_t types = 0;
+    if (host_->ClipboardHasHtml()) types |= 0x0100;
+    if (host_->ClipboardHasText()) types |= 0x0004;
+    if (types == 0) return;
+    types |= 0x0200;
+    if (OnDataDrop) OnDataDrop(*this, types);
+    std::string data;
+    if (types & 0x0004) data = host_->ClipboardText();
+    else if (types & 0x0100) data = host_->ClipboardHtml();
+    else return;
+    data = std::string(FilterHtmlPaste(data, types));
+    const bool wasEnabled = repaintEnabled_;
+    repaintEnabled_ = false;
+    BeginGroup(egPaste);
+    try {
+        ReplaceSelection(data);
+    } catch (...) {
+        EndGroup(egPaste);
+        repaintEnabled_ = wasEnabled;
+        throw;
+    }
+    EndGroup(egPaste);
+    repaintEnabled_ = wasEnabled;
+    RescanPending();
+    ScrollCaretIntoView();
+    Invalidate();
+    FlushChange();
+}
+
+// ---------------------------------------------------------------- block indent
+
+void TCustomDoravaVizu::BlockIndent(int columns, bool tabs)
+{
+    if (ReadOnly || anchor_ == caret_) return;
+    const int n = columns > 0 ? columns : IndentStep();
+    const std::string piece = tabs && HasOption(smoUseTAB) ? std::string(static_cast<std::size_t>(n), '\t')
+                                                           : std::string(static_cast<std::size_t>(n), ' ');
+    std::int64_t first = LineOf(SelStart());
+    std::int64_t last = LineOf(SelEnd());
+    if (last > first && LineStart(last) == SelEnd()) --last;
+    const bool caretFirst = caret_ < anchor_;
+    BeginGroup(egBlockIndent);
+    std::int64_t selStart = SelStart(), selEnd = SelEnd();
+    for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
+        const TLineRecord* r = store_->FromLine(line).record;
+        if (r->IsContinuation()) continue;  // whole logical lines: only their first segment
+        const std::int64_t at = LineStart(line);
+        anchor_ = caret_ = at;
+        ReplaceSelection(piece);
+        const auto added = static_cast<std::int64_t>(piece.size());
+        if (at <= selStart) selStart += line == first ? 0 : added;
+        selEnd += added;
+        if (WordWrap()) last = LineOf(selEnd - 1);
+    }
+    selStart = LineStart(first);
+    if (caretFirst) Select(selEnd, selStart, true);
+    else Select(selStart, selEnd, true);
+    EndGroup(egBlockIndent);
+    ScrollCaretIntoView();
+    Invalidate();
+    FlushChange();
+}
+
+void TCustomDoravaVizu::BlockUnindent(int columns)
+{
+    if (ReadOnly || anchor_ == caret_) return;
+    const int n = columns > 0 ? columns : IndentStep();
+    std::int64_t first = LineOf(SelStart());
+    std::int64_t last = LineOf(SelEnd());
+    if (last > first && LineStart(last) == SelEnd()) --last;
+    const bool caretFirst = caret_ < anchor_;
+    std::int64_t selEnd = SelEnd();
+    BeginGroup(egBlockUnindent);
+    for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
+        const TLineRecord* r = store_->FromLine(line).record;
+        if (r->IsContinuation()) continue;
+        const std::int64_t at = LineStart(line);
+        const std::string_view text = r->View();
+        int k = 0;
+        while (k < n && k < static_cast<int>(text.size()) &&
+               (text[static_cast<std::size_t>(k)] == ' ' || text[static_cast<std::size_t>(k)] == '\t' ||
+                static_cast<unsigned char>(text[static_cast<std::size_t>(k)]) == 160))
+            ++k;
+        if (k == 0) continue;
+        anchor_ = at;
+        caret_ = at + k;
+        ReplaceSelection({});
+        selEnd -= k;
+    }
+    const std::int64_t selStart = LineStart(first);
+    selEnd = std::max(selEnd, selStart);
+    if (caretFirst) Select(selEnd, selStart, true);
+    else Select(selStart, selEnd, true);
+    EndGroup(egBlockUnindent);
+    ScrollCaretIntoView();
+    Invalidate();
+    FlushChange();
+}
+
+}  // namespace tarnwick

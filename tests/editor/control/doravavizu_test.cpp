@@ -1,0 +1,733 @@
+// The editor control's logic, driven through its public operations with a fake window.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/control/doravavizu.h"
+#include "editor/control/doravavizu_strings.h"
+#include "editor/marks.h"
+#include "fake_host.h"
+#include "highlight/builtin_sql.h"
+#include "temp_folder.h"
+
+namespace tarnwick {
+namespace {
+
+using test::FakeHost;
+
+class Control : public ::testing::Test {
+protected:
+    FakeHost host;
+    VOzuvavIdav c{&host};
+
+    void Load(std::string_view text) { c.SetText(text); }
+    void Keys(std::uint16_t key, std::uint16_t shift = 0) { c.KeyDown(key, shift); }
+    void Type(std::string_view text)
+    {
+        for (const char ch : text) c.KeyPress(ch);
+    }
+    void SetOption(VOzuvavIdavOption o, bool on)
+    {
+        c.SetOptions(on ? (c.Options() | OptionBit(o)) : (c.Options() & ~OptionBit(o)));
+    }
+};
+
+// A stream that takes at most `limit` bytes per write.
+class StingyStream : public TMemoryStream {
+public:
+    explicit StingyStream(std::size_t limit) : limit_(limit) {}
+    std::size_t Write(const void* buffer, std::size_t count) override
+    {
+        ++writes;
+        return TMemoryStream::Write(buffer, std::min(count, limit_));
+    }
+    int writes = 0;
+
+private:
+    std::size_t limit_;
+};
+
+// ---------------------------------------------------------------- properties
+
+TEST_F(Control, PropertyRulesRefuseWhatTheyMust)
+{
+    c.SetGutter(0);
+    EXPECT_EQ(c.Gutter(), 0);
+    c.SetGutter(20);  // narrower than 34
+    EXPECT_EQ(c.Gutter(), 0);
+    c.SetGutter(34);  // 34 of 808 pixels is 4 percent
+    EXPECT_EQ(c.Gutter(), 34);
+    c.SetGutter(200);  // 25 percent
+    EXPECT_EQ(c.Gutter(), 34);
+    host.width = 170;  // 34 is exactly 20 percent
+    c.SetGutter(0);
+    c.SetGutter(34);
+    EXPECT_EQ(c.Gutter(), 34);
+    host.width = 160;  // 21 percent
+    c.SetGutter(0);
+    c.SetGutter(34);
+    EXPECT_EQ(c.Gutter(), 0);
+
+    c.SetIndentStep(19);
+    EXPECT_EQ(c.IndentStep(), 19);
+    c.SetIndentStep(20);
+    c.SetIndentStep(0);
+    EXPECT_EQ(c.IndentStep(), 19);
+
+    c.SetMargin(9);  // wider than a character
+    EXPECT_EQ(c.Margin(), 2);
+    c.SetMargin(8);
+    EXPECT_EQ(c.Margin(), 8);
+
+    try {
+        c.SetActiveParser(7);
+        ADD_FAILURE();
+    } catch (const EDoravaVizu& e) {
+        EXPECT_STREQ(e.what(), "Parser index out of range");
+    }
+    try {
+        c.SetTabDefault(0);
+        ADD_FAILURE();
+    } catch (const EDoravaVizu& e) {
+        EXPECT_STREQ(e.what(), "=Illegal default tab stop value, must be > 0");
+    }
+    c.SetTabColumns("5 9;13");
+    EXPECT_EQ(c.TabColumns(), "5 9 13");
+    EXPECT_THROW(c.SetTabColumns("5 5"), EDoravaVizu);
+    EXPECT_EQ(c.TabColumns(), "5 9 13");
+    EXPECT_EQ(c.Version(), "3.00.39");
+}
+
+TEST_F(Control, OptionsMapOntoTheOptionWord)
+{
+    c.SetOptions(OptionBit(smoLineNumbers) | OptionBit(smoWordWrap) | OptionBit(smoCaretAfterEOL));
+    EXPECT_EQ(c.OptionWord(), 0x00000001u | 0x00000400u | 0x08000000u);
+    c.Perform(SM_OPTIONS, smSet, 0x00010010);
+    EXPECT_EQ(c.Options(), OptionBit(smoShowGutter) | OptionBit(smoSyntaxHighlight));
+    // Every member has its own bit, and the unused bits 1, 2, 3 and 28..31 are never set.
+    std::uint32_t all = OptionsToWord(~VOzuvavIdavOptions(0));
+    EXPECT_EQ(all & 0xF000000Eu, 0u);
+    EXPECT_EQ(std::popcount(all), kOptionCount);
+    for (int i = 0; i < kOptionCount; ++i)
+        EXPECT_EQ(OptionsFromWord(OptionsToWord(VOzuvavIdavOptions(1) << i)), VOzuvavIdavOptions(1) << i);
+}
+
+// ---------------------------------------------------------------- loading and saving
+
+TEST_F(Control, LoadingNeverSplitsCrLfAndMakesControlCharactersVisible)
+{
+    std::string text(8191, 'a');
+    text += "\r\nbc\x01\x7f\tz";
+    Load(text);
+    EXPECT_EQ(c.Store().CharCount(), 8191 + 1 + 6);
+    EXPECT_EQ(c.Text(), std::string(8191, 'a') + "\rbc.\x7f\tz");
+    // The long line is held in records of at most 2047 characters; each counts as a line.
+    EXPECT_EQ(c.Perform(EM_GETLINECOUNT, 0, 0), c.Store().LineCount());
+    EXPECT_EQ(c.Store().LineCount(), 6);
+    EXPECT_FALSE(c.Modified());
+    EXPECT_FALSE(c.CanUndo());
+    EXPECT_EQ(c.Caret(), 0);
+
+    // Saved back: CR LF line breaks as loaded.
+    TMemoryStream out;
+    c.SaveToStream(&out);
+    EXPECT_EQ(out.Data(), std::string(8191, 'a') + "\r\nbc.\x7f\tz");
+    c.SaveFormat = sfUNIX;
+    TMemoryStream unix;
+    c.SaveToStream(&unix);
+    EXPECT_EQ(unix.Data(), std::string(8191, 'a') + "\nbc.\x7f\tz");
+    c.SaveFormat = sfTEXT;
+    c.SetSelLineStyle(lsLF);
+    TMemoryStream single;
+    c.SaveToStream(&single);
+    EXPECT_EQ(single.Data(), std::string(8191, 'a') + "\rbc.\x7f\tz");
+}
+
+TEST_F(Control, SavingRetriesShortWritesThenFailsAndEmptiesUndo)
+{
+    Load("one\rtwo");
+    Type("x");
+    ASSERT_TRUE(c.CanUndo());
+    TMemoryStream ok;
+    c.SaveToStream(&ok);
+    EXPECT_FALSE(c.CanUndo());
+    EXPECT_FALSE(c.Modified());
+
+    StingyStream stingy(3);
+    try {
+        c.SaveToStream(&stingy);
+        ADD_FAILURE() << "a short write was reported as success";
+    } catch (const EFileSaveError& e) {
+        EXPECT_STREQ(e.what(), "Could not save text to stream");
+    }
+    EXPECT_GE(stingy.writes, 4);
+    try {
+        c.SaveToStream(nullptr);
+        ADD_FAILURE();
+    } catch (const EFileSaveError& e) {
+        EXPECT_STREQ(e.what(), "Bad TStream instance");
+    }
+    // The selection survives a save.
+    c.Select(2, 5);
+    TMemoryStream again;
+    c.SaveToStream(&again);
+    EXPECT_EQ(c.Anchor(), 2);
+    EXPECT_EQ(c.Caret(), 5);
+}
+
+TEST_F(Control, FilesLoadAndSaveWithTheirTitle)
+{
+    testing::TempFolder dir;
+    const std::string missing = (dir.path() / "none.sql").string();
+    try {
+        c.LoadFromFile(missing);
+        ADD_FAILURE();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()), "File '" + missing + "' cannot be opened for reading");
+    }
+    const std::string file = (dir.path() / "a.sql").string();
+    std::ofstream(file, std::ios::binary) << "select 1\r\nfrom dual\n";
+    c.LoadFromFile(file);
+    EXPECT_EQ(c.Text(), "select 1\rfrom dual\r");
+    EXPECT_EQ(c.Title, file);
+    Type("--");
+    const std::string copy = (dir.path() / "b.sql").string();
+    c.SaveToFile(copy);
+    std::ifstream in(copy, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "--select 1\r\nfrom dual\r\n");
+    EXPECT_FALSE(c.Modified());
+}
+
+// ---------------------------------------------------------------- selection
+
+TEST_F(Control, SelectionIsClampedAndCountsLineBreaksAsSelTextDoes)
+{
+    Load("ab\rcd\ref");
+    c.Select(-1, 0);
+    EXPECT_EQ(c.SelStart(), 0);
+    EXPECT_EQ(c.SelEnd(), 8);
+    c.Select(-5, 100);
+    EXPECT_EQ(c.Anchor(), 0);
+    EXPECT_EQ(c.Caret(), 8);
+    c.Select(0, 6);  // two whole lines
+    EXPECT_EQ(c.SelLength(), 8);
+    EXPECT_EQ(c.SelText(), "ab\r\ncd\r\n");
+    c.SetSelLineStyle(lsLF);
+    EXPECT_EQ(c.SelLength(), 6);
+    c.SetSelStart(3);
+    c.SetSelLength(2);
+    EXPECT_EQ(c.SelText(), "cd");
+    std::int64_t pair[2] = {0, 0};
+    c.Perform(SM_SELECTION, 0, reinterpret_cast<std::intptr_t>(pair));
+    EXPECT_EQ(pair[0], 3);
+    EXPECT_EQ(pair[1], 5);
+}
+
+// ---------------------------------------------------------------- typing, editing, undo
+
+TEST_F(Control, TypingAndUndoRestoreTextAndSelection)
+{
+    Load("hello\rworld");
+    c.Select(5, 5);
+    Type(" there");
+    EXPECT_EQ(c.Text(), "hello there\rworld");
+    EXPECT_TRUE(c.Modified());
+    // Each typed character is one step.
+    c.Undo();
+    EXPECT_EQ(c.Text(), "hello ther\rworld");
+    for (int i = 0; i < 5; ++i) c.Undo();
+    EXPECT_EQ(c.Text(), "hello\rworld");
+    EXPECT_EQ(c.Caret(), 5);
+    EXPECT_FALSE(c.Modified());
+    for (int i = 0; i < 6; ++i) c.Redo();
+    EXPECT_EQ(c.Text(), "hello there\rworld");
+    c.SetModified(true);
+    EXPECT_TRUE(c.CanUndo());
+    c.SetModified(false);
+    EXPECT_FALSE(c.CanUndo());
+    c.Undo();
+    EXPECT_EQ(c.Text(), "hello there\rworld");
+
+    c.ReadOnly = true;
+    Type("zz");
+    c.ExecuteCommand(16, 0, false);
+    EXPECT_EQ(c.Text(), "hello there\rworld");
+}
+
+TEST_F(Control, EveryEditingCommandUndoesToTheSameTextAndSelection)
+{
+    const std::string text = "  alpha beta\r\tgamma_delta(x)\r\rzeta eta theta\r  last";
+    const std::vector<int> commands = {15, 16, 17, 18, 40, 43, 45};
+    for (const int command : commands) {
+        for (const auto& [a, k] : std::vector<std::pair<int, int>>{{4, 4}, {3, 20}, {0, 0}, {50, 50}, {14, 14}}) {
+            Load(text);
+            c.Select(a, k);
+            const std::string before = c.Text();
+            const std::int64_t anchor = c.Anchor(), caret = c.Caret();
+            c.ExecuteCommand(command, 0, false);
+            if (c.Text() == before) continue;
+            c.Undo();
+            EXPECT_EQ(c.Text(), before) << "command " << command << " at " << a << "," << k;
+            if (command == 40) {
+                // Undo selects the line that came back, the caret's line.
+                EXPECT_LE(c.SelStart(), caret);
+                EXPECT_GE(c.SelEnd(), caret);
+            } else {
+                EXPECT_EQ(c.SelStart(), std::min(anchor, caret)) << "command " << command;
+                EXPECT_EQ(c.SelEnd(), std::max(anchor, caret)) << "command " << command;
+            }
+            c.Redo();
+            EXPECT_NE(c.Text(), before) << "command " << command;
+        }
+    }
+}
+
+TEST_F(Control, DeletesAtTheEdgesOfTheText)
+{
+    Load("ab\rcd");
+    c.Select(0, 0);
+    c.ExecuteCommand(16, 0, false);  // backspace at 0
+    EXPECT_EQ(c.Text(), "ab\rcd");
+    c.Select(5, 5);
+    c.ExecuteCommand(15, 0, false);  // Del at the end
+    EXPECT_EQ(c.Text(), "ab\rcd");
+    c.Select(4, 4);
+    c.ExecuteCommand(40, 0, false);  // delete current line on the last line
+    EXPECT_EQ(c.Text(), "ab\r");
+    c.Select(1, 1);
+    c.ExecuteCommand(40, 0, false);
+    EXPECT_EQ(c.Text(), "");
+}
+
+TEST_F(Control, MovesSelectLineBreaksAndKeepTheTrackedColumn)
+{
+    Load("a long first line\rshort\ranother long line");
+    c.Select(17, 17);  // end of the first line
+    Keys(vkRight, scShift);
+    EXPECT_EQ(c.SelStart(), 17);
+    EXPECT_EQ(c.SelEnd(), 18);  // the line break is selected
+    c.Select(12, 12);
+    Keys(vkDown);
+    EXPECT_EQ(c.Caret(), 18 + 5);  // clamped to the end of "short"
+    Keys(vkDown);
+    EXPECT_EQ(c.Caret(), 24 + 12);  // back to column 12
+    Keys(vkUp);
+    Keys(vkUp);
+    EXPECT_EQ(c.Caret(), 12);
+    Keys(vkDown, scShift);
+    EXPECT_EQ(c.Anchor(), 12);  // an extending move keeps its anchor
+    EXPECT_EQ(c.Caret(), 23);
+
+    c.Select(9, 9);  // inside "first"
+    c.ExecuteCommand(8, 0, false);
+    EXPECT_EQ(c.Caret(), 7);
+    c.ExecuteCommand(9, 0, false);
+    EXPECT_EQ(c.Caret(), 13);
+    c.ExecuteCommand(11, 0, true);
+    EXPECT_EQ(c.Anchor(), 13);
+    EXPECT_EQ(c.Caret(), c.Store().CharCount());
+    c.ExecuteCommand(2, 0, false);
+    EXPECT_EQ(c.Caret(), 24);
+}
+
+TEST_F(Control, BookmarksToggleMoveAndGo)
+{
+    Load("zero\rone\rtwo\rthree");
+    std::vector<int> set, cleared;
+    c.OnBookmarkSet = [&](TCustomDoravaVizu&, int n) { set.push_back(n); };
+    c.OnBookmarkClear = [&](TCustomDoravaVizu&, int n) { cleared.push_back(n); };
+    c.Select(7, 7);  // line 1, column 2
+    c.ExecuteCommand(23, 0, false);
+    EXPECT_EQ(FindNumberedBookmark(c.Store(), 3), c.Store().FromLine(1).record);
+    c.ExecuteCommand(23, 0, false);  // again on the same line: removed
+    EXPECT_EQ(FindNumberedBookmark(c.Store(), 3), nullptr);
+    c.ExecuteCommand(23, 0, false);
+    c.Select(15, 15);  // line 3
+    c.ExecuteCommand(23, 0, false);  // moves
+    EXPECT_EQ(FindNumberedBookmark(c.Store(), 3), c.Store().FromLine(3).record);
+    EXPECT_EQ(set, (std::vector<int>{3, 3, 3}));
+    EXPECT_EQ(cleared, (std::vector<int>{3}));
+
+    c.Select(0, 0);
+    c.ExecuteCommand(33, 0, false);
+    EXPECT_EQ(c.Caret(), 13 + 2);  // stored column, clamped to "three"
+    c.ExecuteCommand(35, 0, false);  // not set: the caret stays
+    EXPECT_EQ(c.Caret(), 15);
+}
+
+TEST_F(Control, BlockIndentAndUnindent)
+{
+    Load("a\r\tb\r  c\rd");
+    c.SetIndentStep(2);
+    c.Select(0, 9);  // ends at the start of "d": that line is left alone
+    c.ExecuteCommand(17, 0, false);
+    EXPECT_EQ(c.Text(), "  a\r  \tb\r    c\rd");
+    c.Undo();
+    EXPECT_EQ(c.Text(), "a\r\tb\r  c\rd");
+    c.Select(0, 9);
+    c.ExecuteCommand(18, 0, false);
+    // A tab and then only a blank would go; "\tb" loses the tab, "  c" both blanks.
+    EXPECT_EQ(c.Text(), "a\rb\rc\rd");
+    c.Undo();
+    EXPECT_EQ(c.Text(), "a\r\tb\r  c\rd");
+    Load("\t b");
+    c.Select(0, 3);
+    c.ExecuteCommand(18, 0, false);
+    EXPECT_EQ(c.Text(), "b");
+}
+
+TEST_F(Control, OverwriteModeNeverEatsALineBreak)
+{
+    Load("ab\rcd");
+    c.ExecuteCommand(19, 0, false);
+    EXPECT_FALSE(c.InsertMode());
+    c.Select(0, 0);
+    Type("XYZ");
+    EXPECT_EQ(c.Text(), "XYZ\rcd");
+    c.ExecuteCommand(19, 0, false);
+    Type("!");
+    EXPECT_EQ(c.Text(), "XYZ!\rcd");
+}
+
+TEST_F(Control, TabAndEnterFillWhitespace)
+{
+    Load("");
+    SetOption(smoUseTAB, false);
+    Type("ab\t");
+    EXPECT_EQ(c.Text(), "ab  ");  // blanks to the next stop (4)
+    Load("");
+    SetOption(smoUseTAB, true);
+    SetOption(smoSmartFill, true);
+    SetOption(smoWordWrap, true);
+    Type("ab\t");
+    EXPECT_EQ(c.Text(), "ab\t");
+    SetOption(smoWordWrap, false);
+
+    // Smart tab: under the next word of the line above.
+    Load("select  a,\r");
+    c.Select(11, 11);
+    SetOption(smoUseTAB, false);
+    Type("\t");
+    EXPECT_EQ(c.Text(), "select  a,\r        ");
+
+    // Auto-indent takes the indentation of the caret line.
+    Load("    begin");
+    c.Select(9, 9);
+    Type("\rx");
+    EXPECT_EQ(c.Text(), "    begin\r    x");
+    // With the caret at the end of the indentation and text right after it, none is added.
+    Load("    begin");
+    c.Select(4, 4);
+    Type("\r");
+    EXPECT_EQ(c.Text(), "    \rbegin");
+    // A line without indentation: the nearest non-blank line above gives the column.
+    Load("  if x\r\r");
+    c.Select(8, 8);
+    Type("\ry");
+    EXPECT_EQ(c.Text(), "  if x\r\r\r  y");
+}
+
+TEST_F(Control, PastingLongTextReportsChunksAndIsOneUndoStep)
+{
+    Load("[]");
+    std::vector<std::pair<std::int64_t, std::int64_t>> changes;
+    c.OnTextChange = [&](TCustomDoravaVizu&, std::int64_t s, std::int64_t n) { changes.emplace_back(s, n); };
+    host.ClipboardSetText(std::string(20000, 'x'));
+    c.Select(1, 1);
+    c.Paste();
+    EXPECT_EQ(c.Store().CharCount(), 20002);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0], (std::pair<std::int64_t, std::int64_t>{1, 8192}));
+    EXPECT_EQ(changes[2].second, 20000 - 2 * 8192);
+    c.Undo();
+    EXPECT_EQ(c.Text(), "[]");
+
+    c.Select(0, 1);
+    c.Cut();
+    EXPECT_EQ(host.clipText, "[");
+    EXPECT_NE(host.clipRtf.find("{\\rtf1"), std::string::npos);
+    EXPECT_EQ(c.Text(), "]");
+    c.ClipCopyFormats = 0;
+    c.Select(0, 1);
+    c.Copy();
+    EXPECT_FALSE(host.hasText);  // copy only emptied the clipboard
+}
+
+// ---------------------------------------------------------------- search
+
+TEST_F(Control, FindStepsOnAndReportsFailures)
+{
+    Load("abc x abc y ABC");
+    std::int64_t at = -1;
+    c.Select(0, 0);
+    ASSERT_TRUE(c.FindText("abc", at, sfMatchCase));
+    EXPECT_EQ(at, 0);
+    ASSERT_TRUE(c.FindText("abc", at, sfMatchCase));
+    EXPECT_EQ(at, 6);  // not the same match again
+    EXPECT_FALSE(c.FindText("abc", at, sfMatchCase));
+    ASSERT_EQ(host.messages.size(), 0u);
+    EXPECT_EQ(c.Find(sfFindNow, "abc"), 12);  // case ignored
+    c.Select(0, 0);
+    EXPECT_EQ(c.Find(sfFindNow | sfBackwards, "abc"), -1);  // at offset 0 nothing is found
+    c.Select(15, 15);
+    EXPECT_EQ(c.Find(sfFindNow | sfBackwards | sfMatchCase, "abc"), 6);
+
+    c.SearchFail("zz");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "Search string \"zz\" not found.");
+    std::string reported;
+    c.OnSearchFail = [&](TCustomDoravaVizu&, const std::string& t) { reported = t; };
+    c.SearchFail("yy");
+    EXPECT_EQ(reported, "yy");
+
+    c.Select(0, 0);
+    EXPECT_EQ(c.Find(sfFindNow | sfRegExp, "x +a"), 4);
+    EXPECT_EQ(c.SelEnd(), 7);
+    EXPECT_EQ(c.Find(sfFindNow | sfRegExp, "a(b"), -1);
+    ASSERT_EQ(host.messages.size(), 2u);
+    const std::string& box = host.messages[1];
+    EXPECT_NE(box.find("\na(b\n"), std::string::npos) << box;
+    EXPECT_EQ(box.back(), '^');
+}
+
+TEST_F(Control, RegularExpressionReplaceAllIsOneUndoStep)
+{
+    Load("id_1 = a;\rid_22 = b;\rname = c;");
+    EXPECT_EQ(c.ReplaceAllRegExp("id_[0-9]+", "<\\0>", 0), 2);
+    EXPECT_EQ(c.Text(), "<id_1> = a;\r<id_22> = b;\rname = c;");
+    EXPECT_EQ(c.Caret(), 19);  // after the last replacement
+    c.Undo();
+    EXPECT_EQ(c.Text(), "id_1 = a;\rid_22 = b;\rname = c;");
+    EXPECT_EQ(c.ReplaceAllRegExp("zz+", "q", 0), 0);
+    EXPECT_EQ(host.messages.back(), "Search string \"zz+\" not found.");
+    EXPECT_EQ(c.ReplaceAll("=", ":=", 0), 3);
+    EXPECT_EQ(c.Text(), "id_1 := a;\rid_22 := b;\rname := c;");
+}
+
+// ---------------------------------------------------------------- highlighting and wrapping
+
+class HighlightedControl : public Control {
+protected:
+    VOzuvavIdavParser sql;
+    void SetUp() override
+    {
+        LoadBuiltInSqlHighlighter(sql);
+        c.SetParser(1, &sql);
+    }
+    void TearDown() override { c.SetParser(1, nullptr); }
+    std::vector<std::uint8_t> Values(std::int64_t line)
+    {
+        const TLineRecord* r = c.Store().FromLine(line).record;
+        if (!r || !r->Attributes()) return {};
+        return {r->Attributes(), r->Attributes() + r->Length()};
+    }
+};
+
+TEST_F(HighlightedControl, LoadingColoursTheFirstScreenAndEditsRecolour)
+{
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "select x from t; -- line " + std::to_string(i) + "\r";
+    std::vector<int> seen;
+    c.OnTokenSeen = [&](TCustomDoravaVizu&, int& v, std::int64_t, std::int64_t) {
+        if (v < 0) seen.push_back(v);
+    };
+    Load(text);
+    EXPECT_FALSE(Values(0).empty());
+    EXPECT_FALSE(Values(c.VisibleLines()).empty());
+    EXPECT_TRUE(Values(150).empty());  // far below the screen: not yet
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.front(), -1);
+    EXPECT_EQ(seen.back(), -2);
+    const std::uint8_t keyword = Values(0)[0];
+    const std::uint8_t comment = Values(0)[17];
+    EXPECT_NE(keyword, comment);
+
+    // Opening a block comment recolours the following lines up to the screen's end.
+    c.Select(0, 0);
+    c.SetSelText("/*");
+    EXPECT_EQ(Values(0)[2], Values(0)[0]);
+    EXPECT_EQ(Values(5)[0], Values(0)[0]);
+    EXPECT_NE(Values(5)[0], keyword);
+    c.Undo();
+    EXPECT_EQ(Values(5)[0], keyword);
+
+    // Scrolling far down colours the newly visible lines.
+    c.ScrollTo(0, 150);
+    c.FlushChange();
+    EXPECT_FALSE(Values(150).empty());
+}
+
+TEST_F(HighlightedControl, SwitchingToAWrappingHighlighterRewraps)
+{
+    Load(std::string(300, 'w') + " tail");
+    EXPECT_EQ(c.Store().LineCount(), 1);
+    VOzuvavIdavParser wrapping;
+    LoadBuiltInSqlHighlighter(wrapping);
+    wrapping.Settings().options |= kOptionWordBits[smoWordWrap];
+    wrapping.Settings().wordWrapColumn = 80;
+    c.SetParser(2, &wrapping);
+    c.SetActiveParser(2);
+    EXPECT_GT(c.Store().LineCount(), 1);
+    EXPECT_EQ(c.Text(), std::string(300, 'w') + " tail");
+    c.SetActiveParser(1);
+    EXPECT_EQ(c.Store().LineCount(), 1);
+    c.SetParser(2, nullptr);
+}
+
+// ---------------------------------------------------------------- against a model
+
+TEST_F(Control, RandomEditsMatchAPlainStringModel)
+{
+    std::mt19937 rng(7);
+    Load("");
+    std::string model;
+    const std::string alphabet = "ab \t\r(x";
+    for (int step = 0; step < 3000; ++step) {
+        const int what = static_cast<int>(rng() % 10);
+        const auto n = static_cast<std::int64_t>(model.size());
+        if (what < 4) {
+            const char ch = alphabet[rng() % alphabet.size()];
+            const auto lo = static_cast<std::size_t>(c.SelStart());
+            const auto hi = static_cast<std::size_t>(c.SelEnd());
+            model.replace(lo, hi - lo, 1, ch);
+            c.SetSelText(std::string(1, ch));
+            EXPECT_EQ(c.Text(), model) << "step " << step;
+            EXPECT_EQ(c.Caret(), static_cast<std::int64_t>(lo + 1));
+        } else if (what < 6) {
+            const std::int64_t a = static_cast<std::int64_t>(rng() % (n + 1));
+            const std::int64_t b = rng() % 3 ? a : static_cast<std::int64_t>(rng() % (n + 1));
+            c.Select(a, b);
+            const bool forward = rng() % 2;
+            c.ExecuteCommand(forward ? 15 : 16, 0, false);
+            const auto lo = static_cast<std::size_t>(std::min(a, b)), hi = static_cast<std::size_t>(std::max(a, b));
+            if (lo != hi) model.erase(lo, hi - lo);
+            else if (forward && lo < model.size()) model.erase(lo, 1);
+            else if (!forward && lo > 0) model.erase(lo - 1, 1);
+            EXPECT_EQ(c.Text(), model) << "step " << step;
+        } else if (what < 8) {
+            const std::string before = c.Text();
+            c.Undo();
+            c.Redo();
+            EXPECT_EQ(c.Text(), before) << "step " << step;
+            model = c.Text();
+        } else {
+            c.ExecuteCommand(static_cast<int>(rng() % 12), 0, rng() % 2 == 0);
+            EXPECT_EQ(c.Text(), model);
+        }
+        ASSERT_GE(c.SelStart(), 0);
+        ASSERT_LE(c.SelEnd(), c.Store().CharCount());
+    }
+    // Undo all the way back gives the empty text.
+    while (c.CanUndo()) c.Undo();
+    EXPECT_EQ(c.Text(), "");
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// ---------------------------------------------------------------- the numbered requests and the list view
+
+TEST_F(Control, RequestsAnswerAsTheEditControlDoes)
+{
+    Load("first\rsecond line\rthird");
+    EXPECT_EQ(c.Perform(EM_GETLINECOUNT, 0, 0), 3);
+    EXPECT_EQ(c.Perform(EM_LINEINDEX, 2, 0), 18);
+    EXPECT_EQ(c.Perform(EM_LINELENGTH, 8, 0), 11);
+    EXPECT_EQ(c.Perform(EM_LINEFROMCHAR, 18, 0), 2);
+    char line[32] = {};
+    const std::uint16_t room = sizeof line;
+    std::memcpy(line, &room, sizeof room);
+    EXPECT_EQ(c.Perform(EM_GETLINE, 1, reinterpret_cast<std::intptr_t>(line)), 11);
+    EXPECT_EQ(std::string(line, 11), "second line");
+
+    c.Perform(EM_SETSEL, 0, -1);
+    EXPECT_EQ(c.SelEnd(), c.Store().CharCount());
+    c.Perform(EM_SETSEL, 6, 12);
+    char sel[64] = {};
+    EXPECT_EQ(c.Perform(SM_GETSELTEXT, 1, reinterpret_cast<std::intptr_t>(sel)), 6);
+    EXPECT_STREQ(sel, "second");
+    c.Perform(SM_REPLACESEL, 0, reinterpret_cast<std::intptr_t>("2nd"));
+    EXPECT_EQ(c.Text(), "first\r2nd line\rthird");
+    EXPECT_EQ(c.Perform(EM_CANUNDO, 0, 0), 1);
+    EXPECT_EQ(c.Perform(SM_CANREDO, 0, 0), 0);
+    c.Perform(WM_UNDO, 0, 0);
+    EXPECT_EQ(c.Perform(SM_CANREDO, 0, 0), 1);
+    c.Perform(SM_REDO, 0, 0);
+    EXPECT_EQ(c.Text(), "first\r2nd line\rthird");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(c.Perform(SM_GETINFO, 0, 0))), "<VOzuvavIdav>:3.00.39");
+    EXPECT_EQ(c.Perform(WM_GETTEXTLENGTH, 0, 0), 22);  // CR LF breaks
+
+    // Positions: column 3 of line 1 is 3 character widths right of the text's left edge.
+    std::int64_t point[2] = {0, 0};
+    c.Perform(EM_POSFROMCHAR, 9, reinterpret_cast<std::intptr_t>(point));
+    EXPECT_EQ(point[0], c.TextLeftEdge() + 3 * 8);
+    EXPECT_EQ(point[1], 16);
+    EXPECT_EQ(c.Perform(EM_CHARFROMPOS, point[0], point[1]), 9);
+    EXPECT_EQ(c.Perform(EM_CHARFROMPOS, 0, 0), -1);  // over the gutter
+    EXPECT_EQ(c.Perform(EM_CHARFROMPOS, c.TextLeftEdge(), host.height + 1), -1);
+
+    // Attribute bytes out and back in.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(c.Store().CharCount()), 7);
+    EXPECT_EQ(c.Perform(SM_SETTOKENBYTES, 0, reinterpret_cast<std::intptr_t>(bytes.data())), c.Store().CharCount());
+    std::vector<std::uint8_t> back(bytes.size(), 0);
+    const std::int64_t range[2] = {1, 1};
+    EXPECT_EQ(c.Perform(SM_GETTOKENBYTES, reinterpret_cast<std::intptr_t>(range), reinterpret_cast<std::intptr_t>(back.data())),
+              9);
+    EXPECT_EQ(back[0], 7);
+    EXPECT_EQ(c.Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTTAB, DLGC_WANTTAB);
+    c.WantTab = false;
+    EXPECT_EQ(c.Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTTAB, 0);
+}
+
+TEST_F(Control, TwoControlsShareOneStore)
+{
+    Load("shared text");
+    VOzuvavIdav other(&host);
+    other.Perform(SM_TEXTSTORE, 1, reinterpret_cast<std::intptr_t>(&c.Store()));
+    other.Perform(SM_UNDOSTACK, smSet, reinterpret_cast<std::intptr_t>(&c.UndoStack()));
+    other.Select(0, 6);
+    other.SetSelText("common");
+    EXPECT_EQ(c.Text(), "common text");
+    c.Undo();
+    EXPECT_EQ(other.Text(), "shared text");
+}
+
+TEST_F(Control, StringListView)
+{
+    VOzuvavIdavStrings lines(c);
+    EXPECT_EQ(lines.Count(), 0);
+    lines.Insert(0, "b");
+    lines.Insert(0, "a");
+    lines.Add("c");
+    EXPECT_EQ(c.Text(), "a\rb\rc");
+    EXPECT_EQ(lines.Count(), 3);
+    EXPECT_EQ(lines.Get(1), "b");
+    lines.Put(1, "beta");
+    lines.Delete(0);
+    EXPECT_EQ(c.Text(), "beta\rc");
+    lines.Delete(1);
+    EXPECT_EQ(c.Text(), "beta\r");
+    lines.Insert(5, "nowhere");  // neither line 5 nor line 4 exists
+    EXPECT_EQ(c.Text(), "beta\r");
+    lines.AddStrings({"x", "y"});
+    EXPECT_EQ(c.Text(), "x\ry\r");
+    lines.SetText("x\r\ny\n");  // the same text once normalised: nothing happens
+    EXPECT_EQ(c.Text(), "x\ry\r");
+    Load(std::string(5000, 'l'));
+    EXPECT_EQ(lines.Count(), 3);  // records of 2047, 2047 and 906 characters
+    lines.LogicalLines = true;
+    EXPECT_EQ(lines.Count(), 1);
+    EXPECT_EQ(lines.Get(0).size(), VOzuvavIdavStrings::kMaxLineText);
+}
+
+}  // namespace
+}  // namespace tarnwick

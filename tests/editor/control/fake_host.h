@@ -1,0 +1,61 @@
+#pragma once
+// A window for the editor control in tests: fixed metrics, a client area of a given size, an
+// in-memory clipboard, and a record of what the control asked for.
+
+#include <string>
+#include <vector>
+
+#include "editor/control/control_host.h"
+
+namespace tarnwick::test {
+
+class FakeHost : public TControlHost {
+public:
+    int width = 808;   // 100 columns of 8 pixels beside a 36-pixel gutter and margin
+    int height = 400;  // 25 lines of 16 pixels
+    TFontMetrics metrics{8, 16, true};
+
+    std::string clipText;
+    std::string clipRtf;
+    std::string clipHtml;
+    bool hasText = false;
+    bool hasHtml = false;
+
+    std::vector<std::string> messages;
+    int beeps = 0;
+    int invalidations = 0;
+
+    TFontMetrics MeasureFont(const std::string&, int, int) override { return metrics; }
+    int CharacterWidth(unsigned char) override { return metrics.charWidth; }
+    int ClientWidth() const override { return width; }
+    int ClientHeight() const override { return height; }
+    void InvalidateAll() override { ++invalidations; }
+    void InvalidateLines(std::int64_t, std::int64_t) override { ++invalidations; }
+    void PlaceCaret(int, int, int, int) override {}
+    void UpdateScrollBars(const TScrollInfo&, const TScrollInfo&) override {}
+    void ClipboardClear() override
+    {
+        clipText.clear();
+        clipRtf.clear();
+        clipHtml.clear();
+        hasText = hasHtml = false;
+    }
+    void ClipboardSetText(std::string_view text) override
+    {
+        clipText = std::string(text);
+        hasText = true;
+    }
+    void ClipboardSetRtf(std::string_view rtf) override { clipRtf = std::string(rtf); }
+    bool ClipboardHasText() const override { return hasText; }
+    bool ClipboardHasHtml() const override { return hasHtml; }
+    std::string ClipboardText() override { return clipText; }
+    std::string ClipboardHtml() override { return clipHtml; }
+    bool MessageBox(std::string_view text, TMessageKind) override
+    {
+        messages.emplace_back(text);
+        return true;
+    }
+    void Beep() override { ++beeps; }
+};
+
+}  // namespace tarnwick::test

@@ -5,7 +5,11 @@
 // change notification), undo all of them, replace every "customer_id" through a regular
 // expression, and word-wrap the whole document at 80 columns.
 //
-//   build-release/bin/bench_control [SIZE]        (SIZE as 100M, the default; K, M, G suffixes)
+//   build-release/bin/bench_control [SIZE] [SHAPE]
+//
+// SIZE as 100M (the default; K, M, G suffixes). SHAPE is the generated script (the default), or
+// one of the texts that break careless editors: "nobreak" (SIZE characters without a line
+// break), "empty" (SIZE empty lines) or "tabs" (one line of SIZE tabs).
 
 #include <algorithm>
 #include <chrono>
@@ -62,17 +66,29 @@ Keystrokes TypeAt(VOzuvavIdav& c, std::int64_t offset, int count)
 int main(int argc, char** argv)
 {
     std::uint64_t size = std::uint64_t(100) << 20;
+    const std::string shape = argc > 2 ? argv[2] : "script";
     if (argc > 1) {
         const auto parsed = bench::ParseByteSize(argv[1]);
-        if (!parsed) {
-            std::fprintf(stderr, "usage: bench_control [SIZE]\n");
+        if (!parsed || (shape != "script" && shape != "nobreak" && shape != "empty" && shape != "tabs")) {
+            std::fprintf(stderr, "usage: bench_control [SIZE] [script|nobreak|empty|tabs]\n");
             return 2;
         }
         size = *parsed;
     }
-    bench::ScriptOptions options;
-    options.targetBytes = size;
-    std::string script = bench::GenerateScript(options);
+    std::string script;
+    if (shape == "script") {
+        bench::ScriptOptions options;
+        options.targetBytes = size;
+        script = bench::GenerateScript(options);
+    } else if (shape == "nobreak") {
+        script.reserve(size);
+        for (std::uint64_t i = 0; i < size; ++i) script += "select x from t "[i % 16];
+    } else if (shape == "empty") {
+        script.assign(size * 2, '\n');
+        for (std::uint64_t i = 0; i < size; ++i) script[2 * i] = '\r';
+    } else {
+        script.assign(size, '\t');
+    }
 
     test::FakeHost host;
     host.height = 50 * 16;  // 50 lines on screen
@@ -113,8 +129,8 @@ int main(int argc, char** argv)
     const double wrap = Seconds(t);
     const std::int64_t wrappedLines = c.Store().LineCount();
 
-    std::printf("script: %.1f MiB, %lld characters, %lld lines\n", static_cast<double>(size) / 1048576.0,
-                static_cast<long long>(chars), static_cast<long long>(lines));
+    std::printf("%s: %lld characters, %lld lines\n", shape.c_str(), static_cast<long long>(chars),
+                static_cast<long long>(lines));
     std::printf("| phase | time |\n|---|---|\n");
     std::printf("| load until the first screen is coloured | %.3f s |\n", firstScreen);
     std::printf("| then until the whole document is coloured (%d idle slices) | %.3f s |\n", slices, whole);

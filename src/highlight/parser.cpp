@@ -434,8 +434,41 @@ std::int32_t VOzuvavIdavParser::Intern(const std::string& key)
     if (it != stateIds_.end()) return it->second;
     if (static_cast<std::int32_t>(stateIds_.size()) >= kMaxStateIds) return -1;
     const auto id = static_cast<std::int32_t>(stateIds_.size());
-    stateIds_.emplace(key, id);
+    const auto inserted = stateIds_.emplace(key, id).first;
+    stateKeys_.push_back(&inserted->first);
     return id;
+}
+
+bool VOzuvavIdavParser::RestoreScanState(std::int32_t id)
+{
+    if (id < 0 || id >= static_cast<std::int32_t>(stateKeys_.size()) || (*stateKeys_[id])[0] != 'W') return false;
+    const auto unpack = [](const std::string& key, std::int32_t& below, TStateSet& set) {
+        std::memcpy(&below, &key[1], 4);
+        std::memcpy(set.bytes.data(), &key[5], 32);
+    };
+    std::int32_t below = 0;
+    TStateSet states;
+    unpack(*stateKeys_[id], below, states);
+    // The stack, from its top level down.
+    std::vector<std::pair<TStateSet, std::int32_t>> levels;
+    while (below != -3) {
+        if (below < 0 || below >= static_cast<std::int32_t>(stateKeys_.size()) || (*stateKeys_[below])[0] != 'S')
+            return false;
+        const std::int32_t level = below;
+        TStateSet set;
+        unpack(*stateKeys_[level], below, set);
+        levels.emplace_back(set, level);
+    }
+    SetScanState(0);
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        stack_.Push(it->first);
+        stackIds_.push_back(it->second);
+    }
+    current_ = states;
+    lastIdValid_ = false;
+    SelectTable();
+    MirrorStates();
+    return true;
 }
 
 std::int32_t VOzuvavIdavParser::ScanStateId()

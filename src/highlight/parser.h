@@ -160,6 +160,9 @@ public:
     // states for the life of the component, so a re-highlighting pass can tell whether a line
     // ends in the same state as before. -1 when it cannot say (bound mode, or too many states).
     std::int32_t ScanStateId();
+    // Puts the scanner back into the state ScanStateId answered `id` for (between tokens, not in
+    // bound mode); false, changing nothing, for an id it never gave.
+    bool RestoreScanState(std::int32_t id);
 
     // ---- controls
     // Adds the control (once) and lets the settings record adopt it.
@@ -213,6 +216,7 @@ private:
 
     // Scanner states seen, for ScanStateId: stack levels and whole states, by content.
     std::map<std::string, std::int32_t> stateIds_;
+    std::vector<const std::string*> stateKeys_;  // the key of each id
     // The last whole state ScanStateId answered for (ids never change once given).
     bool lastIdValid_ = false;
     std::int32_t lastIdBelow_ = 0;

@@ -14,6 +14,7 @@ struct TRestart {
     std::int64_t column = 0;
     std::int64_t offset = 0;
     std::uint8_t value = 0;
+    std::int32_t stateId = -1;  // a whole scanner state to restart in, when known
 };
 
 TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, TLineRecord* startRecord)
@@ -21,6 +22,18 @@ TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, T
     TRestart at{startRecord, 0, store.OffsetOf(startRecord), 0};
     TLineRecord* prev = store.Prev(startRecord);
     if (!prev || !prev->Attributes()) return at;
+
+    // A line whose predecessor ended between two tokens in a known scanner state is a restart
+    // point as good as an anchor, and the walk back never has to go further than that: a run of
+    // blank lines or of one-character tokens costs nothing however long it is.
+    const auto lineStart = [&](TLineRecord* rec, TLineRecord* before) {
+        at.record = rec;
+        at.column = 0;
+        at.offset = store.OffsetOf(rec);
+        at.value = 0;
+        at.stateId = before->StateOut();
+        return at;
+    };
 
     // Walk back to the nearest character whose value is an anchor.
     TLineRecord* rec = prev;
@@ -37,6 +50,7 @@ TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, T
                 at.value = 0;
                 return at;
             }
+            if (before->StateOut() >= 0) return lineStart(rec, before);
             rec = before;
             col = static_cast<std::int64_t>(rec->Length()) - 1;
             continue;
@@ -56,6 +70,7 @@ TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, T
         if (!before || !before->Attributes() || before->Length() == 0 ||
             before->Attributes()[before->Length() - 1] != value)
             break;
+        if (before->StateOut() >= 0) return lineStart(rec, before);
         rec = before;
         col = static_cast<std::int64_t>(rec->Length()) - 1;
     }
@@ -187,7 +202,7 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
     }
 
     const TRestart restart = FindRestart(store, parser, startRecord);
-    parser.SetScanState(restart.value);
+    if (restart.stateId < 0 || !parser.RestoreScanState(restart.stateId)) parser.SetScanState(restart.value);
     result.ran = true;
     result.restartOffset = restart.offset;
 

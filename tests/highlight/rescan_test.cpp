@@ -107,8 +107,29 @@ TEST_F(RescanTest, RestartsAtTheNearestAnchor)
     store.Insert(store.OffsetOf(store.FromLine(2).record), "z");
     const THighlightPassResult r = Edit(2);
     ASSERT_TRUE(r.ran);
-    // Back over the comment to the blank before it, the last token of value 0.
-    EXPECT_EQ(r.restartOffset, 6);
+    // The comment's first line ends between two tokens in a known state: scanning restarts at
+    // the start of the line before the edit, in that state.
+    EXPECT_EQ(r.restartOffset, 12);
+    EXPECT_EQ(StoredValues(store), Fresh());
+
+    // Without known line-end states, back over the comment to the blank before it, the last
+    // token of value 0.
+    Load("select /* c\rd\re */ x");
+    for (TLineRecord* rec = store.FirstLine(); rec; rec = store.Next(rec)) rec->SetStateOut(-1);
+    store.Insert(store.OffsetOf(store.FromLine(2).record), "z");
+    EXPECT_EQ(Edit(2).restartOffset, 6);
+    EXPECT_EQ(StoredValues(store), Fresh());
+}
+
+TEST_F(RescanTest, AnEditAfterManyBlankLinesRestartsNearby)
+{
+    // A run of one-character tokens of an anchor value (line breaks) no longer sends the restart
+    // back to the start of the run.
+    Load(std::string(200000, '\r') + "select x");
+    store.Insert(store.CharCount() - 1, "y");
+    const THighlightPassResult r = Edit(store.LineCount() - 1);
+    ASSERT_TRUE(r.ran);
+    EXPECT_EQ(r.restartOffset, 200000 - 1);  // the start of the line before the edited one
     EXPECT_EQ(StoredValues(store), Fresh());
 }
 

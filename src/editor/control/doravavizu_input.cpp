@@ -34,6 +34,10 @@ bool Blank(char c)
     return c == ' ' || c == '\t';
 }
 
+// How far smart tab and auto-indent look up for a line to line up with: far enough for any real
+// script, and a keystroke stays cheap in a file of a million blank lines.
+constexpr std::int64_t kLookAbove = 1000;
+
 }  // namespace
 
 bool TCustomDoravaVizu::IsWordChar(char c) const
@@ -126,7 +130,8 @@ void TCustomDoravaVizu::SmartTab()
     std::int64_t target = tabs.NextStop(caretColumn);
     if (HasOption(smoTabToColumn)) {
         // The nearest line above that reaches past the caret column gives the start of its next word.
-        for (std::int64_t line = LineOf(caret_) - 1; line >= 0; --line) {
+        const std::int64_t caretLine = LineOf(caret_);
+        for (std::int64_t line = caretLine - 1; line >= 0 && line >= caretLine - kLookAbove; --line) {
             const std::int64_t start = LineStart(line);
             const std::string text = store_->TextRange(start, start + LineLength(line));
             const std::int64_t endColumn = ColumnOfOffset(text, static_cast<std::int64_t>(text.size()), tabs);
@@ -179,7 +184,7 @@ void TCustomDoravaVizu::InsertOneChar(char c)
         std::int64_t column = 0;
         if ((previous && previous->IsContinuation()) || indent == 0) {
             // The nearest line above whose text is not all blank gives the column.
-            for (std::int64_t above = line - 1; above >= 0; --above) {
+            for (std::int64_t above = line - 1; above >= 0 && above >= line - kLookAbove; --above) {
                 const std::int64_t start = LineStart(above);
                 const std::string text = store_->TextRange(start, start + LineLength(above));
                 const auto first = std::find_if(text.begin(), text.end(), [](char ch) { return !Blank(ch); });

@@ -11,6 +11,7 @@
 #include "editor/word_wrap.h"
 #include "editor/editor_errors.h"
 #include "editor/export_writers.h"
+#include "editor/marks.h"
 #include "highlight/rescan.h"
 
 namespace tarnwick {
@@ -81,7 +82,30 @@ TCustomDoravaVizu::TCustomDoravaVizu(TControlHost* host)
     }
     ownSettings_->Attach(this);
     undo_->Clear();
+    WireMarkEvents();
     MeasureFont();
+}
+
+void TCustomDoravaVizu::WireMarkEvents()
+{
+    store_->Bookmarks().OnFree = [this](TCustomBookmarks&, const std::string& name) {
+        if (OnCustomBookmarkFree) OnCustomBookmarkFree(*this, name);
+    };
+    TSM_Breakpoints& breakpoints = store_->Breakpoints();
+    breakpoints.OnBreakpointFree = [this](TSM_BreakpointData& b) {
+        if (OnBreakpointFree) OnBreakpointFree(*this, b);
+    };
+    breakpoints.OnBreakpointStateChange = [this](TSM_BreakpointData& b) {
+        if (OnBreakpointStateChange) OnBreakpointStateChange(*this, b);
+    };
+    breakpoints.OnRepaintLine = [this](std::int64_t offset) { InvalidateRange(offset, offset); };
+    TRangeMarks& marks = store_->RangeMarks();
+    marks.OnChange = [this](const TRangeMark& mark) {
+        if (OnMarkChange) OnMarkChange(*this, static_cast<std::uint32_t>(mark.Id));
+    };
+    marks.OnFree = [this](const TRangeMark& mark) {
+        if (OnMarkFree) OnMarkFree(*this, static_cast<std::uint32_t>(mark.Id));
+    };
 }
 
 TCustomDoravaVizu::~TCustomDoravaVizu()

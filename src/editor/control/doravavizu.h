@@ -18,6 +18,7 @@
 
 #include "editor/control/control_host.h"
 #include "editor/macro_keywords.h"
+#include "editor/marks.h"
 #include "editor/plain_search.h"
 #include "editor/regex.h"
 #include "editor/settings.h"
@@ -79,6 +80,8 @@ VOzuvavIdavOptions OptionsFromWord(std::uint32_t word);
 enum TSaveFormat : std::uint8_t { sfTEXT, sfRTF, sfHTML, sfUNIX };
 enum TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TClipFormat : std::uint8_t { smTEXT = 1, smRTF = 2 };
+enum TBorderStyle : std::uint8_t { bsNone, bsSingle };
+enum TFlatScrollBarStyle : std::uint8_t { fssEncarta, fssFLAT, fssREGULAR };
 
 // Reasons kept in the change flags until OnChange is fired.
 inline constexpr std::uint8_t cfSelection = 0x01;
@@ -203,6 +206,8 @@ public:
 
     virtual std::string ClassName() const { return "TCustomDoravaVizu"; }
     void SetHost(TControlHost* host);
+    // Connects the mark sets of the store in use to this control's events.
+    void WireMarkEvents();
     TControlHost* Host() const { return host_; }
 
     // ---- the objects the control works with
@@ -275,6 +280,8 @@ public:
     bool MonoPrint = true;
     bool ShowFocusLine = false;
     bool FlatScrollBars = false;
+    TFlatScrollBarStyle FlatScrollBarStyle = fssFLAT;
+    TBorderStyle BorderStyle = bsSingle;
     bool Enabled = true;
     bool TabStop = true;
     bool Focused = false;
@@ -310,6 +317,20 @@ public:
     std::function<void(TCustomDoravaVizu&, std::uint16_t& sourceTypes)> OnDataDrop;
     // Printing the selected lines (the printing code installs it).
     std::function<void(TCustomDoravaVizu&)> OnPrintSelection;
+    // The marks kept with the text: wired to the store's mark sets while this control shows it.
+    std::function<void(TCustomDoravaVizu&, const std::string& name)> OnCustomBookmarkFree;
+    std::function<void(TCustomDoravaVizu&, TSM_BreakpointData& breakpoint)> OnBreakpointFree;
+    std::function<void(TCustomDoravaVizu&, TSM_BreakpointData& breakpoint)> OnBreakpointStateChange;
+    std::function<void(TCustomDoravaVizu&, std::uint32_t mark)> OnMarkChange;
+    std::function<void(TCustomDoravaVizu&, std::uint32_t mark)> OnMarkFree;
+    // Window events, fired by the widget; kept here so that every handler lives in one place.
+    std::function<void(TCustomDoravaVizu&, std::int64_t line)> OnGutterClick;
+    std::function<void(TCustomDoravaVizu&, const std::string& data, int type)> OnHyperlinkClick;
+    std::function<void(TCustomDoravaVizu&)> OnHyperlinkHover;
+    std::function<void(TCustomDoravaVizu&, const std::vector<std::string>& files, int x, int y)> OnFilesDropped;
+    std::function<void(TCustomDoravaVizu&, int x, int y, std::int64_t offset)> OnTripleClick;
+    std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackAdd;
+    std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackFree;
     // The ui's find and replace dialogs (the control's own dialogs are windows).
     std::function<void(TCustomDoravaVizu&, int flags, const std::string& preset)> OnShowFindDialog;
     std::function<void(TCustomDoravaVizu&, int flags, const std::string& preset)> OnShowReplaceDialog;
@@ -382,8 +403,9 @@ public:
     // Replaces every match of a regular expression (back-references \0..\9 in `replacement`) in
     // one edit group; returns the number of replacements.
     std::int64_t ReplaceAllRegExp(const std::string& expression, const std::string& replacement, int flags);
-    // Replaces every plain match; returns the number of replacements.
-    std::int64_t ReplaceAll(const std::string& text, const std::string& replacement, int flags);
+    // Replaces every plain match; returns the number of replacements. With `confirm` each match is
+    // selected and the user is asked before it is replaced.
+    std::int64_t ReplaceAll(const std::string& text, const std::string& replacement, int flags, bool confirm = false);
     void SearchFail(const std::string& text);
     std::int64_t LastMatch() const { return lastMatch_; }
 

@@ -185,40 +185,52 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
     return static_cast<std::int64_t>(hits.size());
 }
 
-std::int64_t TCustomDoravaVizu::ReplaceAll(const std::string& text, const std::string& replacement, int flags)
+std::int64_t TCustomDoravaVizu::ReplaceAll(const std::string& text, const std::string& replacement, int flags,
+                                           bool confirm)
 {
     if (ReadOnly || text.empty()) return 0;
-    if (flags & sfRegExp) return ReplaceAllRegExp(text, replacement, flags);
-    std::vector<std::int64_t> hits;
+    if ((flags & sfRegExp) && !confirm) return ReplaceAllRegExp(text, replacement, flags);
+    std::vector<std::pair<std::int64_t, std::int64_t>> hits;
     std::int64_t from = 0, end = 0;
-    for (;;) {
-        const std::int64_t at = SearchFrom(text, flags & ~sfBackwards, from, end);
-        if (at < 0) break;
-        hits.push_back(at);
-        from = end;
+    try {
+        for (;;) {
+            const std::int64_t at = SearchFrom(text, flags & ~sfBackwards, from, end);
+            if (at < 0) break;
+            hits.emplace_back(at, end);
+            from = end > at ? end : at + 1;
+        }
+    } catch (const ERegularExpression&) {
+        ShowRegExpError(regex_, text);
+        return 0;
     }
     if (hits.empty()) {
         SearchFail(text);
         return 0;
     }
-    ++lockCount_;
+    const std::int64_t inserted = static_cast<std::int64_t>(NormalizeText(replacement).size());
+    std::int64_t done = 0, shift = 0;
+    if (!confirm) ++lockCount_;
     BeginGroup(egReplaceAll);
-    std::int64_t shift = 0;
-    const std::int64_t delta = static_cast<std::int64_t>(NormalizeText(replacement).size()) -
-                               static_cast<std::int64_t>(text.size());
-    for (const std::int64_t at : hits) {
-        anchor_ = at + shift;
-        caret_ = at + shift + static_cast<std::int64_t>(text.size());
+    for (const auto& [a, b] : hits) {
+        if (confirm) {
+            // The match is shown selected while the question is asked.
+            Select(a + shift, b + shift);
+            const std::string found = store_->TextRange(a + shift, b + shift);
+            if (!host_ || !host_->MessageBox(FormatReplaceQuestion(found, replacement), TMessageKind::Question)) continue;
+        }
+        anchor_ = a + shift;
+        caret_ = b + shift;
         ReplaceSelection(replacement);
-        shift += delta;
+        shift += inserted - (b - a);
+        ++done;
     }
     EndGroup(egReplaceAll);
-    --lockCount_;
+    if (!confirm) --lockCount_;
     RescanPending();
     ScrollCaretIntoView();
     Invalidate();
     FlushChange();
-    return static_cast<std::int64_t>(hits.size());
+    return done;
 }
 
 // ---------------------------------------------------------------- requests
@@ -347,6 +359,7 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         if (first == 1) {
             auto* store = reinterpret_cast<TTextStore*>(second);
             store_ = store ? store : ownStore_.get();
+            WireMarkEvents();
             anchor_ = caret_ = 0;
             beyondEol_ = false;
             topLine_ = leftColumn_ = 0;

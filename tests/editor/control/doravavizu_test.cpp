@@ -731,3 +731,47 @@ TEST_F(Control, StringListView)
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(Control, ConfirmedReplaceAsksForEachMatch)
+{
+    Load("a.b.c");
+    int asked = 0;
+    struct NoToSecond : test::FakeHost {
+        int* asked;
+        bool MessageBox(std::string_view text, TMessageKind kind) override
+        {
+            EXPECT_EQ(kind, TMessageKind::Question);
+            EXPECT_EQ(std::string(text), "Replace this occurence of '.' with '::' ?");
+            return ++*asked != 2;
+        }
+    } box;
+    box.asked = &asked;
+    c.SetHost(&box);
+    EXPECT_EQ(c.ReplaceAll(".", "::", 0, true), 1);
+    EXPECT_EQ(c.Text(), "a::b.c");
+    EXPECT_EQ(asked, 2);
+    c.Undo();
+    EXPECT_EQ(c.Text(), "a.b.c");
+    c.SetHost(&host);
+}
+
+TEST_F(Control, MarksOfTheTextReachTheControlsEvents)
+{
+    Load("one\rtwo\rthree");
+    std::vector<std::string> named;
+    int breakpointsFreed = 0;
+    c.OnCustomBookmarkFree = [&](TCustomDoravaVizu&, const std::string& name) { named.push_back(name); };
+    c.OnBreakpointFree = [&](TCustomDoravaVizu&, TSM_BreakpointData&) { ++breakpointsFreed; };
+    c.Store().Bookmarks().Add("here", 5);
+    c.Store().Breakpoints().Add(4, 1, 0, "bp");
+    c.Select(3, 8);  // the whole second line goes
+    c.DeleteSelection();
+    EXPECT_EQ(named, std::vector<std::string>{"here"});
+    EXPECT_EQ(breakpointsFreed, 1);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -262,7 +262,13 @@ std::size_t KhDecodeBlock(const std::uint8_t* in, std::size_t len, std::uint8_t*
         } else {
             const std::size_t count = (in[i + 1] & 0x0F) + 3u;
             if (offset > o || o + count > kBlock) throw ECompressorKHCompressor(m::kKhCorrupt);
-            for (std::size_t k = 0; k < count; ++k, ++o) out[o] = out[o - offset];
+            if (offset >= count) {
+                std::memcpy(out + o, out + o - offset, count);
+                o += count;
+            } else {
+                // Overlapping: each byte may be one this item has just written.
+                for (std::size_t k = 0; k < count; ++k, ++o) out[o] = out[o - offset];
+            }
             i += 2;
         }
     }

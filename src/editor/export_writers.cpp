@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace tarnwick {
@@ -384,6 +385,20 @@ void WriteHtml(const TTextStore& store, std::int64_t start, std::int64_t end, co
 }
 
 }  // namespace
+
+std::string TodayShortDate()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char buffer[128];
+    const std::size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
+    return std::string(buffer, n);
+}
 
 TExportContext ExportContextFor(const TSM_Settings& settings, std::string title, std::string date)
 {

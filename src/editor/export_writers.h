@@ -47,6 +47,9 @@ struct TExportContext {
     std::function<TColor(TColor)> resolveColor;
 };
 
+// Today's date in the short date format of the current locale (the HTML Date line).
+std::string TodayShortDate();
+
 // A context with the font (name, size, character set) of a settings record.
 TExportContext ExportContextFor(const TSM_Settings& settings, std::string title = {}, std::string date = {});
 

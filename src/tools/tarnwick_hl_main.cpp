@@ -275,16 +275,7 @@ public:
 std::string Today()
 {
     std::setlocale(LC_TIME, "");
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char buffer[128];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
-    return std::string(buffer, n);
+    return TodayShortDate();
 }
 
 int Export(const std::vector<std::string>& args)

@@ -18,20 +18,6 @@ namespace tarnwick {
 
 namespace m = control_msg;
 
-std::string CurrentShortDate()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char buffer[64];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
-    return std::string(buffer, n);
-}
-
 std::uint32_t OptionsToWord(VOzuvavIdavOptions options)
 {
     std::uint32_t word = 0;
@@ -704,29 +690,14 @@ void TCustomDoravaVizu::InsertStream(TStream& stream, bool quiet)
     }
 }
 
-void TCustomDoravaVizu::Undo()
+void TCustomDoravaVizu::Replay(bool forward)
 {
-    if (ReadOnly || !undo_->CanUndo()) return;
+    if (ReadOnly || !(forward ? undo_->CanRedo() : undo_->CanUndo())) return;
     TReplayTarget target(*this);
     replaying_ = true;
     ++lockCount_;
-    undo_->Undo(target);
-    --lockCount_;
-    replaying_ = false;
-    Notify(cfText | cfSelection);
-    RescanPending();
-    ScrollCaretIntoView();
-    Invalidate();
-    FlushChange();
-}
-
-void TCustomDoravaVizu::Redo()
-{
-    if (ReadOnly || !undo_->CanRedo()) return;
-    TReplayTarget target(*this);
-    replaying_ = true;
-    ++lockCount_;
-    undo_->Redo(target);
+    if (forward) undo_->Redo(target);
+    else undo_->Undo(target);
     --lockCount_;
     replaying_ = false;
     Notify(cfText | cfSelection);
@@ -862,7 +833,7 @@ void TCustomDoravaVizu::SaveToStream(TStream* stream)
 std::int64_t TCustomDoravaVizu::WriteSelection(int format, TStream& out)
 {
     if (format == 2 || format == 4) RescanAll();
-    TExportContext context = ExportContextFor(Settings(), Title, CurrentShortDate());
+    TExportContext context = ExportContextFor(Settings(), Title, TodayShortDate());
     if (ResolveSystemColor) context.resolveColor = ResolveSystemColor;
     return WriteRange(*store_, SelStart(), SelEnd(), format, context, out);
 }

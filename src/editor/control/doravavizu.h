@@ -382,8 +382,8 @@ public:
     // Edit groups of the undo log.
     void BeginGroup(int group) override;
     void EndGroup(int group) override;
-    void Undo();
-    void Redo();
+    void Undo() { Replay(false); }
+    void Redo() { Replay(true); }
     bool CanUndo() const { return undo_->CanUndo(); }
     bool CanRedo() const { return undo_->CanRedo(); }
     void Cut();
@@ -495,6 +495,7 @@ protected:
     TWrapRule WrapRuleNow() const;
     void DropAllAttributes();
     void InsertChunked(std::int64_t at, std::string_view text);
+    void Replay(bool forward);
     void DeleteRange(std::int64_t start, std::int64_t end);
     void RawReplace(std::int64_t start, std::int64_t end, std::string_view text);
     void Typed(char c);
@@ -562,8 +563,6 @@ protected:
     TREParser regex_;
 };
 
-// Today's date in the user's short date format (the HTML export's Date line).
-std::string CurrentShortDate();
 // The question asked before each replacement of a confirmed replace.
 std::string FormatReplaceQuestion(const std::string& found, const std::string& replacement);
 

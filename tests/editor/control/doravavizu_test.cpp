@@ -775,3 +775,53 @@ TEST_F(Control, MarksOfTheTextReachTheControlsEvents)
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(Control, ScrollBarScaleAndScrolling)
+{
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += "line\r";
+    Load(text);
+    EXPECT_EQ(c.VerticalScrollScale(), 4);
+    const TScrollInfo v = c.VerticalScrollInfo();
+    EXPECT_EQ(v.max, 25000);
+    c.VerticalThumb(v.max);  // the thumb dragged to the end shows the last lines
+    EXPECT_EQ(c.TopLine(), 99999);
+    c.Select(0, 0);  // the caret scrolled back into view
+    EXPECT_EQ(c.TopLine(), 0);
+    c.Select(500 * 5, 500 * 5);
+    EXPECT_EQ(c.TopLine(), 500 - c.VisibleLines() + 1);
+    c.ExecuteCommand(47, 0, false);  // scroll down one line: the caret stays where it is
+    EXPECT_EQ(c.TopLine(), 500 - c.VisibleLines() + 2);
+    EXPECT_EQ(c.LineOf(c.Caret()), 500);
+    c.Select(0, 0);
+    c.ExecuteCommand(47, 0, false);  // the caret would leave the view: it moves down a line
+    EXPECT_EQ(c.LineOf(c.Caret()), 1);
+}
+
+TEST_F(Control, CaretBeyondTheLineEnd)
+{
+    Load("ab\rcdef");
+    SetOption(smoCaretAfterEOL, true);
+    SetOption(smoUseTAB, false);
+    c.Select(2, 2);
+    Keys(vkRight);
+    Keys(vkRight);
+    EXPECT_TRUE(c.CaretBeyondEol());
+    EXPECT_EQ(c.VirtualColumn(), 4);
+    EXPECT_EQ(c.Caret(), 2);
+    EXPECT_EQ(c.GetCaretPos(), (std::pair<std::int64_t, std::int64_t>{5, 1}));
+    Keys(vkBack);  // only the virtual column moves
+    EXPECT_EQ(c.VirtualColumn(), 3);
+    EXPECT_EQ(c.Text(), "ab\rcdef");
+    Type("x");  // the gap is filled first
+    EXPECT_EQ(c.Text(), "ab x\rcdef");
+    EXPECT_FALSE(c.CaretBeyondEol());
+    c.Undo();
+    EXPECT_EQ(c.Text(), "ab\rcdef");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "editor/keywords.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "base/ansi_text.h"
@@ -49,6 +51,7 @@ void TKeywords::Clear()
 {
     FreeAll();
     indexValid_ = false;
+    allApplyValid_ = false;
     nodes_.shrink_to_fit();
     entries_.shrink_to_fit();
     groups_.Clear();
@@ -60,6 +63,7 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
 {
     if (word.empty()) return;
     indexValid_ = false;
+    allApplyValid_ = false;
     std::string key(word);
     if (!caseSensitive)
         for (char& c : key) c = AnsiLowerChar(c);
@@ -132,6 +136,16 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
     *link = index;
 }
 
+bool TKeywords::AllApply() const
+{
+    if (allApplyValid_) return allApply_;
+    allApply_ = std::all_of(nodes_.begin(), nodes_.end(), [&](const Node& n) { return Meets(n.states, currentStates_); }) &&
+                std::all_of(entries_.begin(), entries_.end(),
+                            [&](const TKeywordEntry& e) { return Meets(e.states, currentStates_); });
+    allApplyValid_ = true;
+    return allApply_;
+}
+
 TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
 {
     // Places are restored without a lookup in the store, wherever the walk ended.
@@ -147,9 +161,10 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
         std::int64_t i = start.inRecord;
         std::int32_t node = first_[Key(text[i])];
         bool inRecord = true;
+        const bool all = node >= 0 && AllApply();
         while (node >= 0) {
             const Node& n = nodes_[static_cast<std::size_t>(node)];
-            if (!Meets(n.states, currentStates_)) break;
+            if (!all && !Meets(n.states, currentStates_)) break;
             if (++i >= length) {
                 inRecord = false;
                 break;
@@ -157,7 +172,7 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
             const auto after = static_cast<std::uint8_t>(text[i]);
             for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
                 const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
-                if (!Meets(entry.states, currentStates_)) continue;
+                if (!all && !Meets(entry.states, currentStates_)) continue;
                 const TSM_CharGroup& group = groups_.Get(entry.group);
                 if (group.Contains(after) || group.IsEmpty()) {
                     best.entry = &entry;

@@ -71,7 +71,12 @@ public:
     TKeywordMatch MatchBackwards(TEdStream& stream) const { return Match(stream, false); }
 
     // The states in which a match is sought; set by the caller before matching.
-    void SetCurrentStates(const TStateSet& states) { currentStates_ = states; }
+    void SetCurrentStates(const TStateSet& states)
+    {
+        if (states == currentStates_) return;
+        currentStates_ = states;
+        allApplyValid_ = false;
+    }
     const TStateSet& CurrentStates() const { return currentStates_; }
 
     bool CaseSensitive() const { return caseSensitive_; }
@@ -121,6 +126,11 @@ private:
     mutable std::vector<std::uint8_t> childChar_;
     mutable std::vector<std::int32_t> childNode_;
     mutable bool indexValid_ = false;
+    // Whether every node and entry applies in the current states (then the walk needs no state
+    // tests); kept until the tree or the states change.
+    bool AllApply() const;
+    mutable bool allApplyValid_ = false;
+    mutable bool allApply_ = false;
 };
 
 // What was given for one word of a highlighter keyword table.

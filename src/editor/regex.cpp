@@ -1006,6 +1006,65 @@ struct FirstCharWalk {
 
 }  // namespace
 
+std::vector<int> TREParser::OutermostGroupEntries() const
+{
+    std::vector<int> groups;
+    const std::size_t size = program_.size();
+    if (size <= 4 || program_[1] != opBRANCH) return groups;
+    const auto nextOf = [&](std::size_t q) -> std::size_t {
+        const int offset = program_[q + 1] << 8 | program_[q + 2];
+        return offset == 0 ? 0 : q + static_cast<std::size_t>(offset);
+    };
+    if (const std::size_t other = nextOf(1); other != 0 && other < size && program_[other] == opBRANCH) return groups;
+    const auto operandSize = [&](std::size_t q) -> std::size_t {
+        switch (program_[q]) {
+        case opANYOF:
+        case opANYBUT: return 256;
+        case opEXACTLY: {
+            std::size_t n = 0;
+            while (q + 3 + n < size && program_[q + 3 + n] != 0) ++n;
+            return n + 1;
+        }
+        case opSETCOUNTER: return 3;
+        case opDECREMENT:
+        case opTEST:
+        case opWHILEPOSITIVE:
+        case opWHILEBELOWONE: return 1;
+        default: return 0;
+        }
+    };
+    // Along the top-level chain every node that records takes one entry, and a whole outermost
+    // group takes one.
+    int entry = 0;
+    for (std::size_t p = 4; p != 0 && p + 3 <= size;) {
+        const std::uint8_t op = program_[p];
+        if (op == opEND) return groups;
+        if (op == opOPEN + 1) {
+            groups.push_back(entry++);
+            std::size_t q = p;
+            while (q + 3 <= size && program_[q] != opCLOSE + 1) q += 3 + operandSize(q);
+            if (q + 3 > size) return {};
+            p = nextOf(q);
+            continue;
+        }
+        switch (op) {
+        case opBOL:
+        case opEOL:
+        case opANY:
+        case opANYOF:
+        case opANYBUT:
+        case opEXACTLY:
+        case opSTAR:
+        case opPLUS: ++entry; break;
+        case opNOTHING:
+        case opBACK: break;
+        default: return {};  // alternatives or counters at the top level
+        }
+        p = nextOf(p);
+    }
+    return groups;
+}
+
 void TREParser::Analyse()
 {
     // Nodes lie one after another: walk them to find the repetitions.

@@ -123,6 +123,12 @@ public:
     std::int64_t MatchStart() const { return positions_[0]; }
     std::int64_t MatchEnd() const { return positions_[count_]; }
 
+    // Where the outermost groups stand in the position table: entry i of the result is the entry
+    // at which group i + 1 starts (it ends where the next entry starts). Empty when the
+    // expression's top level holds alternatives or counted repetitions, whose entries vary from
+    // match to match.
+    std::vector<int> OutermostGroupEntries() const;
+
     // The last error: its resource number (reNoError after a successful compile), its text and
     // its 1-based position in the pattern.
     int ErrorId() const { return errorId_; }

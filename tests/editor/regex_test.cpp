@@ -361,3 +361,34 @@ TEST(RegexMatch, BackwardSearchFindsTheLastPlaceAForwardTryMatches)
         EXPECT_EQ(doc.Back(pattern, from), want) << pattern << " in " << testing::PrintToString(text) << " from " << from;
     }
 }
+
+namespace tarnwick {
+namespace {
+
+TEST(RegexGroups, OutermostGroupsAreFoundInThePositionTable)
+{
+    const auto entries = [](const char* pattern) {
+        TREParser re;
+        EXPECT_TRUE(re.SetExpression(pattern)) << pattern;
+        return re.OutermostGroupEntries();
+    };
+    EXPECT_EQ(entries("(a)(b)"), (std::vector<int>{0, 1}));
+    EXPECT_EQ(entries("x(a+)y*(b(c)d)"), (std::vector<int>{1, 3}));
+    EXPECT_EQ(entries("^(a)"), (std::vector<int>{1}));
+    EXPECT_EQ(entries("[a-z]+"), (std::vector<int>{}));
+    EXPECT_TRUE(entries("(a)|(b)").empty());  // alternatives at the top: no fixed layout
+
+    // The entries delimit exactly the groups' text in a match.
+    TTextStore store;
+    store.SetText("-- xaaayyybcd!");
+    TREParser re;
+    ASSERT_TRUE(re.SetExpression("x(a+)y*(b(c)d)"));
+    TEdStream stream(&store);
+    ASSERT_TRUE(re.Search(stream, true));
+    const std::vector<int> g = re.OutermostGroupEntries();
+    EXPECT_EQ(store.TextRange(re.Position(g[0]), re.Position(g[0] + 1)), "aaa");
+    EXPECT_EQ(store.TextRange(re.Position(g[1]), re.Position(g[1] + 1)), "bcd");
+}
+
+}  // namespace
+}  // namespace tarnwick

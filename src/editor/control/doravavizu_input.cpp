@@ -73,6 +73,9 @@ bool TCustomDoravaVizu::KeyDown(std::uint16_t key, std::uint16_t shift)
     bool handled = false;
     if (!ReadOnly) {
         TSM_Settings& s = Settings();
+        // The control performs the expansions unless the program installed its own.
+        if (!s.Templates().OnExpand()) s.Templates().SetOnExpand(&TMacroKeywords::Expand);
+        if (!s.AutoReplace().OnExpand()) s.AutoReplace().SetOnExpand(&TMacroKeywords::Expand);
         if (s.Templates().KeyHandler(this, key, handled, shift) && handled) return true;
         if (s.AutoReplace().KeyHandler(this, key, handled, shift) && handled) return true;
     }

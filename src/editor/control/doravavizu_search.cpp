@@ -130,12 +130,13 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
         TEdStream stream(store_);
         std::int64_t from = 0;
         const std::int64_t size = store_->CharCount();
+        const std::vector<int> groups = regex_.OutermostGroupEntries();
         while (from < size) {
             stream.SetPos(from);
             if (!regex_.Search(stream, true)) break;
             const std::int64_t a = regex_.MatchStart(), b = regex_.MatchEnd();
-            // \0 is the whole match; \1..\9 the text between consecutive entries of the position
-            // table (each top-level part of the expression, a whole group counting as one).
+            // \0 is the whole match, \1..\9 the outermost groups in order. (An expression with
+            // alternatives at its top level numbers the entries of the position table instead.)
             std::string text;
             for (std::size_t i = 0; i < replacement.size(); ++i) {
                 const char c = replacement[i];
@@ -143,9 +144,12 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
                     const int k = replacement[++i] - '0';
                     std::int64_t s = a, e = b;
                     if (k > 0) {
-                        if (k > regex_.PositionCount()) continue;
-                        s = regex_.Position(k - 1);
-                        e = regex_.Position(k);
+                        const int entry = groups.empty() ? k - 1
+                                          : k <= static_cast<int>(groups.size()) ? groups[static_cast<std::size_t>(k - 1)]
+                                                                                  : -1;
+                        if (entry < 0 || entry >= regex_.PositionCount()) continue;
+                        s = regex_.Position(entry);
+                        e = regex_.Position(entry + 1);
                     }
                     if (s >= 0 && e >= s) text += store_->TextRange(s, e);
                 } else if (c == '\\' && i + 1 < replacement.size() && replacement[i + 1] == '\\') {

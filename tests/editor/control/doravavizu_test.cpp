@@ -825,3 +825,76 @@ TEST_F(Control, CaretBeyondTheLineEnd)
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(Control, KeysGoToTemplatesAutoReplaceThenTheBindings)
+{
+    Load("");
+    TSM_Settings& s = c.Settings();
+    s.AutoReplace().Add("teh", "", false, "the");
+    s.Templates().Add("sel", "select", false, "select * from ");
+    Type("teh");
+    Keys(vkSpace);  // a trigger key: the word before the caret is replaced
+    Type(" end");
+    EXPECT_EQ(c.Text(), "the end");
+    Type(" sel");
+    Keys('J', scCtrl);  // the template hot key
+    EXPECT_EQ(c.Text(), "the end select * from ");
+    c.Undo();  // an expansion is one step
+    EXPECT_EQ(c.Text(), "the end sel");
+
+    // A two-key sequence (Ctrl+K, then I indents), and a handler that changes the command.
+    Load("abc\rdef");
+    c.Select(0, 5);
+    EXPECT_TRUE(c.KeyDown('K', scCtrl));
+    EXPECT_TRUE(c.KeyDown('I', 0));
+    EXPECT_EQ(c.Text(), " abc\r def");
+    int recognised = -1;
+    c.OnCommandRecognised = [&](TCustomDoravaVizu&, int& command) {
+        recognised = command;
+        command = 10;  // document start instead
+    };
+    c.Select(3, 3);
+    EXPECT_TRUE(c.KeyDown(vkEnd, 0));
+    EXPECT_EQ(recognised, 3);
+    EXPECT_EQ(c.Caret(), 0);
+    // Shift with an arrow key extends the selection through the plain binding.
+    c.OnCommandRecognised = nullptr;
+    EXPECT_TRUE(c.KeyDown(vkRight, scShift));
+    EXPECT_EQ(c.SelStart(), 0);
+    EXPECT_EQ(c.SelEnd(), 1);
+    EXPECT_FALSE(c.KeyDown('Q', 0));  // no binding: a character to type
+}
+
+TEST_F(Control, ReplaceAllWithBackReferences)
+{
+    Load("f(a, b);\rf(cc, d);");
+    EXPECT_EQ(c.ReplaceAllRegExp("f\\(([a-z]+), ([a-z]+)", "g(\\2, \\1", 0), 2);
+    EXPECT_EQ(c.Text(), "g(b, a);\rg(d, cc);");
+}
+
+TEST_F(Control, EditsKeepWrappedLinesWrapped)
+{
+    Load("");
+    c.SetWrapAtColumn(20);
+    c.SetWordWrap(true);
+    Type("one two three four five six seven eight");
+    EXPECT_GT(c.Store().LineCount(), 1);
+    for (const TLineRecord* r = c.Store().FirstLine(); r; r = c.Store().Next(r)) EXPECT_LE(r->Length(), 20);
+    EXPECT_EQ(c.Text(), "one two three four five six seven eight");
+    c.SetWordWrap(false);
+    EXPECT_EQ(c.Store().LineCount(), 1);
+    // Wrapping at the window's edge follows the window's width.
+    c.SetWrapAtColumn(0);
+    c.SetWordWrap(true);
+    const std::int64_t wide = c.Store().LineCount();
+    host.width = c.TextLeftEdge() + 12 * 8;
+    c.Resized();
+    EXPECT_GT(c.Store().LineCount(), wide);
+    EXPECT_EQ(c.Text(), "one two three four five six seven eight");
+}
+
+}  // namespace
+}  // namespace tarnwick

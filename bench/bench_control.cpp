@@ -5,11 +5,13 @@
 // change notification), undo all of them, replace every "customer_id" through a regular
 // expression, and word-wrap the whole document at 80 columns.
 //
-//   build-release/bin/bench_control [SIZE] [SHAPE]
+//   build-release/bin/bench_control [SIZE] [SHAPE] [TYPED]
 //
 // SIZE as 100M (the default; K, M, G suffixes). SHAPE is the generated script (the default), or
 // one of the texts that break careless editors: "nobreak" (SIZE characters without a line
-// break), "empty" (SIZE empty lines) or "tabs" (one line of SIZE tabs).
+// break), "empty" (SIZE empty lines) or "tabs" (one line of SIZE tabs). TYPED is the text typed
+// over and over (by default a statement with a "--" comment and a line break: inside one huge
+// line the comment recolours the rest of that line at every keystroke).
 
 #include <algorithm>
 #include <chrono>
@@ -48,10 +50,9 @@ struct Keystrokes {
     }
 };
 
-Keystrokes TypeAt(VOzuvavIdav& c, std::int64_t offset, int count)
+Keystrokes TypeAt(VOzuvavIdav& c, std::int64_t offset, int count, const std::string& text)
 {
     c.Select(offset, offset);
-    const std::string text = "select col from t; -- typed\r";
     Keystrokes k;
     for (int i = 0; i < count; ++i) {
         const auto t = Clock::now();
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
 {
     std::uint64_t size = std::uint64_t(100) << 20;
     const std::string shape = argc > 2 ? argv[2] : "script";
+    const std::string typed = argc > 3 && argv[3][0] ? argv[3] : "select col from t; -- typed\r";
     if (argc > 1) {
         const auto parsed = bench::ParseByteSize(argv[1]);
         if (!parsed || (shape != "script" && shape != "nobreak" && shape != "empty" && shape != "tabs")) {
@@ -108,8 +110,8 @@ int main(int argc, char** argv)
     while (c.HighlightIdle(20000)) ++slices;
     const double whole = Seconds(t);
 
-    Keystrokes end = TypeAt(c, c.Store().CharCount(), 1000);
-    Keystrokes middle = TypeAt(c, c.Store().CharCount() / 2, 1000);
+    Keystrokes end = TypeAt(c, c.Store().CharCount(), 1000, typed);
+    Keystrokes middle = TypeAt(c, c.Store().CharCount() / 2, 1000, typed);
 
     t = Clock::now();
     int undone = 0;

@@ -670,6 +670,7 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
     }
     anchor_ = caret_ = start + static_cast<std::int64_t>(inserted.size());
     trackedColumn_ = ColumnOf(caret_);
+    Notify(cfSelection);
     if (record) undo_->EndTransaction(kTransText, {anchor_, caret_});
     if (!loading_) RescanPending();
     EndGroup(egReplaceSel);

@@ -99,6 +99,7 @@ bool TCustomDoravaVizu::KeyDown(std::uint16_t key, std::uint16_t shift)
 void TCustomDoravaVizu::KeyPress(char c)
 {
     if (!Enabled || !TabStop) return;
+    Notify(cfKeyInput);
     const auto u = static_cast<unsigned char>(c);
     if (c == '\t') {
         if (WantTab) Typed(c);

@@ -898,3 +898,53 @@ TEST_F(Control, EditsKeepWrappedLinesWrapped)
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(Control, ChangeNotificationLockingClearAndTheOptionsDialog)
+{
+    Load("text");
+    int changes = 0;
+    std::uint8_t seenFlags = 0;
+    c.OnChange = [&](TCustomDoravaVizu& control) {
+        ++changes;
+        seenFlags |= control.ChangeFlags();
+    };
+    Type("x");
+    EXPECT_EQ(changes, 1);  // one notification per key press
+    EXPECT_EQ(seenFlags & (cfText | cfSelection), cfText | cfSelection);
+    EXPECT_EQ(c.ChangeFlags(), 0);
+
+    changes = 0;
+    c.LockUpdate(true);
+    Type("yz");
+    c.Select(0, 0);
+    EXPECT_EQ(changes, 0);  // nothing while locked
+    c.LockUpdate(false);
+    EXPECT_EQ(changes, 1);  // one for everything on unlocking
+
+    c.Clear();
+    EXPECT_EQ(c.Text(), "");
+    EXPECT_FALSE(c.CanUndo());
+
+    // The options dialog needs an active highlighter.
+    c.EditOptions();
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back(), "No active parser");
+    VOzuvavIdavParser parser;
+    c.SetParser(1, &parser);
+    Load(std::string(200, 'q') + " end");
+    c.OnEditOptions = [](TCustomDoravaVizu& control, VOzuvavIdavParser& p, std::uint8_t pages) {
+        EXPECT_EQ(pages, control.VisiblePropEdPages);
+        p.Settings().options |= kOptionWordBits[smoWordWrap];
+        p.Settings().wordWrapColumn = 40;
+        return true;
+    };
+    c.EditOptions();  // accepted with word wrap switched on: the text is wrapped
+    EXPECT_GT(c.Store().LineCount(), 1);
+    c.SetParser(1, nullptr);
+}
+
+}  // namespace
+}  // namespace tarnwick

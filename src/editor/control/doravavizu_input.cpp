@@ -237,14 +237,14 @@ void TCustomDoravaVizu::Paste()
 {
     if (ReadOnly || !host_) return;
     std::uint16_t types = 0;
-    if (host_->ClipboardHasHtml()) types |= 0x0100;
-    if (host_->ClipboardHasText()) types |= 0x0004;
+    if (host_->ClipboardHasHtml()) types |= stHTML;
+    if (host_->ClipboardHasText()) types |= stText;
     if (types == 0) return;
-    types |= 0x0200;
+    types |= stFromClipboard;
     if (OnDataDrop) OnDataDrop(*this, types);
     std::string data;
-    if (types & 0x0004) data = host_->ClipboardText();
-    else if (types & 0x0100) data = host_->ClipboardHtml();
+    if (types & stText) data = host_->ClipboardText();
+    else if (types & stHTML) data = host_->ClipboardHtml();
     else return;
     data = std::string(FilterHtmlPaste(data, types));
     const bool wasEnabled = repaintEnabled_;

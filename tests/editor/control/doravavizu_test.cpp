@@ -11,6 +11,7 @@
 
 #include "editor/control/doravavizu.h"
 #include "editor/control/doravavizu_strings.h"
+#include "editor/export_writers.h"
 #include "editor/marks.h"
 #include "fake_host.h"
 #include "highlight/builtin_sql.h"
@@ -944,6 +945,32 @@ TEST_F(Control, ChangeNotificationLockingClearAndTheOptionsDialog)
     c.EditOptions();  // accepted with word wrap switched on: the text is wrapped
     EXPECT_GT(c.Store().LineCount(), 1);
     c.SetParser(1, nullptr);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+TEST_F(Control, PastingHtmlIsFilteredOnlyWhenAskedTo)
+{
+    Load("");
+    host.ClipboardClear();
+    host.clipHtml = "Version:0.9\r\n<html><!--StartFragment-->bold<!--EndFragment--></html>";
+    host.hasHtml = true;
+    std::uint16_t offered = 0;
+    c.OnDataDrop = [&](TCustomDoravaVizu&, std::uint16_t& types) { offered = types; };
+    c.Paste();  // HTML alone, no filter bits: the source text as it is
+    EXPECT_EQ(offered, stHTML | stFromClipboard);
+    EXPECT_EQ(c.Text(), "Version:0.9\r<html><!--StartFragment-->bold<!--EndFragment--></html>");
+    Load("");
+    c.OnDataDrop = [&](TCustomDoravaVizu&, std::uint16_t& types) { types |= stHTMLFragment; };
+    c.Paste();
+    EXPECT_EQ(c.Text(), "bold");
+    c.OnDataDrop = [&](TCustomDoravaVizu&, std::uint16_t& types) { types = 0; };
+    c.Paste();  // the handler took every format away: nothing happens
+    EXPECT_EQ(c.Text(), "bold");
 }
 
 }  // namespace

@@ -11,9 +11,6 @@ namespace {
 
 constexpr std::int32_t kMaxStateIds = 32767;
 
-// Sets the stream to `pos` (one past the last character allowed).
-void SeekTo(TEdStream& s, std::int64_t pos) { s.Seek(pos, SeekOrigin::soFromBeginning); }
-
 }  // namespace
 
 VOzuvavIdavParser::VOzuvavIdavParser() : settings_(std::make_unique<TSM_Settings>())
@@ -178,11 +175,13 @@ bool VOzuvavIdavParser::MatchEnd(const TEndPart& end, TEdStream& stream, std::in
 
 // Reads the token of `rule`; the first character is consumed (the stream stands after it) unless
 // the first part is a handler. `value` receives the token value on success.
-bool VOzuvavIdavParser::RunTokenRule(const TTokenRule& rule, TEdStream& stream, std::int64_t tokenStart,
+bool VOzuvavIdavParser::RunTokenRule(const TTokenRule& rule, TEdStream& stream, const TEdStream::Place& start,
                                      int& kLength, int& value)
 {
+    const std::int64_t tokenStart = start.position;
     if (rule.first.hasHandler) {
-        SeekTo(stream, tokenStart);
+        // Back to the token's start by its saved place: no lookup in the store.
+        stream.Restore(start);
         kLength = 0;
         int v = rule.value;
         if (!RunHandler(rule.first.custom != 0, rule.first.handler, stream, tokenStart, kLength, v)) return false;
@@ -242,19 +241,22 @@ bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& str
     // on characters that can neither start the end nor stop the step: once the token runs long,
     // those are taken a record at a time.
     const bool bulk = !step.hasHandler && hasEnd && !rule.end.hasHandler;
-    int steps = 0;
     TByteSet stop;
-    bool haveStop = false;
+    if (bulk) {
+        // The characters that may start the end, or that the step does not take.
+        const auto matched = [](const TSM_CharGroup& g) {
+            TByteSet set = g.Members();
+            if (g.Negated())
+                for (auto& b : set.bytes) b = static_cast<std::uint8_t>(~b);
+            return set;
+        };
+        const TByteSet body = matched(tables_.Group(step.group));
+        const TByteSet endStart = matched(tables_.Group(rule.end.groups[0]));
+        for (std::size_t i = 0; i < stop.bytes.size(); ++i)
+            stop.bytes[i] = static_cast<std::uint8_t>(endStart.bytes[i] | ~body.bytes[i]);
+    }
     while (!stream.AtEnd()) {
-        if (bulk && checkEnd && ++steps > 16) {
-            if (!haveStop) {
-                const TSM_CharGroup& body = tables_.Group(step.group);
-                const TSM_CharGroup& endStart = tables_.Group(rule.end.groups[0]);
-                for (unsigned c = 0; c < 256; ++c)
-                    if (endStart.Contains(static_cast<std::uint8_t>(c)) || !body.Contains(static_cast<std::uint8_t>(c)))
-                        stop.Include(c);
-                haveStop = true;
-            }
+        if (bulk && checkEnd) {
             const TEdStream::Place at = stream.Save();
             const char* text = at.record->Text();
             const std::int64_t length = at.record->Length();
@@ -379,7 +381,7 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         const TTokenRule* rule = active_->Rule(c);
         if (rule && StatesMeet(rule->valid, current_)) {
             int value = 0;
-            if (RunTokenRule(*rule, stream, t, kLength, value)) {
+            if (RunTokenRule(*rule, stream, tp, kLength, value)) {
                 r = static_cast<std::uint8_t>(value);
             } else {
                 r = 0;

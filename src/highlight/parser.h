@@ -191,7 +191,8 @@ private:
     void ApplyStateInfo(const TTokenStateInfo& info);
     bool RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength, int& kValue);
     bool MatchEnd(const TEndPart& end, TEdStream& stream, std::int64_t tokenStart, int& kLength);
-    bool RunTokenRule(const TTokenRule& rule, TEdStream& stream, std::int64_t tokenStart, int& kLength, int& value);
+    bool RunTokenRule(const TTokenRule& rule, TEdStream& stream, const TEdStream::Place& start, int& kLength,
+                      int& value);
     bool RunContinuation(const THandlerRule& rule, TEdStream& stream, std::int64_t tokenStart, int& kLength);
     std::int32_t Intern(const std::string& key);
     [[noreturn]] void RegistryDisabled() const;

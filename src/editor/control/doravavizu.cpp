@@ -237,12 +237,11 @@ void TCustomDoravaVizu::RefreshHighlighter()
 
 void TCustomDoravaVizu::ApplySettings()
 {
-    const std::int64_t oldColumns = visibleColumns_;
     MeasureFont();
     Resized();
     DropAllAttributes();
-    if (WordWrap() && oldColumns == visibleColumns_) RewrapAll();
-    if (!WordWrap()) RewrapAll();
+    // The font, the wrap column or the mode may have changed: lay every line out again.
+    RewrapAll();
     Notify(cfColours | cfOptions);
     Invalidate();
     FlushChange();
@@ -998,8 +997,6 @@ void TCustomDoravaVizu::RewrapAround(std::int64_t firstLine, std::int64_t lastLi
 void TCustomDoravaVizu::RewrapAll()
 {
     if (store_->LineCount() == 0) return;
-    const std::int64_t caretLine = LineOf(caret_);
-    (void)caretLine;
     if (WordWrap()) WrapDocument(*store_, WrapRuleNow());
     else UnwrapDocument(*store_);
     store_->InvalidateCache();

@@ -117,7 +117,7 @@ std::int64_t TCustomDoravaVizu::Find(int flags, const std::string& text)
 }
 
 std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, const std::string& replacement,
-                                                 int flags)
+                                                 int /*flags: the expression decides case itself*/)
 {
     if (ReadOnly) return 0;
     struct Hit {
@@ -166,7 +166,6 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
         Beep();
         return 0;
     }
-    (void)flags;
     if (hits.empty()) {
         SearchFail(expression);
         return 0;

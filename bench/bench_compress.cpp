@@ -34,12 +34,7 @@ std::string Pack(const std::string& plain, TCompressor::TMethod method)
 {
     TReadOnlyMemoryStream in(plain);
     TMemoryStream out;
-    TCompressor c;
-    c.StreamMode = true;
-    c.Method = method;
-    c.InputStream = &in;
-    c.OutputStream = &out;
-    c.Compress();
+    TCompressor::Compress(in, out, method);
     return out.Data();
 }
 
@@ -59,11 +54,7 @@ void Decompress(benchmark::State& state, TCompressor::TMethod method)
     for (auto _ : state) {
         TReadOnlyMemoryStream in(packed);
         TMemoryStream out;
-        TCompressor c;
-        c.StreamMode = true;
-        c.InputStream = &in;
-        c.OutputStream = &out;
-        c.Decompress();
+        TCompressor::Decompress(in, out);
         if (out.Data().size() != plain.size()) state.SkipWithError("decompressed size differs");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * plain.size()));

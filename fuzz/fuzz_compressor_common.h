@@ -34,12 +34,8 @@ inline void DecodeHostile(std::string_view magic, std::string_view body)
     stream.append(body);
     TReadOnlyMemoryStream in(stream);
     TMemoryStream out;
-    TCompressor c;
-    c.StreamMode = true;
-    c.InputStream = &in;
-    c.OutputStream = &out;
     try {
-        const std::int64_t written = c.Decompress();
+        const std::int64_t written = TCompressor::Decompress(in, out);
         if (written != static_cast<std::int64_t>(out.Data().size())) Broken("returned size is not the size written");
         if (written != StatedSize(stream)) Broken("decoded size differs from the stated size");
     } catch (const ECompressorException&) {
@@ -52,12 +48,7 @@ inline void RoundTrip(std::string_view plain, TCompressor::TMethod method, std::
 {
     TReadOnlyMemoryStream in(plain);
     TMemoryStream packed;
-    TCompressor c;
-    c.StreamMode = true;
-    c.Method = method;
-    c.InputStream = &in;
-    c.OutputStream = &packed;
-    const std::int64_t written = c.Compress();
+    const std::int64_t written = TCompressor::Compress(in, packed, method);
     const std::string& bytes = packed.Data();
     if (written != static_cast<std::int64_t>(bytes.size())) Broken("returned size is not the size written");
     if (std::string_view(bytes).substr(0, 4) != magic) Broken("wrong magic");
@@ -65,11 +56,7 @@ inline void RoundTrip(std::string_view plain, TCompressor::TMethod method, std::
 
     TReadOnlyMemoryStream back(bytes);
     TMemoryStream unpacked;
-    TCompressor d;
-    d.StreamMode = true;
-    d.InputStream = &back;
-    d.OutputStream = &unpacked;
-    d.Decompress();
+    TCompressor::Decompress(back, unpacked);
     if (unpacked.Data() != plain) Broken("round trip changed the data");
 }
 

@@ -902,6 +902,25 @@ std::int64_t TCompressor::Compress()
     return RunOnFiles(ctx, [&](TStream& in, TStream& out) { return CompressWith(useKh, in, out, ctx); });
 }
 
+std::int64_t TCompressor::Compress(TStream& input, TStream& output, TMethod method)
+{
+    TCompressor c;
+    c.StreamMode = true;
+    c.Method = method;
+    c.InputStream = &input;
+    c.OutputStream = &output;
+    return c.Compress();
+}
+
+std::int64_t TCompressor::Decompress(TStream& input, TStream& output)
+{
+    TCompressor c;
+    c.StreamMode = true;
+    c.InputStream = &input;
+    c.OutputStream = &output;
+    return c.Decompress();
+}
+
 std::int64_t TCompressor::Decompress()
 {
     const Context ctx = MakeContext(*this);

@@ -95,6 +95,11 @@ public:
     // True when KH is worth using on this input. Inputs of at most 98303 bytes set the method to
     // LZH and return false. The input position is left where it was.
     bool Advise();
+
+    // Stream mode in one call: compresses `input` (from its position) into `output` with
+    // `method`, or decompresses it; returns the number of bytes written.
+    static std::int64_t Compress(TStream& input, TStream& output, TMethod method);
+    static std::int64_t Decompress(TStream& input, TStream& output);
 };
 
 }  // namespace tarnwick

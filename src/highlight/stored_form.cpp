@@ -318,12 +318,7 @@ void VOzuvavIdavParser::SaveToStream(TStream& stream) const
     if (payload.Size() > INT32_MAX) throw EDoravaVizuParserError(Name + ": " + compressor_msg::kTooLarge);
     WriteI32(stream, static_cast<std::int32_t>(payload.Size()));
     payload.SetPosition(0);
-    TCompressor compressor;
-    compressor.StreamMode = true;
-    compressor.Method = TCompressor::cmKH;
-    compressor.InputStream = &payload;
-    compressor.OutputStream = &stream;
-    compressor.Compress();
+    TCompressor::Compress(payload, stream, TCompressor::cmKH);
 }
 
 bool VOzuvavIdavParser::LoadFromStream(TStream& stream, bool readingForm)
@@ -347,12 +342,7 @@ bool VOzuvavIdavParser::LoadFromStream(TStream& stream, bool readingForm)
     try {
         ReadI32(stream);  // the payload size; the compressed stream carries its own
         TMemoryStream payload;
-        TCompressor compressor;
-        compressor.StreamMode = true;
-        compressor.Method = TCompressor::cmKH;
-        compressor.InputStream = &stream;
-        compressor.OutputStream = &payload;
-        compressor.Decompress();
+        TCompressor::Decompress(stream, payload);
         payload.SetPosition(0);
         ReadParserPayload(*this, payload, version);
     } catch (const std::exception& e) {

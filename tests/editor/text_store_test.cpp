@@ -5,55 +5,14 @@
 #include <random>
 
 #include "editor/ed_stream.h"
+#include "store_checks.h"
 
 namespace tarnwick {
 namespace {
 
-std::vector<std::string> Records(const TTextStore& store)
-{
-    std::vector<std::string> out;
-    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) out.emplace_back(r->View());
-    return out;
-}
+using test::ExpectConsistent;
+using test::Records;
 
-// Checks everything the store says about itself against the text it should hold.
-void ExpectConsistent(const TTextStore& store, const std::string& model)
-{
-    ASSERT_EQ(store.CharCount(), static_cast<std::int64_t>(model.size()));
-    ASSERT_EQ(store.Text(), model);
-
-    std::int64_t line = 0, offset = 0, longest = 0;
-    const TLineRecord* previous = nullptr;
-    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r), ++line) {
-        const std::string_view text = r->View();
-        ASSERT_GT(text.size(), 0u);
-        ASSERT_LE(text.size(), TTextStore::kMaxRecordLength);
-        ASSERT_EQ(text.find('\r'), r->EndsWithBreak() ? text.size() - 1 : std::string_view::npos) << "line " << line;
-        ASSERT_EQ(text.find('\n'), std::string_view::npos);
-        ASSERT_EQ(r->Text()[text.size()], '\0');
-        ASSERT_EQ(r->IsContinuation(), previous && !previous->EndsWithBreak()) << "line " << line;
-        ASSERT_EQ(store.Prev(r), previous);
-        ASSERT_EQ(store.IndexOf(r), line);
-        ASSERT_EQ(store.OffsetOf(r), offset);
-        const TLinePosition byLine = store.FromLine(line);
-        ASSERT_EQ(byLine.record, r);
-        ASSERT_EQ(byLine.offset, offset);
-        const TLinePosition byOffset = store.FromOffset(offset + static_cast<std::int64_t>(text.size()) - 1);
-        ASSERT_EQ(byOffset.record, r);
-        ASSERT_EQ(byOffset.line, line);
-        ASSERT_EQ(byOffset.offset, offset);
-        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(text.size()));
-        offset += static_cast<std::int64_t>(text.size());
-        previous = r;
-    }
-    ASSERT_EQ(store.LineCount(), line);
-    ASSERT_EQ(store.LastLine(), previous);
-    if (line > 0) {
-        ASSERT_EQ(store.LongestLine(), longest);
-    }
-    ASSERT_EQ(store.FromOffset(store.CharCount()).record, nullptr);
-    ASSERT_EQ(store.FromLine(store.LineCount()).record, nullptr);
-}
 
 TEST(TextStore, NormalisesLineBreaksAndControlCharacters)
 {

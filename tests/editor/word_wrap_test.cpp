@@ -6,11 +6,13 @@
 #include <stdexcept>
 
 #include "editor/marks.h"
+#include "store_checks.h"
 
 namespace tarnwick {
 namespace {
 
 using Segs = std::vector<std::uint16_t>;
+using test::Records;
 
 TWrapRule WrapAt(std::int32_t column)
 {
@@ -20,14 +22,6 @@ TWrapRule WrapAt(std::int32_t column)
     rule.charWidth = 7;
     rule.tabs.tabDefault = 4;
     return rule;
-}
-
-// The store's records, as text.
-std::vector<std::string> Records(const TTextStore& store)
-{
-    std::vector<std::string> out;
-    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) out.emplace_back(r->View());
-    return out;
 }
 
 // The attribute bytes of all records in a row, '-' for a record without any.
@@ -41,39 +35,9 @@ std::string AllAttributes(const TTextStore& store)
     return out;
 }
 
-// Everything the store says about itself, checked against the text it should hold.
 void ExpectConsistent(const TTextStore& store, const std::string& model)
 {
-    ASSERT_EQ(store.CharCount(), static_cast<std::int64_t>(model.size()));
-    ASSERT_EQ(store.Text(), model);
-    std::int64_t line = 0, offset = 0, longest = 0;
-    const TLineRecord* previous = nullptr;
-    for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r), ++line) {
-        const std::string_view text = r->View();
-        ASSERT_GT(text.size(), 0u);
-        ASSERT_LE(text.size(), TTextStore::kMaxRecordLength);
-        ASSERT_EQ(text.find('\r'), r->EndsWithBreak() ? text.size() - 1 : std::string_view::npos);
-        ASSERT_EQ(r->IsContinuation(), previous && !previous->EndsWithBreak()) << "line " << line;
-        ASSERT_EQ((r->Flags() & lfHasTab) != 0, text.find('\t') != std::string_view::npos) << "line " << line;
-        ASSERT_EQ(store.Prev(r), previous);
-        ASSERT_EQ(store.IndexOf(r), line);
-        ASSERT_EQ(store.OffsetOf(r), offset);
-        const TLinePosition byLine = store.FromLine(line);
-        ASSERT_EQ(byLine.record, r);
-        ASSERT_EQ(byLine.offset, offset);
-        const TLinePosition byOffset = store.FromOffset(offset + static_cast<std::int64_t>(text.size()) - 1);
-        ASSERT_EQ(byOffset.record, r);
-        ASSERT_EQ(byOffset.line, line);
-        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(text.size()));
-        offset += static_cast<std::int64_t>(text.size());
-        previous = r;
-    }
-    ASSERT_EQ(store.LineCount(), line);
-    ASSERT_EQ(store.LastLine(), previous);
-    if (line > 0) {
-        ASSERT_EQ(store.LongestLine(), longest);
-    }
-    ASSERT_EQ(store.FromLine(store.LineCount()).record, nullptr);
+    test::ExpectConsistent(store, model, /*tabFlags=*/true);
 }
 
 // The records of every logical line are the cut WrapSegments gives for it.

@@ -16,12 +16,7 @@ std::string Compress(const std::string& data, Method method, std::int64_t* writt
 {
     TMemoryStream in(data);
     TMemoryStream out;
-    TCompressor c;
-    c.StreamMode = true;
-    c.InputStream = &in;
-    c.OutputStream = &out;
-    c.Method = method;
-    const std::int64_t n = c.Compress();
+    const std::int64_t n = TCompressor::Compress(in, out, method);
     if (written != nullptr) *written = n;
     return out.Data();
 }
@@ -30,11 +25,7 @@ std::string Decompress(const std::string& packed, std::int64_t* written = nullpt
 {
     TMemoryStream in(packed);
     TMemoryStream out;
-    TCompressor c;
-    c.StreamMode = true;
-    c.InputStream = &in;
-    c.OutputStream = &out;
-    const std::int64_t n = c.Decompress();
+    const std::int64_t n = TCompressor::Decompress(in, out);
     if (written != nullptr) *written = n;
     return out.Data();
 }

@@ -137,11 +137,7 @@ std::string Property(const std::string& payload, std::uint16_t version)
     WriteU16(out, version);
     WriteI32(out, static_cast<std::int32_t>(payload.size()));
     TReadOnlyMemoryStream in(payload);
-    TCompressor c;
-    c.StreamMode = true;
-    c.InputStream = &in;
-    c.OutputStream = &out;
-    c.Compress();
+    TCompressor::Compress(in, out, TCompressor::cmKH);
     return out.Data();
 }
 

@@ -50,7 +50,13 @@ struct TByteSet {
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] |= o.bytes[i];
         return *this;
     }
-    bool operator==(const TByteSet&) const = default;
+    bool operator==(const TByteSet& o) const
+    {
+        std::uint64_t x[4], y[4];
+        std::memcpy(x, bytes.data(), sizeof x);
+        std::memcpy(y, o.bytes.data(), sizeof y);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) == 0;
+    }
 };
 
 // The set of highlighter states 0..255.

@@ -44,6 +44,14 @@ void TKeywords::BuildChildIndex() const
         }
     }
     childBegin_[nodes_.size()] = static_cast<std::uint32_t>(childChar_.size());
+    entryAccepts_.resize(entries_.size());
+    for (std::size_t e = 0; e < entries_.size(); ++e) {
+        const TSM_CharGroup& group = groups_.Get(entries_[e].group);
+        TByteSet& accepts = entryAccepts_[e];
+        for (unsigned c = 0; c < 256; ++c)
+            if (group.IsEmpty() || group.Contains(static_cast<std::uint8_t>(c))) accepts.Include(c);
+    }
+    for (unsigned c = 0; c < 256; ++c) fold_[c] = Key(static_cast<char>(c));
     indexValid_ = true;
 }
 
@@ -136,9 +144,8 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
     *link = index;
 }
 
-bool TKeywords::AllApply() const
+bool TKeywords::ComputeAllApply() const
 {
-    if (allApplyValid_) return allApply_;
     allApply_ = std::all_of(nodes_.begin(), nodes_.end(), [&](const Node& n) { return Meets(n.states, currentStates_); }) &&
                 std::all_of(entries_.begin(), entries_.end(),
                             [&](const TKeywordEntry& e) { return Meets(e.states, currentStates_); });
@@ -148,51 +155,29 @@ bool TKeywords::AllApply() const
 
 TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
 {
-    // Places are restored without a lookup in the store, wherever the walk ended.
+    const TEdStream::Place start = stream.Save();
+    // Words hardly ever run past the end of a line record: walk the record's characters
+    // directly, and leave the rare walk that does to the stream.
+    TKeywordMatch best;
+    if (!forwards || !start.record || stream.AtEnd() ||
+        !MatchInRecord(reinterpret_cast<const std::uint8_t*>(start.record->Text()), start.inRecord,
+                       start.record->Length(), best))
+        return MatchByStream(stream, forwards);
+    if (best.entry) {
+        stream.Restore({start.record, start.inRecord + best.length, start.position + best.length});
+    } else {
+        stream.Restore(start);
+        stream.NextChar();
+    }
+    return best;
+}
+
+TKeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
+{
+    if (!indexValid_) BuildChildIndex();
     const TEdStream::Place start = stream.Save();
     TEdStream::Place bestEnd = start;
     TKeywordMatch best;
-    if (!indexValid_) BuildChildIndex();
-    if (forwards && start.record && !stream.AtEnd()) {
-        // Words hardly ever run past the end of a line record: walk the record's characters
-        // directly, and leave the rare walk that does to the stream below.
-        const char* text = start.record->Text();
-        const std::int64_t length = start.record->Length();
-        std::int64_t i = start.inRecord;
-        std::int32_t node = first_[Key(text[i])];
-        bool inRecord = true;
-        const bool all = node >= 0 && AllApply();
-        while (node >= 0) {
-            const Node& n = nodes_[static_cast<std::size_t>(node)];
-            if (!all && !Meets(n.states, currentStates_)) break;
-            if (++i >= length) {
-                inRecord = false;
-                break;
-            }
-            const auto after = static_cast<std::uint8_t>(text[i]);
-            for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
-                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
-                if (!all && !Meets(entry.states, currentStates_)) continue;
-                const TSM_CharGroup& group = groups_.Get(entry.group);
-                if (group.Contains(after) || group.IsEmpty()) {
-                    best.entry = &entry;
-                    best.length = static_cast<int>(i - start.inRecord);
-                    break;
-                }
-            }
-            node = Child(node, Key(text[i]));
-        }
-        if (inRecord) {
-            if (best.entry) {
-                stream.Restore({start.record, start.inRecord + best.length, start.position + best.length});
-            } else {
-                stream.Restore(start);
-                stream.NextChar();
-            }
-            return best;
-        }
-        best = {};
-    }
     if (!stream.AtEnd()) {
         std::int32_t node = first_[Key(stream.CurrentChar())];
         int depth = 0;

@@ -70,6 +70,44 @@ public:
     // starts the text); without one it goes back to where it was and steps one character back.
     TKeywordMatch MatchBackwards(TEdStream& stream) const { return Match(stream, false); }
 
+    // The longest word at text[at] that the record's own characters decide: `text` holds the
+    // record's `length` characters. Sets `best` (no entry when none) and returns true; returns
+    // false, with `best` unset, when the walk needs the character after the record's end (then
+    // MatchForwards on a stream decides).
+    bool MatchInRecord(const std::uint8_t* text, std::int64_t at, std::int64_t length, TKeywordMatch& best) const
+    {
+        if (!indexValid_) BuildChildIndex();
+        std::int32_t node = first_[fold_[text[at]]];
+        best = {};
+        if (node < 0) return true;
+        // Kept in locals: the compiler need not reload them after every store.
+        const Node* nodes = nodes_.data();
+        const TKeywordEntry* entries = entries_.data();
+        const TByteSet* accepts = entryAccepts_.data();
+        const bool all = AllApply();
+        const TKeywordEntry* found = nullptr;
+        std::int64_t foundEnd = at;
+        for (std::int64_t i = at;;) {
+            const Node& n = nodes[node];
+            if (!all && !n.states.Meets(currentStates_)) break;
+            if (++i >= length) return false;
+            const std::uint8_t after = text[i];
+            for (std::int32_t e = n.firstEntry; e >= 0; e = entries[e].next) {
+                if (!all && !entries[e].states.Meets(currentStates_)) continue;
+                if (accepts[e].Contains(after)) {
+                    found = &entries[e];
+                    foundEnd = i;
+                    break;
+                }
+            }
+            node = Child(node, fold_[after]);
+            if (node < 0) break;
+        }
+        best.entry = found;
+        best.length = static_cast<int>(foundEnd - at);
+        return true;
+    }
+
     // The states in which a match is sought; set by the caller before matching.
     void SetCurrentStates(const TStateSet& states)
     {
@@ -88,7 +126,11 @@ public:
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
 
 protected:
-    void SetCaseFlag(bool caseSensitive) { caseSensitive_ = caseSensitive; }
+    void SetCaseFlag(bool caseSensitive)
+    {
+        caseSensitive_ = caseSensitive;
+        indexValid_ = false;
+    }
 
 private:
     struct Node {
@@ -100,6 +142,8 @@ private:
     };
 
     TKeywordMatch Match(TEdStream& stream, bool forwards) const;
+    // The general walk through the stream: backwards, or forwards past a record's end.
+    TKeywordMatch MatchByStream(TEdStream& stream, bool forwards) const;
     // The child of `node` for character `ch`, or -1; looks in the packed index.
     std::int32_t Child(std::int32_t node, std::uint8_t ch) const
     {
@@ -109,7 +153,8 @@ private:
             if (childChar_[i] == ch) return childNode_[i];
         return -1;
     }
-    // Packs every node's children side by side (done before the first match after a change).
+    // Packs every node's children side by side, and the lookup tables below (done before the
+    // first match after a change).
     void BuildChildIndex() const;
     std::uint8_t Key(char c) const { return static_cast<std::uint8_t>(caseSensitive_ ? c : AnsiLowerChar(c)); }
     void FreeAll();
@@ -126,9 +171,14 @@ private:
     mutable std::vector<std::uint8_t> childChar_;
     mutable std::vector<std::int32_t> childNode_;
     mutable bool indexValid_ = false;
+    // The characters each entry accepts after its word (every one for an empty group), and the
+    // character folding of the table (identity when case-sensitive).
+    mutable std::vector<TByteSet> entryAccepts_;
+    mutable std::array<std::uint8_t, 256> fold_{};
     // Whether every node and entry applies in the current states (then the walk needs no state
     // tests); kept until the tree or the states change.
-    bool AllApply() const;
+    bool AllApply() const { return allApplyValid_ ? allApply_ : ComputeAllApply(); }
+    bool ComputeAllApply() const;
     mutable bool allApplyValid_ = false;
     mutable bool allApply_ = false;
 };

@@ -103,6 +103,7 @@ void VOzuvavIdavParser::SelectTable()
 void VOzuvavIdavParser::MirrorStates()
 {
     tables_.keywords->SetCurrentStates(current_);
+    mirrored_ = tables_.keywords.get();
     // The settings record hands its keyword table out read-only; the state set it holds is only
     // the scanner's own bookkeeping, so the scanner may set it.
     if (const TKeywords* user = settings_->UserKeywords()) const_cast<TKeywords*>(user)->SetCurrentStates(current_);
@@ -303,19 +304,23 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
     // text changes no state, such a character is a token of value 0 on its own. Taken first,
     // since most tokens are of this kind.
     const TKeywords* userTable = settings_->UserKeywords();
-    if (!busy_ && !bound_ && !stream.AtEnd() && !tables_.tokenStateInfo[0]) {
-        const char c = stream.CurrentChar();
-        if (!tables_.keywords->MayStartWith(c) && !active_->Rule(static_cast<std::uint8_t>(c)) &&
-            (!userTable || !userTable->MayStartWith(c))) {
-            if (sender) {
-                currentControl_ = sender;
-                if (std::find(controls_.begin(), controls_.end(), sender) == controls_.end()) AttachControl(sender);
+    if (!busy_ && !bound_ && !tables_.tokenStateInfo[0]) {
+        const TEdStream::Place at = stream.Save();
+        // Inside a record the character is read, and stepped over, there.
+        const bool inside = at.record && at.inRecord + 1 < at.record->Length();
+        if (inside || !stream.AtEnd()) {
+            const char c = inside ? at.record->Text()[at.inRecord] : stream.CurrentChar();
+            if (!tables_.keywords->MayStartWith(c) && !active_->Rule(static_cast<std::uint8_t>(c)) &&
+                (!userTable || !userTable->MayStartWith(c))) {
+                NoteSender(sender);
+                fromUserTable_ = false;
+                if (inside)
+                    stream.Restore({at.record, at.inRecord + 1, at.position + 1});
+                else
+                    stream.NextChar();
+                kLength = 1;
+                return 0;
             }
-            fromUserTable_ = false;
-            boundEntry_ = current_;
-            stream.NextChar();
-            kLength = 1;
-            return 0;
         }
     }
     // While one control rescans a container, others get nothing until it has left bound mode.
@@ -325,36 +330,50 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         ~BusyFollowsBound() { p.busy_ = p.bound_; }
     } busyGuard{*this};
 
-    if (sender) {
-        currentControl_ = sender;
-        if (std::find(controls_.begin(), controls_.end(), sender) == controls_.end()) AttachControl(sender);
-    }
+    NoteSender(sender);
     fromUserTable_ = false;
     if (stream.AtEnd()) return 0;
 
-    const std::int64_t t = stream.GetPos();
-    // Going back to the token's start (or just after it) by saved place costs no lookup in the
-    // store when a lookahead ran past the line end.
     const TEdStream::Place tp = stream.Save();
+    const std::int64_t t = tp.position;
+    const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
+    // Nearly every token starts and ends inside one line record: its characters are read there
+    // directly, and the stream is set once the token is known.
+    const std::int64_t recordLength = tp.record ? tp.record->Length() : 0;
+    const bool inRecord = tp.inRecord < recordLength;
+    const auto* recordText = inRecord ? reinterpret_cast<const std::uint8_t*>(tp.record->Text()) : nullptr;
     const auto backToStart = [&] { stream.Restore(tp); };
     const auto afterFirst = [&] {
-        stream.Restore(tp);
-        stream.NextChar();
+        if (tp.inRecord + 1 < recordLength) {
+            stream.Restore({tp.record, tp.inRecord + 1, t + 1});
+        } else {
+            stream.Restore(tp);
+            stream.NextChar();
+        }
     };
-    const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
+    // The longest word of `table` here; the stream stands after it, or anywhere on a miss.
+    const auto matchWord = [&](const TKeywords& table) {
+        TKeywordMatch m;
+        if (inRecord && table.MatchInRecord(recordText, tp.inRecord, recordLength, m)) {
+            if (m) stream.Restore({tp.record, tp.inRecord + m.length, t + m.length});
+            return m;
+        }
+        backToStart();
+        return table.MatchForwards(stream);
+    };
 
     int r = 0;
     bool matched = false;
 
-    // Keywords; a miss leaves the stream one character after the start.
-    tables_.keywords->SetCurrentStates(current_);
-    if (const TKeywordMatch m = tables_.keywords->MatchForwards(stream)) {
+    // Keywords, then the words of the settings record's tables. Every change of the states is
+    // mirrored into the keyword table; a table put in since is given them here.
+    if (tables_.keywords.get() != mirrored_) MirrorStates();
+    if (const TKeywordMatch m = matchWord(*tables_.keywords)) {
         r = static_cast<std::uint8_t>(m.entry->data);
         kLength = m.length;
         matched = true;
     } else if (const TKeywords* user = userTable; user && user->MayStartWith(static_cast<char>(c))) {
-        backToStart();
-        if (const TKeywordMatch um = user->MatchForwards(stream)) {
+        if (const TKeywordMatch um = matchWord(*user)) {
             r = static_cast<std::uint8_t>(um.entry->data);
             kLength = um.length;
             matched = true;
@@ -392,7 +411,6 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
     }
 
     // State change.
-    if (!bound_) boundEntry_ = current_;
     const TTokenStateInfo* info = fromUserTable_ ? nullptr : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
                                                                    ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
                                                                    : nullptr);
@@ -402,7 +420,9 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
         info = nullptr;
         fromUserTable_ = false;
     } else if (info && (!info->noChange || info->stack || info->container)) {
-        // (A token that only says in which states it counts changes nothing here.)
+        // (A token that only says in which states it counts changes nothing here.) A container
+        // gives its states back when it ends: keep them.
+        if (!bound_ && info->container) boundEntry_ = current_;
         ApplyStateInfo(*info);
         MirrorStates();
     }

@@ -6,6 +6,7 @@
 // consumes one token and returns its token value. A set of active states, switched by the tokens
 // (TTokenStateInfo), decides which keywords and rules apply.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -186,6 +187,14 @@ public:
     void LoadStylesFromRegistry(bool fromProperty, const std::string& key);
 
 private:
+    // The control scanning now; attached on its first token. (The current control is always an
+    // attached one: detaching clears it.)
+    void NoteSender(TParserClient* sender)
+    {
+        if (!sender || sender == currentControl_) return;
+        currentControl_ = sender;
+        if (std::find(controls_.begin(), controls_.end(), sender) == controls_.end()) AttachControl(sender);
+    }
     void SelectTable();
     void MirrorStates();
     void ApplyStateInfo(const TTokenStateInfo& info);
@@ -204,6 +213,7 @@ private:
     TStateSet current_;
     const TFirstCharTable* active_ = nullptr;
     TRTStack stack_;
+    const TKeywords* mirrored_ = nullptr;  // the keyword table the states were last given to
     bool bound_ = false;
     bool busy_ = false;
     std::int64_t containerEnd_ = 0;

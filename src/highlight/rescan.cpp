@@ -101,6 +101,15 @@ public:
     // Writes `value` over [start, end); returns false once the pass should stop.
     bool Write(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
     {
+        // Most tokens lie inside the line and are one character long.
+        if (record_ && start >= lineOffset_ && end - lineOffset_ < record_->Length() && !stop_) {
+            const std::int64_t from = start - lineOffset_;
+            const std::int64_t to = end - lineOffset_;
+            if (to - from == 1) values_[static_cast<std::size_t>(from)] = value;
+            else std::memset(values_.data() + from, value, static_cast<std::size_t>(to - from));
+            fill_ = to;
+            return true;
+        }
         std::int64_t p = start;
         while (p < end && record_) {
             const std::int64_t length = record_->Length();
@@ -142,13 +151,13 @@ private:
         TLineRecord* rec = record_;
         const std::size_t length = rec->Length();
         const std::uint8_t* old = rec->Attributes();
-        const bool equal = old && std::memcmp(old, values_.data(), length) == 0;
         const std::int32_t id = midToken || parser_.Bound() ? -1 : parser_.ScanStateId();
         TLineRecord* next = store_.Next(rec);
 
-        const bool mayStop = !options_.all && equal && id >= 0 && rec->StateOut() == id && lineIndex_ >= startLine_ &&
+        const bool mayStop = !options_.all && id >= 0 && rec->StateOut() == id && lineIndex_ >= startLine_ &&
                              lineIndex_ - startLine_ + 1 >= options_.minLines && !(rec->Flags() & kNeedsRescan) &&
-                             (!next || !(next->Flags() & kNeedsRescan));
+                             (!next || !(next->Flags() & kNeedsRescan)) && old &&
+                             std::memcmp(old, values_.data(), length) == 0;
         if (mayStop) {
             stop_ = true;
             result_.stoppedEarly = next != nullptr;

@@ -25,19 +25,11 @@ struct TByteSet {
         for (unsigned v = low; v <= high && v < 256; ++v) Include(v);
     }
     void Clear() { bytes.fill(0); }
-    bool Empty() const
-    {
-        std::uint64_t w[4];
-        std::memcpy(w, bytes.data(), sizeof w);
-        return (w[0] | w[1] | w[2] | w[3]) == 0;
-    }
+    bool Empty() const { return (Word(0) | Word(1) | Word(2) | Word(3)) == 0; }
     // Whether the two sets share a value.
     bool Meets(const TByteSet& o) const
     {
-        std::uint64_t x[4], y[4];
-        std::memcpy(x, bytes.data(), sizeof x);
-        std::memcpy(y, o.bytes.data(), sizeof y);
-        return ((x[0] & y[0]) | (x[1] & y[1]) | (x[2] & y[2]) | (x[3] & y[3])) != 0;
+        return ((Word(0) & o.Word(0)) | (Word(1) & o.Word(1)) | (Word(2) & o.Word(2)) | (Word(3) & o.Word(3))) != 0;
     }
     int Count() const
     {
@@ -52,10 +44,17 @@ struct TByteSet {
     }
     bool operator==(const TByteSet& o) const
     {
-        std::uint64_t x[4], y[4];
-        std::memcpy(x, bytes.data(), sizeof x);
-        std::memcpy(y, o.bytes.data(), sizeof y);
-        return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) == 0;
+        return ((Word(0) ^ o.Word(0)) | (Word(1) ^ o.Word(1)) | (Word(2) ^ o.Word(2)) | (Word(3) ^ o.Word(3))) == 0;
+    }
+
+private:
+    // Eight bytes of the set as one word, read in place (copying the whole set to the stack
+    // first costs more than the test).
+    std::uint64_t Word(std::size_t i) const
+    {
+        std::uint64_t w;
+        std::memcpy(&w, bytes.data() + 8 * i, sizeof w);
+        return w;
     }
 };
 

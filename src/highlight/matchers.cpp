@@ -1,7 +1,5 @@
 #include "highlight/matchers.h"
 
-#include <array>
-
 #include "highlight/parser_tables.h"
 
 namespace tarnwick {
@@ -12,12 +10,7 @@ constexpr bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >
 constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsIdentChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
 
-// IsIdentChar as a table, for the loops that read whole names.
-constexpr std::array<bool, 256> kIdentChar = [] {
-    std::array<bool, 256> table{};
-    for (unsigned c = 0; c < 256; ++c) table[c] = IsIdentChar(static_cast<unsigned char>(c));
-    return table;
-}();
+
 
 // Reads the stream's characters with one-character lookahead; remembers where it started.
 class Cursor {
@@ -144,33 +137,11 @@ bool AtLineStart(TEdStream& s, std::int64_t tokenStart)
     return start;
 }
 
-// An identifier that ends inside the record it starts in (nearly every one) is read straight
-// from the record; false when it has to be read through the stream.
-bool IdentifierInRecord(TEdStream& stream, int& kLength, bool& matched)
-{
-    const TEdStream::Place at = stream.Save();
-    if (!at.record || at.inRecord >= at.record->Length()) return false;
-    const auto* text = reinterpret_cast<const unsigned char*>(at.record->Text());
-    const std::int64_t length = at.record->Length();
-    std::int64_t i = at.inRecord;
-    if (!(IsLetter(text[i]) || text[i] == '_')) {
-        matched = false;
-        return true;
-    }
-    for (++i; i < length && kIdentChar[text[i]]; ++i) {
-    }
-    if (i >= length) return false;
-    stream.Restore({at.record, i, at.position + (i - at.inRecord)});
-    kLength += static_cast<int>(i - at.inRecord);
-    matched = true;
-    return true;
-}
-
 }  // namespace
 
 bool RunBuiltInMatcher(std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength)
 {
-    if (bool matched = false; id == kMatchStdIdentifier && IdentifierInRecord(stream, kLength, matched))
+    if (bool matched = false; id == kMatchStdIdentifier && MatchIdentifierInRecord(stream, kLength, matched))
         return matched;
     Cursor c(stream);
     switch (id) {

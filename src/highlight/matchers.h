@@ -2,9 +2,11 @@
 // The built-in matchers of the highlighter (numbers in parser_tables.h): character-step matchers
 // 0..2 and whole-token matchers 10..20.
 
+#include <array>
 #include <cstdint>
 
 #include "editor/ed_stream.h"
+#include "highlight/parser_tables.h"
 
 namespace tarnwick {
 
@@ -13,5 +15,37 @@ namespace tarnwick {
 // are added to `kLength` and the stream stands after them; on failure (and for an unknown number)
 // the stream is back where it was and kLength is unchanged.
 bool RunBuiltInMatcher(std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength);
+
+// The characters of a standard identifier after its first: letters, digits and '_'.
+inline constexpr std::array<bool, 256> kIdentifierChar = [] {
+    std::array<bool, 256> table{};
+    for (unsigned c = 0; c < 256; ++c)
+        table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return table;
+}();
+
+// The standard identifier matcher for a name that ends inside the record it starts in (nearly
+// every one), read straight from the record. Returns false when it cannot decide there (the
+// stream is then untouched and RunBuiltInMatcher decides); otherwise `matched` tells the result,
+// as RunBuiltInMatcher would.
+inline bool MatchIdentifierInRecord(TEdStream& stream, int& kLength, bool& matched)
+{
+    const TEdStream::Place at = stream.Save();
+    if (!at.record || at.inRecord >= at.record->Length()) return false;
+    const auto* text = reinterpret_cast<const unsigned char*>(at.record->Text());
+    const std::int64_t length = at.record->Length();
+    std::int64_t i = at.inRecord;
+    if (!kIdentifierChar[text[i]] || (text[i] >= '0' && text[i] <= '9')) {
+        matched = false;
+        return true;
+    }
+    for (++i; i < length && kIdentifierChar[text[i]]; ++i) {
+    }
+    if (i >= length) return false;
+    stream.Restore({at.record, i, at.position + (i - at.inRecord)});
+    kLength += static_cast<int>(i - at.inRecord);
+    matched = true;
+    return true;
+}
 
 }  // namespace tarnwick

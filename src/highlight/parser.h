@@ -138,7 +138,7 @@ public:
     bool LoadFromStream(TStream& stream, bool readingForm = false);
 
     // ---- scanning
-    std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) override;
+    std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) final;
     void SetScanState(std::uint8_t value) override;
     bool EditProperties() override { return ShowOptionsDialog(ppALL); }
     bool ShowOptionsDialog(TSM_PropEdPages pages);

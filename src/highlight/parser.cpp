@@ -122,6 +122,22 @@ void VOzuvavIdavParser::SetScanState(std::uint8_t value)
     MirrorStates();
 }
 
+TByteSet VOzuvavIdavParser::PlainCharacters() const
+{
+    TByteSet plain;
+    if (tables_.tokenStateInfo[0]) return plain;
+    const TKeywords* user = settings_->UserKeywords();
+    for (unsigned c = 0; c < 256; ++c) {
+        const auto ch = static_cast<char>(c);
+        if (tables_.keywords->MayStartWith(ch) || (user && user->MayStartWith(ch))) continue;
+        bool rule = tables_.defaultTable.Rule(static_cast<std::uint8_t>(c)) != nullptr;
+        for (std::size_t s = 0; s < tables_.stateTables.size() && !rule; ++s)
+            rule = tables_.stateTables[s] && tables_.stateTables[s]->Rule(static_cast<std::uint8_t>(c));
+        if (!rule) plain.Include(c);
+    }
+    return plain;
+}
+
 void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
 {
     auto stackStep = [&](std::uint8_t pop, std::uint8_t push) {
@@ -325,6 +341,13 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
             }
         }
     }
+    return ScanNonPlainToken(sender, stream, kLength);
+}
+
+std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength)
+{
+    kLength = 0;
+    const TKeywords* userTable = settings_->UserKeywords();
     // While one control rescans a container, others get nothing until it has left bound mode.
     if (busy_ && (!bound_ || (sender && boundOwner_ && sender != boundOwner_))) return 0;
     struct BusyFollowsBound {

@@ -139,7 +139,41 @@ public:
 
     // ---- scanning
     std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) final;
+    // ScanToken without its first test, whether the character is one of PlainCharacters(): for a
+    // caller that knows it is not (the result is the same either way).
+    std::uint8_t ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength);
     void SetScanState(std::uint8_t value) override;
+
+    // The characters that ScanToken, outside a container, always reads as a token of value 0 on
+    // its own without changing any state: no keyword, no word of the settings record's tables
+    // and no first-character rule of any state starts with them. Empty when plain text changes
+    // the states. Holds while the tables and the settings record stay as they are.
+    TByteSet PlainCharacters() const;
+    // Reads in one step the run of such characters at the stream's position that ScanToken would
+    // return one by one (at most to the end of the line record); `plain` is PlainCharacters().
+    // Returns how many it read: 0 inside a container, or when the next token is another kind.
+    std::int64_t ScanPlainRun(TParserClient* sender, TEdStream& stream, const TByteSet& plain)
+    {
+        if (busy_ || bound_) return 0;
+        const TEdStream::Place at = stream.Save();
+        if (!at.record) return 0;
+        const auto* text = reinterpret_cast<const std::uint8_t*>(at.record->Text());
+        const std::int64_t length = at.record->Length();
+        std::int64_t i = at.inRecord;
+        while (i < length && plain.Contains(text[i])) ++i;
+        const std::int64_t n = i - at.inRecord;
+        if (n == 0) return 0;
+        NoteSender(sender);
+        fromUserTable_ = false;
+        if (i < length) {
+            stream.Restore({at.record, i, at.position + n});
+        } else {
+            // The record's last character: step over it into the next record the usual way.
+            stream.Restore({at.record, i - 1, at.position + n - 1});
+            stream.NextChar();
+        }
+        return n;
+    }
     bool EditProperties() override { return ShowOptionsDialog(ppALL); }
     bool ShowOptionsDialog(TSM_PropEdPages pages);
 

@@ -99,7 +99,7 @@ public:
     bool Done() const { return stop_ || !record_; }
 
     // Writes `value` over [start, end); returns false once the pass should stop.
-    bool Write(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
+    [[gnu::always_inline]] bool Write(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
     {
         // Most tokens lie inside the line and are one character long.
         if (record_ && start >= lineOffset_ && end - lineOffset_ < record_->Length() && !stop_) {
@@ -110,6 +110,13 @@ public:
             fill_ = to;
             return true;
         }
+        return WriteAcross(start, end, value, bound);
+    }
+
+private:
+    // Write for a token that reaches the end of its line or beyond.
+    bool WriteAcross(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
+    {
         std::int64_t p = start;
         while (p < end && record_) {
             const std::int64_t length = record_->Length();
@@ -130,7 +137,6 @@ public:
         return !stop_ && record_;
     }
 
-private:
     void Begin(TLineRecord* record, std::int64_t index, std::int64_t offset)
     {
         record_ = record;
@@ -227,11 +233,27 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
 
     bool inContainer = false;
     std::uint8_t containerValue = 0;
+    // Runs of blanks and signs that start nothing are taken whole when nobody watches the tokens
+    // one by one: they are tokens of value 0 either way.
+    const bool plainRuns = !options.onTokenSeen;
+    const TByteSet plain = plainRuns ? parser.PlainCharacters() : TByteSet{};
+    // After a run the next token is another kind (or starts the next line).
+    bool afterRun = false;
     while (!writer.Done() && !stream.AtEnd()) {
+        if (plainRuns && !inContainer && !afterRun) {
+            const std::int64_t start = stream.GetPos();
+            if (const std::int64_t n = parser.ScanPlainRun(options.sender, stream, plain)) {
+                afterRun = true;
+                if (!writer.Write(start, start + n, 0, false)) break;
+                continue;
+            }
+        }
         const std::int64_t start = stream.GetPos();
         const TEdStream::Place startPlace = stream.Save();
         int length = 0;
-        std::uint8_t value = parser.ScanToken(options.sender, stream, length);
+        std::uint8_t value = plainRuns && !inContainer ? parser.ScanNonPlainToken(options.sender, stream, length)
+                                                       : parser.ScanToken(options.sender, stream, length);
+        afterRun = false;
         if (length <= 0 || stream.GetPos() <= start) {
             stream.Restore(startPlace);
             stream.NextChar();

@@ -152,7 +152,7 @@ public:
     // Reads in one step the run of such characters at the stream's position that ScanToken would
     // return one by one (at most to the end of the line record); `plain` is PlainCharacters().
     // Returns how many it read: 0 inside a container, or when the next token is another kind.
-    std::int64_t ScanPlainRun(TParserClient* sender, TEdStream& stream, const TByteSet& plain)
+    [[gnu::always_inline]] std::int64_t ScanPlainRun(TParserClient* sender, TEdStream& stream, const TByteSet& plain)
     {
         if (busy_ || bound_) return 0;
         const TEdStream::Place at = stream.Save();

@@ -102,7 +102,7 @@ public:
     [[gnu::always_inline]] bool Write(std::int64_t start, std::int64_t end, std::uint8_t value, bool bound)
     {
         // Most tokens lie inside the line and are one character long.
-        if (record_ && start >= lineOffset_ && end - lineOffset_ < record_->Length() && !stop_) {
+        if (end <= lineLast_ && start >= lineOffset_) {
             const std::int64_t from = start - lineOffset_;
             const std::int64_t to = end - lineOffset_;
             if (to - from == 1) values_[static_cast<std::size_t>(from)] = value;
@@ -137,11 +137,18 @@ private:
         return !stop_ && record_;
     }
 
+    void Stop()
+    {
+        stop_ = true;
+        lineLast_ = kNoLine;
+    }
+
     void Begin(TLineRecord* record, std::int64_t index, std::int64_t offset)
     {
         record_ = record;
         lineIndex_ = index;
         lineOffset_ = offset;
+        lineLast_ = record ? offset + record->Length() - 1 : kNoLine;
         fill_ = 0;
         if (record_) values_.assign(record_->Length(), 0);
     }
@@ -165,7 +172,7 @@ private:
                              (!next || !(next->Flags() & kNeedsRescan)) && old &&
                              std::memcmp(old, values_.data(), length) == 0;
         if (mayStop) {
-            stop_ = true;
+            Stop();
             result_.stoppedEarly = next != nullptr;
             return;
         }
@@ -181,7 +188,7 @@ private:
         // lines below the screen are coloured when they come into view).
         if (options_.stopBeforeUncoloured && next && !next->Attributes() && !midToken && !parser_.Bound() &&
             lineIndex_ - startLine_ + 1 >= options_.minLines) {
-            stop_ = true;
+            Stop();
             result_.stoppedEarly = true;
             return;
         }
@@ -196,6 +203,10 @@ private:
     TLineRecord* record_ = nullptr;
     std::int64_t lineIndex_ = 0;
     std::int64_t lineOffset_ = 0;
+    // The offset of the line's last character (kNoLine once there is no line to fill): a token
+    // that ends before it leaves the line unfinished.
+    static constexpr std::int64_t kNoLine = INT64_MIN;
+    std::int64_t lineLast_ = kNoLine;
     std::int64_t fill_ = 0;
     std::vector<std::uint8_t> values_;
     bool stop_ = false;

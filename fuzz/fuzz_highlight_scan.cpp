@@ -1,7 +1,7 @@
 // Highlights random text with the built-in SQL highlighter or with a highlighter compiled from
 // the input, then edits the text and re-highlights only from the edited line, as the editor does
 // after a key press. The values after each edit must equal those of a fresh pass over the whole
-// text.
+// text; the first pass must also equal one that reads the text token by token.
 //
 // Input: one byte of mode; with mode bit 0 a script up to a line "%%%%", then the text; the last
 // bytes drive the edits.
@@ -41,6 +41,19 @@ std::string Fresh(VOzuvavIdavParser& parser, const TTextStore& store)
 {
     const THighlightedText h = HighlightText(parser, store.Text());
     return std::string(h.values.begin(), h.values.end());
+}
+
+// A fresh pass that watches every token: it reads blanks and signs one by one instead of in
+// runs, and must colour alike.
+std::string FreshTokenByToken(VOzuvavIdavParser& parser, const TTextStore& store)
+{
+    TTextStore copy;
+    copy.SetText(store.Text());
+    THighlightPassOptions all;
+    all.all = true;
+    all.onTokenSeen = [](int&, std::int64_t, std::int64_t) {};
+    RescanFrom(copy, parser, 0, all);
+    return Values(copy);
 }
 
 VOzuvavIdavParser& BuiltIn()
@@ -94,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     all.all = true;
     RescanFrom(store, *parser, 0, all);
     Check(Values(store) == Fresh(*parser, store));
+    Check(Values(store) == FreshTokenByToken(*parser, store));
 
     static const char* const kSnippets[] = {"/*", "*/", "'", "\"", "\n", "--", "begin ", "x", "#", "&a", " ", "\n\n"};
     for (std::size_t i = 0; i + 2 < edits.size(); i += 3) {

@@ -126,14 +126,20 @@ TByteSet VOzuvavIdavParser::PlainCharacters() const
 {
     TByteSet plain;
     if (tables_.tokenStateInfo[0]) return plain;
+    // The characters some table has a rule for: the default table's and every state's own.
+    TByteSet ruled;
+    const auto addRules = [&](const TFirstCharTable& table) {
+        for (unsigned c = 0; c < 256; ++c)
+            if (table.rules[c]) ruled.Include(c);
+    };
+    addRules(tables_.defaultTable);
+    for (const auto& table : tables_.stateTables)
+        if (table) addRules(*table);
     const TKeywords* user = settings_->UserKeywords();
     for (unsigned c = 0; c < 256; ++c) {
         const auto ch = static_cast<char>(c);
-        if (tables_.keywords->MayStartWith(ch) || (user && user->MayStartWith(ch))) continue;
-        bool rule = tables_.defaultTable.Rule(static_cast<std::uint8_t>(c)) != nullptr;
-        for (std::size_t s = 0; s < tables_.stateTables.size() && !rule; ++s)
-            rule = tables_.stateTables[s] && tables_.stateTables[s]->Rule(static_cast<std::uint8_t>(c));
-        if (!rule) plain.Include(c);
+        if (!ruled.Contains(c) && !tables_.keywords->MayStartWith(ch) && !(user && user->MayStartWith(ch)))
+            plain.Include(c);
     }
     return plain;
 }

@@ -158,6 +158,46 @@ TEST_F(RescanTest, TokenSeenHookSeesEveryTokenAndMayChangeIt)
     EXPECT_EQ(StoredValues(store), "1111110999");
 }
 
+TEST_F(RescanTest, RunsOfPlainCharactersColourAsTokenByToken)
+{
+    // Without its comment table (whose rules start with every character) the test highlighter
+    // leaves blanks, line ends and most signs plain.
+    parser.Tables().stateTables[1].reset();
+    parser.Tables().FinishCompile();
+    parser.SetScanState(0);
+    const TByteSet plain = parser.PlainCharacters();
+    for (unsigned char c : std::string_view(" \r,\xFF")) EXPECT_TRUE(plain.Contains(c)) << int(c);
+    // Keyword starts (either case), rule starts and continuation lead-ins are not.
+    for (char c : std::string_view("sSfF/*x0.'#{"))
+        EXPECT_FALSE(plain.Contains(static_cast<unsigned char>(c))) << c;
+
+    // A pass whose tokens are watched one by one reads every plain character as its own token;
+    // a pass without takes them in runs. The colours must not differ: runs at line ends, at the
+    // text's end, inside and after a container, after a state change, and lines of blanks alone.
+    for (const char* text : {"select  a ,  b\r  from t  \r\r   ", "  {x  y}  z  ", "{ab\rcd}  select", "   ",
+                             "x\r", "0x1f   'a  b'  # c  \r  ", "/* a  b */  select", ", ,\r\r, ,"}) {
+        store.SetText(text);
+        THighlightPassOptions runs;
+        runs.all = true;
+        RescanFrom(store, parser, 0, runs);
+        const std::string byRuns = StoredValues(store);
+
+        store.SetText(text);
+        THighlightPassOptions tokens = runs;
+        std::int64_t plainTokens = 0;
+        tokens.onTokenSeen = [&](int& value, std::int64_t start, std::int64_t end) {
+            if (value == 0 && end == start + 1) ++plainTokens;
+        };
+        RescanFrom(store, parser, 0, tokens);
+        EXPECT_EQ(byRuns, StoredValues(store)) << text;
+        EXPECT_GT(plainTokens, 0) << text;
+    }
+
+    // When plain text changes the states, no character is plain.
+    parser.Tables().tokenStateInfo[0] = test::Info(States({0}), States({2}));
+    EXPECT_TRUE(parser.PlainCharacters().Empty());
+}
+
 TEST_F(RescanTest, CustomMatchesNeedTheirHandler)
 {
     parser.Tables().usesCustomMatches = true;

@@ -363,16 +363,15 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
 
     NoteSender(sender);
     fromUserTable_ = false;
-    if (stream.AtEnd()) return 0;
-
     const TEdStream::Place tp = stream.Save();
     const std::int64_t t = tp.position;
-    const auto c = static_cast<std::uint8_t>(stream.CurrentChar());
     // Nearly every token starts and ends inside one line record: its characters are read there
     // directly, and the stream is set once the token is known.
     const std::int64_t recordLength = tp.record ? tp.record->Length() : 0;
     const bool inRecord = tp.inRecord < recordLength;
     const auto* recordText = inRecord ? reinterpret_cast<const std::uint8_t*>(tp.record->Text()) : nullptr;
+    if (!inRecord && stream.AtEnd()) return 0;
+    const auto c = inRecord ? recordText[tp.inRecord] : static_cast<std::uint8_t>(stream.CurrentChar());
     const auto backToStart = [&] { stream.Restore(tp); };
     const auto afterFirst = [&] {
         if (tp.inRecord + 1 < recordLength) {
@@ -395,34 +394,38 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
 
     int r = 0;
     bool matched = false;
+    bool fromUser = false;
+    // What the matchers have read so far (they add to it); the token's length is taken from the
+    // stream at the end.
+    int length = 0;
 
     // Keywords, then the words of the settings record's tables. Every change of the states is
     // mirrored into the keyword table; a table put in since is given them here.
     if (tables_.keywords.get() != mirrored_) MirrorStates();
     if (const TKeywordMatch m = matchWord(*tables_.keywords)) {
         r = static_cast<std::uint8_t>(m.entry->data);
-        kLength = m.length;
+        length = m.length;
         matched = true;
     } else if (const TKeywords* user = userTable; user && user->MayStartWith(static_cast<char>(c))) {
         if (const TKeywordMatch um = matchWord(*user)) {
             r = static_cast<std::uint8_t>(um.entry->data);
-            kLength = um.length;
+            length = um.length;
             matched = true;
-            fromUserTable_ = true;
+            fromUser = true;
         }
     }
     if (!matched) {
         afterFirst();
-        kLength = 1;
+        length = 1;
     }
 
     // Continuation of a keyword.
-    if (matched && !fromUserTable_ && tables_.continuation[static_cast<std::size_t>(r)]) {
-        if (!RunContinuation(*tables_.continuation[static_cast<std::size_t>(r)], stream, t, kLength)) {
+    if (matched && !fromUser && tables_.continuation[static_cast<std::size_t>(r)]) {
+        if (!RunContinuation(*tables_.continuation[static_cast<std::size_t>(r)], stream, t, length)) {
             matched = false;
             r = 0;
             afterFirst();
-            kLength = 1;
+            length = 1;
         }
     }
 
@@ -431,25 +434,24 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
         const TTokenRule* rule = active_->Rule(c);
         if (rule && StatesMeet(rule->valid, current_)) {
             int value = 0;
-            if (RunTokenRule(*rule, stream, tp, kLength, value)) {
+            if (RunTokenRule(*rule, stream, tp, length, value)) {
                 r = static_cast<std::uint8_t>(value);
             } else {
                 r = 0;
                 afterFirst();
-                kLength = 1;
             }
         }
     }
 
     // State change.
-    const TTokenStateInfo* info = fromUserTable_ ? nullptr : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                                   ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                                   : nullptr);
+    const TTokenStateInfo* info = fromUser ? nullptr : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                            ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                            : nullptr);
     if ((info && !StatesMeet(info->valid, current_)) || stream.GetPos() <= t) {
         afterFirst();
         r = 0;
         info = nullptr;
-        fromUserTable_ = false;
+        fromUser = false;
     } else if (info && (!info->noChange || info->stack || info->container)) {
         // (A token that only says in which states it counts changes nothing here.) A container
         // gives its states back when it ends: keep them.
@@ -457,13 +459,13 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
         ApplyStateInfo(*info);
         MirrorStates();
     }
+    fromUserTable_ = fromUser;
     kLength = static_cast<int>(stream.GetPos() - t);
 
     // Bound mode.
     const std::int64_t pos = stream.GetPos();
-    const bool atEnd = stream.AtEnd();
     if (bound_) {
-        if (pos >= containerEnd_ || atEnd) {
+        if (pos >= containerEnd_ || stream.AtEnd()) {
             current_ = boundEntry_;
             SelectTable();
             MirrorStates();

@@ -44,6 +44,8 @@ void TKeywords::BuildChildIndex() const
         }
     }
     childBegin_[nodes_.size()] = static_cast<std::uint32_t>(childChar_.size());
+    walk_.resize(nodes_.size());
+    for (std::size_t n = 0; n < nodes_.size(); ++n) walk_[n] = {nodes_[n].firstEntry, childBegin_[n], childBegin_[n + 1]};
     entryAccepts_.resize(entries_.size());
     for (std::size_t e = 0; e < entries_.size(); ++e) {
         const TSM_CharGroup& group = groups_.Get(entries_[e].group);

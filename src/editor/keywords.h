@@ -81,15 +81,17 @@ public:
         best = {};
         if (node < 0) return true;
         // Kept in locals: the compiler need not reload them after every store.
-        const Node* nodes = nodes_.data();
+        const WalkNode* walk = walk_.data();
         const TKeywordEntry* entries = entries_.data();
         const TByteSet* accepts = entryAccepts_.data();
+        const std::uint8_t* childChar = childChar_.data();
+        const std::int32_t* childNode = childNode_.data();
         const bool all = AllApply();
         const TKeywordEntry* found = nullptr;
         std::int64_t foundEnd = at;
         for (std::int64_t i = at;;) {
-            const Node& n = nodes[node];
-            if (!all && !n.states.Meets(currentStates_)) break;
+            const WalkNode& n = walk[node];
+            if (!all && !nodes_[static_cast<std::size_t>(node)].states.Meets(currentStates_)) break;
             if (++i >= length) return false;
             const std::uint8_t after = text[i];
             for (std::int32_t e = n.firstEntry; e >= 0; e = entries[e].next) {
@@ -100,7 +102,13 @@ public:
                     break;
                 }
             }
-            node = Child(node, fold_[after]);
+            const std::uint8_t key = fold_[after];
+            node = -1;
+            for (std::uint32_t k = n.childBegin; k < n.childEnd; ++k)
+                if (childChar[k] == key) {
+                    node = childNode[k];
+                    break;
+                }
             if (node < 0) break;
         }
         best.entry = found;
@@ -166,6 +174,14 @@ private:
     bool caseSensitive_ = false;
     TStateSet currentStates_;
     FreeEntryProc onFreeEntry_;
+    // What the forward walk reads of a node, side by side: its first entry and where its
+    // children are in childChar_/childNode_.
+    struct WalkNode {
+        std::int32_t firstEntry;
+        std::uint32_t childBegin;
+        std::uint32_t childEnd;
+    };
+    mutable std::vector<WalkNode> walk_;
     // Children of node n are childChar_/childNode_[childBegin_[n] .. childBegin_[n + 1]).
     mutable std::vector<std::uint32_t> childBegin_;
     mutable std::vector<std::uint8_t> childChar_;

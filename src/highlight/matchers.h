@@ -28,23 +28,28 @@ inline constexpr std::array<bool, 256> kIdentifierChar = [] {
 // every one), read straight from the record. Returns false when it cannot decide there (the
 // stream is then untouched and RunBuiltInMatcher decides); otherwise `matched` tells the result,
 // as RunBuiltInMatcher would.
+// The same on a record's text: where the name at text[at] ends (at itself when no name starts
+// there), or -1 when it runs to the record's end.
+inline std::int64_t IdentifierEndInRecord(const unsigned char* text, std::int64_t at, std::int64_t length)
+{
+    if (!kIdentifierChar[text[at]] || (text[at] >= '0' && text[at] <= '9')) return at;
+    std::int64_t i = at + 1;
+    while (i < length && kIdentifierChar[text[i]]) ++i;
+    return i < length ? i : -1;
+}
+
 inline bool MatchIdentifierInRecord(TEdStream& stream, int& kLength, bool& matched)
 {
     const TEdStream::Place at = stream.Save();
     if (!at.record || at.inRecord >= at.record->Length()) return false;
-    const auto* text = reinterpret_cast<const unsigned char*>(at.record->Text());
-    const std::int64_t length = at.record->Length();
-    std::int64_t i = at.inRecord;
-    if (!kIdentifierChar[text[i]] || (text[i] >= '0' && text[i] <= '9')) {
-        matched = false;
-        return true;
+    const std::int64_t end = IdentifierEndInRecord(reinterpret_cast<const unsigned char*>(at.record->Text()),
+                                                   at.inRecord, at.record->Length());
+    if (end < 0) return false;
+    matched = end > at.inRecord;
+    if (matched) {
+        stream.Restore({at.record, end, at.position + (end - at.inRecord)});
+        kLength += static_cast<int>(end - at.inRecord);
     }
-    for (++i; i < length && kIdentifierChar[text[i]]; ++i) {
-    }
-    if (i >= length) return false;
-    stream.Restore({at.record, i, at.position + (i - at.inRecord)});
-    kLength += static_cast<int>(i - at.inRecord);
-    matched = true;
     return true;
 }
 

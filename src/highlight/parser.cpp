@@ -432,7 +432,19 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
     // First-character table.
     if (!matched) {
         const TTokenRule* rule = active_->Rule(c);
-        if (rule && StatesMeet(rule->valid, current_)) {
+        // A name (the commonest rule) that ends in its record is read there, without the
+        // general matcher's round trip through the stream.
+        std::int64_t nameEnd = -1;
+        if (rule && inRecord && rule->first.hasHandler && !rule->first.custom &&
+            rule->first.handler == kMatchStdIdentifier && StatesMeet(rule->valid, current_))
+            nameEnd = IdentifierEndInRecord(recordText, tp.inRecord, recordLength);
+        if (nameEnd > tp.inRecord) {
+            r = rule->value;
+            stream.Restore({tp.record, nameEnd, t + (nameEnd - tp.inRecord)});
+        } else if (nameEnd == tp.inRecord) {
+            r = 0;
+            afterFirst();
+        } else if (rule && StatesMeet(rule->valid, current_)) {
             int value = 0;
             if (RunTokenRule(*rule, stream, tp, length, value)) {
                 r = static_cast<std::uint8_t>(value);

@@ -39,6 +39,19 @@ TEST(BuiltInMatchers, IdentifiersAndNumbers)
 {
     EXPECT_EQ(Match(kMatchStdIdentifier, "_a1 b"), 3);
     EXPECT_EQ(Match(kMatchStdIdentifier, "1a"), -1);
+    // Read in the record or, at its end, through the stream: the same names either way.
+    EXPECT_EQ(Match(kMatchStdIdentifier, "name"), 4);
+    EXPECT_EQ(Match(kMatchStdIdentifier, "ab\rcd"), 2);
+    EXPECT_EQ(Match(kMatchStdIdentifier, "x y", 2), 1);
+    const auto end = [](std::string_view text, std::int64_t at) {
+        return IdentifierEndInRecord(reinterpret_cast<const unsigned char*>(text.data()), at,
+                                     static_cast<std::int64_t>(text.size()));
+    };
+    EXPECT_EQ(end("a_9+", 0), 3);
+    EXPECT_EQ(end("+a", 0), 0);   // no name starts here
+    EXPECT_EQ(end("9a ", 0), 0);
+    EXPECT_EQ(end("x ab", 2), -1);  // runs to the record's end: the stream decides
+    EXPECT_EQ(end("\xC4" "b ", 0), 0);
 
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "12.5e+3x"), 7);
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "12."), 2);      // a point without a digit is left out

@@ -167,8 +167,6 @@ void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
 bool VOzuvavIdavParser::RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart,
                                    int& kLength, int& kValue)
 {
-    if (bool matched = false; !custom && id == kMatchStdIdentifier && MatchIdentifierInRecord(stream, kLength, matched))
-        return matched;
     if (!custom) return RunBuiltInMatcher(id, stream, tokenStart, kLength);
     if (!OnCustomParse) return false;
     return OnCustomParse(*this, id, stream, kLength, kValue);

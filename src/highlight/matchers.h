@@ -38,6 +38,68 @@ inline std::int64_t IdentifierEndInRecord(const unsigned char* text, std::int64_
     return i < length ? i : -1;
 }
 
+// The standard number matcher on a record's text: digits, a fraction and an exponent as
+// RunBuiltInMatcher reads them. Returns where the number ends, `at` when none starts there, or -1
+// when a step or a look ahead reaches the record's end.
+inline std::int64_t NumberEndInRecord(const unsigned char* text, std::int64_t at, std::int64_t length)
+{
+    const auto digit = [](unsigned char ch) { return ch >= '0' && ch <= '9'; };
+    const auto digits = [&](std::int64_t i) {
+        while (i < length && digit(text[i])) ++i;
+        return i;
+    };
+    std::int64_t i = digits(at);
+    bool any = i > at;
+    if (i >= length || (text[i] == '.' && i + 1 >= length)) return -1;
+    if (text[i] == '.' && digit(text[i + 1])) {
+        i = digits(i + 1);
+        any = true;
+        if (i >= length) return -1;
+    }
+    if (!any) return at;
+    if (text[i] == 'e' || text[i] == 'E') {
+        if (i + 1 >= length) return -1;
+        const bool sign = text[i + 1] == '+' || text[i + 1] == '-';
+        const std::int64_t first = i + (sign ? 2 : 1);
+        if (first >= length) return -1;
+        if (digit(text[first])) {
+            i = digits(first);
+            if (i >= length) return -1;
+        }
+    }
+    return i;
+}
+
+// The standard Pascal string matcher ('text', with '' for a quote inside; it ends after the
+// closing quote or before a line end) on a record's text; results as NumberEndInRecord.
+inline std::int64_t PascalStringEndInRecord(const unsigned char* text, std::int64_t at, std::int64_t length)
+{
+    if (text[at] != '\'') return at;
+    for (std::int64_t i = at + 1;;) {
+        if (i >= length) return -1;
+        if (text[i] == '\r') return i;
+        if (text[i] == '\'') {
+            if (++i >= length) return -1;
+            if (text[i] != '\'') return i;  // the closing quote
+        }
+        ++i;
+    }
+}
+
+// Where the token of built-in whole-token matcher `id` that starts at text[at] ends, read from
+// the record alone: `at` when the matcher fails there, -1 when the record cannot decide or the
+// matcher is not one read here (RunBuiltInMatcher then decides).
+inline std::int64_t WholeTokenEndInRecord(std::int32_t id, const unsigned char* text, std::int64_t at,
+                                          std::int64_t length)
+{
+    switch (id) {
+    case kMatchStdIdentifier: return IdentifierEndInRecord(text, at, length);
+    case kMatchStdNumberOrFp: return NumberEndInRecord(text, at, length);
+    case kMatchStdPascalString: return PascalStringEndInRecord(text, at, length);
+    default: return -1;
+    }
+}
+
 inline bool MatchIdentifierInRecord(TEdStream& stream, int& kLength, bool& matched)
 {
     const TEdStream::Place at = stream.Save();

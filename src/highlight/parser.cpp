@@ -430,16 +430,15 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
     // First-character table.
     if (!matched) {
         const TTokenRule* rule = active_->Rule(c);
-        // A name (the commonest rule) that ends in its record is read there, without the
-        // general matcher's round trip through the stream.
-        std::int64_t nameEnd = -1;
-        if (rule && inRecord && rule->first.hasHandler && !rule->first.custom &&
-            rule->first.handler == kMatchStdIdentifier && StatesMeet(rule->valid, current_))
-            nameEnd = IdentifierEndInRecord(recordText, tp.inRecord, recordLength);
-        if (nameEnd > tp.inRecord) {
+        // A name, number or string (the commonest rules) that ends in its record is read
+        // there, without the general matcher's round trip through the stream.
+        std::int64_t wholeEnd = -1;
+        if (rule && inRecord && rule->first.hasHandler && !rule->first.custom && StatesMeet(rule->valid, current_))
+            wholeEnd = WholeTokenEndInRecord(rule->first.handler, recordText, tp.inRecord, recordLength);
+        if (wholeEnd > tp.inRecord) {
             r = rule->value;
-            stream.Restore({tp.record, nameEnd, t + (nameEnd - tp.inRecord)});
-        } else if (nameEnd == tp.inRecord) {
+            stream.Restore({tp.record, wholeEnd, t + (wholeEnd - tp.inRecord)});
+        } else if (wholeEnd == tp.inRecord) {
             r = 0;
             afterFirst();
         } else if (rule && StatesMeet(rule->valid, current_)) {

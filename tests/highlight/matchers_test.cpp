@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "editor/ed_stream.h"
 #include "editor/text_store.h"
 #include "highlight/matchers.h"
@@ -68,6 +71,37 @@ TEST(BuiltInMatchers, IdentifiersAndNumbers)
 
     EXPECT_EQ(Match(kMatchStdNumber, "123.4"), 3);
     EXPECT_EQ(Match(kMatchStdNumber, "x1"), -1);
+}
+
+// The matchers the scanner reads straight from a line record must agree with the general ones
+// wherever the record can decide: every text of up to five characters from an alphabet that
+// exercises digits, fractions, exponents, quotes and line ends.
+TEST(BuiltInMatchers, RecordReadingsAgreeWithTheStream)
+{
+    const std::string_view alphabet = "1.e+'a\r_";
+    int decided = 0;
+    for (const std::int32_t id : {kMatchStdIdentifier, kMatchStdNumberOrFp, kMatchStdPascalString}) {
+        for (int length = 1; length <= 5; ++length) {
+            std::vector<std::size_t> digit(static_cast<std::size_t>(length), 0);
+            for (;;) {
+                std::string text;
+                for (std::size_t d : digit) text += alphabet[d];
+                TTextStore store;
+                store.SetText(text);
+                const TLineRecord* first = store.FirstLine();
+                const std::int64_t end = WholeTokenEndInRecord(
+                    id, reinterpret_cast<const unsigned char*>(first->Text()), 0, first->Length());
+                if (end >= 0) {
+                    ++decided;
+                    EXPECT_EQ(end == 0 ? -1 : end, Match(id, text)) << "matcher " << id << " on " << text;
+                }
+                std::size_t k = 0;
+                while (k < digit.size() && ++digit[k] == alphabet.size()) digit[k++] = 0;
+                if (k == digit.size()) break;
+            }
+        }
+    }
+    EXPECT_GT(decided, 10000);  // most texts are decided in the record
 }
 
 TEST(BuiltInMatchers, Strings)

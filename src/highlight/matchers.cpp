@@ -141,8 +141,6 @@ bool AtLineStart(TEdStream& s, std::int64_t tokenStart)
 
 bool RunBuiltInMatcher(std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength)
 {
-    if (bool matched = false; id == kMatchStdIdentifier && MatchIdentifierInRecord(stream, kLength, matched))
-        return matched;
     Cursor c(stream);
     switch (id) {
     case kMatchPascalChar: {

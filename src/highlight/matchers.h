@@ -24,12 +24,9 @@ inline constexpr std::array<bool, 256> kIdentifierChar = [] {
     return table;
 }();
 
-// The standard identifier matcher for a name that ends inside the record it starts in (nearly
-// every one), read straight from the record. Returns false when it cannot decide there (the
-// stream is then untouched and RunBuiltInMatcher decides); otherwise `matched` tells the result,
-// as RunBuiltInMatcher would.
-// The same on a record's text: where the name at text[at] ends (at itself when no name starts
-// there), or -1 when it runs to the record's end.
+// The standard identifier matcher on a line record's text, for the scanner's common case: where
+// the name at text[at] ends, `at` when no name starts there, or -1 when it runs to the record's
+// end (RunBuiltInMatcher then decides through the stream).
 inline std::int64_t IdentifierEndInRecord(const unsigned char* text, std::int64_t at, std::int64_t length)
 {
     if (!kIdentifierChar[text[at]] || (text[at] >= '0' && text[at] <= '9')) return at;
@@ -98,21 +95,6 @@ inline std::int64_t WholeTokenEndInRecord(std::int32_t id, const unsigned char* 
     case kMatchStdPascalString: return PascalStringEndInRecord(text, at, length);
     default: return -1;
     }
-}
-
-inline bool MatchIdentifierInRecord(TEdStream& stream, int& kLength, bool& matched)
-{
-    const TEdStream::Place at = stream.Save();
-    if (!at.record || at.inRecord >= at.record->Length()) return false;
-    const std::int64_t end = IdentifierEndInRecord(reinterpret_cast<const unsigned char*>(at.record->Text()),
-                                                   at.inRecord, at.record->Length());
-    if (end < 0) return false;
-    matched = end > at.inRecord;
-    if (matched) {
-        stream.Restore({at.record, end, at.position + (end - at.inRecord)});
-        kLength += static_cast<int>(end - at.inRecord);
-    }
-    return true;
 }
 
 }  // namespace tarnwick

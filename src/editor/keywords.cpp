@@ -54,6 +54,22 @@ void TKeywords::BuildChildIndex() const
             if (group.IsEmpty() || group.Contains(static_cast<std::uint8_t>(c))) accepts.Include(c);
     }
     for (unsigned c = 0; c < 256; ++c) fold_[c] = Key(static_cast<char>(c));
+    // Line breaks along every path from the root.
+    maxLineBreaks_ = 0;
+    const auto visit = [&](std::int32_t node, int above) {
+        std::vector<std::pair<std::int32_t, int>> todo{{node, above}};
+        while (!todo.empty()) {
+            const auto [n, count] = todo.back();
+            todo.pop_back();
+            const int here = count + (nodes_[static_cast<std::size_t>(n)].ch == '\r' ? 1 : 0);
+            maxLineBreaks_ = std::max(maxLineBreaks_, here);
+            for (std::int32_t c = nodes_[static_cast<std::size_t>(n)].child; c >= 0;
+                 c = nodes_[static_cast<std::size_t>(c)].sibling)
+                todo.emplace_back(c, here);
+        }
+    };
+    for (const std::int32_t root : first_)
+        if (root >= 0) visit(root, 0);
     indexValid_ = true;
 }
 

@@ -132,6 +132,13 @@ public:
     const TSM_CharGroupManager& Groups() const { return groups_; }
     int EntryCount() const { return static_cast<int>(entries_.size()); }
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
+    // The most line breaks (CR) any stored word holds: a word can reach that many lines past the
+    // one it starts in, and read the character after its last one.
+    int MaxLineBreaks() const
+    {
+        if (!indexValid_) BuildChildIndex();
+        return maxLineBreaks_;
+    }
 
 protected:
     void SetCaseFlag(bool caseSensitive)
@@ -191,6 +198,7 @@ private:
     // character folding of the table (identity when case-sensitive).
     mutable std::vector<TByteSet> entryAccepts_;
     mutable std::array<std::uint8_t, 256> fold_{};
+    mutable int maxLineBreaks_ = 0;
     // Whether every node and entry applies in the current states (then the walk needs no state
     // tests); kept until the tree or the states change.
     bool AllApply() const { return allApplyValid_ ? allApply_ : ComputeAllApply(); }

@@ -144,6 +144,12 @@ TByteSet VOzuvavIdavParser::PlainCharacters() const
     return plain;
 }
 
+int VOzuvavIdavParser::LineBreaksInWords() const
+{
+    const TKeywords* user = settings_->UserKeywords();
+    return std::max(tables_.keywords->MaxLineBreaks(), user ? user->MaxLineBreaks() : 0);
+}
+
 void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
 {
     auto stackStep = [&](std::uint8_t pop, std::uint8_t push) {

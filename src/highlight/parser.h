@@ -149,6 +149,9 @@ public:
     // and no first-character rule of any state starts with them. Empty when plain text changes
     // the states. Holds while the tables and the settings record stay as they are.
     TByteSet PlainCharacters() const;
+    // The most line breaks a word of the keyword table or of the settings record's tables
+    // holds. Such a word can start that many lines before a change and still reach it.
+    int LineBreaksInWords() const;
     // Reads in one step the run of such characters at the stream's position that ScanToken would
     // return one by one (at most to the end of the line record); `plain` is PlainCharacters().
     // Returns how many it read: 0 inside a container, or when the next token is another kind.

@@ -227,7 +227,13 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
         if (!options.waitWhileBusy || !options.waitWhileBusy()) return result;
     }
 
-    const TRestart restart = FindRestart(store, parser, startRecord);
+    // A word holding line breaks (some highlighters have them) may begin lines before the start
+    // line and only now match, or no longer: scanning restarts before any line such a word could
+    // start in, terminator included.
+    TLineRecord* restartFrom = startRecord;
+    for (int n = parser.LineBreaksInWords(), back = n > 0 ? n + 1 : 0; back > 0 && store.Prev(restartFrom); --back)
+        restartFrom = store.Prev(restartFrom);
+    const TRestart restart = FindRestart(store, parser, restartFrom);
     if (restart.stateId < 0 || !parser.RestoreScanState(restart.stateId)) parser.SetScanState(restart.value);
     result.ran = true;
     result.restartOffset = restart.offset;

@@ -198,6 +198,29 @@ TEST_F(RescanTest, RunsOfPlainCharactersColourAsTokenByToken)
     EXPECT_TRUE(parser.PlainCharacters().Empty());
 }
 
+TEST_F(RescanTest, AWordHoldingLineBreaksIsFoundWhenAnEditBelowItsStartCompletesIt)
+{
+    const auto addWord = [](VOzuvavIdavParser& p) {
+        p.Tables().keywords->AddWord("\r\r\r\r", false, 9, States({0}), TSM_CharGroup());
+    };
+    addWord(parser);
+    EXPECT_EQ(parser.LineBreaksInWords(), 4);
+    Load("x\r\r\ry\r\rz");  // no four line breaks in a row yet
+    store.Delete(4, 5);          // now there are five, from the end of the first line
+    THighlightPassOptions o;
+    o.minLines = 1;
+    o.force = true;
+    // As after a key press: from the line before the change, two lines below the word's start.
+    RescanFrom(store, parser, store.FromOffset(3).line, o);
+
+    VOzuvavIdavParser other;
+    test::BuildTestHighlighter(other);
+    addWord(other);
+    const std::string fresh = Codes(HighlightText(other, store.Text()).values);
+    EXPECT_EQ(fresh, "0999900");
+    EXPECT_EQ(StoredValues(store), fresh);
+}
+
 TEST_F(RescanTest, CustomMatchesNeedTheirHandler)
 {
     parser.Tables().usesCustomMatches = true;

@@ -33,43 +33,39 @@ void TKeywords::FreeAll()
 
 void TKeywords::BuildChildIndex() const
 {
-    childBegin_.assign(nodes_.size() + 1, 0);
+    walk_.resize(nodes_.size());
     childChar_.clear();
     childNode_.clear();
     for (std::size_t n = 0; n < nodes_.size(); ++n) {
-        childBegin_[n] = static_cast<std::uint32_t>(childChar_.size());
+        walk_[n].firstEntry = nodes_[n].firstEntry;
+        walk_[n].childBegin = static_cast<std::uint32_t>(childChar_.size());
         for (std::int32_t c = nodes_[n].child; c >= 0; c = nodes_[static_cast<std::size_t>(c)].sibling) {
             childChar_.push_back(nodes_[static_cast<std::size_t>(c)].ch);
             childNode_.push_back(c);
         }
+        walk_[n].childEnd = static_cast<std::uint32_t>(childChar_.size());
     }
-    childBegin_[nodes_.size()] = static_cast<std::uint32_t>(childChar_.size());
-    walk_.resize(nodes_.size());
-    for (std::size_t n = 0; n < nodes_.size(); ++n) walk_[n] = {nodes_[n].firstEntry, childBegin_[n], childBegin_[n + 1]};
-    entryAccepts_.resize(entries_.size());
+    entryAccepts_.assign(entries_.size(), TByteSet());
     for (std::size_t e = 0; e < entries_.size(); ++e) {
         const TSM_CharGroup& group = groups_.Get(entries_[e].group);
-        TByteSet& accepts = entryAccepts_[e];
         for (unsigned c = 0; c < 256; ++c)
-            if (group.IsEmpty() || group.Contains(static_cast<std::uint8_t>(c))) accepts.Include(c);
+            if (group.IsEmpty() || group.Contains(static_cast<std::uint8_t>(c))) entryAccepts_[e].Include(c);
     }
     for (unsigned c = 0; c < 256; ++c) fold_[c] = Key(static_cast<char>(c));
-    // Line breaks along every path from the root.
+    // The most line breaks along any path from a first character down.
     maxLineBreaks_ = 0;
-    const auto visit = [&](std::int32_t node, int above) {
-        std::vector<std::pair<std::int32_t, int>> todo{{node, above}};
-        while (!todo.empty()) {
-            const auto [n, count] = todo.back();
-            todo.pop_back();
-            const int here = count + (nodes_[static_cast<std::size_t>(n)].ch == '\r' ? 1 : 0);
-            maxLineBreaks_ = std::max(maxLineBreaks_, here);
-            for (std::int32_t c = nodes_[static_cast<std::size_t>(n)].child; c >= 0;
-                 c = nodes_[static_cast<std::size_t>(c)].sibling)
-                todo.emplace_back(c, here);
-        }
-    };
+    std::vector<std::pair<std::int32_t, int>> todo;
     for (const std::int32_t root : first_)
-        if (root >= 0) visit(root, 0);
+        if (root >= 0) todo.emplace_back(root, 0);
+    while (!todo.empty()) {
+        const auto [n, above] = todo.back();
+        todo.pop_back();
+        const Node& node = nodes_[static_cast<std::size_t>(n)];
+        const int here = above + (node.ch == '\r' ? 1 : 0);
+        maxLineBreaks_ = std::max(maxLineBreaks_, here);
+        for (std::int32_t c = node.child; c >= 0; c = nodes_[static_cast<std::size_t>(c)].sibling)
+            todo.emplace_back(c, here);
+    }
     indexValid_ = true;
 }
 
@@ -217,8 +213,7 @@ TKeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
             for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
                 const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
                 if (!Meets(entry.states, currentStates_)) continue;
-                const TSM_CharGroup& group = groups_.Get(entry.group);
-                if (group.Contains(after) || group.IsEmpty()) {
+                if (entryAccepts_[static_cast<std::size_t>(e)].Contains(after)) {
                     best.entry = &entry;
                     best.length = depth;
                     bestEnd = stream.Save();

@@ -80,35 +80,24 @@ public:
         std::int32_t node = first_[fold_[text[at]]];
         best = {};
         if (node < 0) return true;
-        // Kept in locals: the compiler need not reload them after every store.
-        const WalkNode* walk = walk_.data();
-        const TKeywordEntry* entries = entries_.data();
-        const TByteSet* accepts = entryAccepts_.data();
-        const std::uint8_t* childChar = childChar_.data();
-        const std::int32_t* childNode = childNode_.data();
         const bool all = AllApply();
         const TKeywordEntry* found = nullptr;
         std::int64_t foundEnd = at;
         for (std::int64_t i = at;;) {
-            const WalkNode& n = walk[node];
             if (!all && !nodes_[static_cast<std::size_t>(node)].states.Meets(currentStates_)) break;
             if (++i >= length) return false;
             const std::uint8_t after = text[i];
-            for (std::int32_t e = n.firstEntry; e >= 0; e = entries[e].next) {
-                if (!all && !entries[e].states.Meets(currentStates_)) continue;
-                if (accepts[e].Contains(after)) {
-                    found = &entries[e];
+            for (std::int32_t e = walk_[static_cast<std::size_t>(node)].firstEntry; e >= 0;
+                 e = entries_[static_cast<std::size_t>(e)].next) {
+                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
+                if (!all && !entry.states.Meets(currentStates_)) continue;
+                if (entryAccepts_[static_cast<std::size_t>(e)].Contains(after)) {
+                    found = &entry;
                     foundEnd = i;
                     break;
                 }
             }
-            const std::uint8_t key = fold_[after];
-            node = -1;
-            for (std::uint32_t k = n.childBegin; k < n.childEnd; ++k)
-                if (childChar[k] == key) {
-                    node = childNode[k];
-                    break;
-                }
+            node = Child(node, fold_[after]);
             if (node < 0) break;
         }
         best.entry = found;
@@ -162,9 +151,8 @@ private:
     // The child of `node` for character `ch`, or -1; looks in the packed index.
     std::int32_t Child(std::int32_t node, std::uint8_t ch) const
     {
-        const std::uint32_t begin = childBegin_[static_cast<std::size_t>(node)];
-        const std::uint32_t end = childBegin_[static_cast<std::size_t>(node) + 1];
-        for (std::uint32_t i = begin; i < end; ++i)
+        const WalkNode& n = walk_[static_cast<std::size_t>(node)];
+        for (std::uint32_t i = n.childBegin; i < n.childEnd; ++i)
             if (childChar_[i] == ch) return childNode_[i];
         return -1;
     }
@@ -181,16 +169,14 @@ private:
     bool caseSensitive_ = false;
     TStateSet currentStates_;
     FreeEntryProc onFreeEntry_;
-    // What the forward walk reads of a node, side by side: its first entry and where its
-    // children are in childChar_/childNode_.
+    // What a walk reads of a node, side by side: its first entry and where its children are:
+    // childChar_/childNode_[childBegin .. childEnd).
     struct WalkNode {
-        std::int32_t firstEntry;
-        std::uint32_t childBegin;
-        std::uint32_t childEnd;
+        std::int32_t firstEntry = -1;
+        std::uint32_t childBegin = 0;
+        std::uint32_t childEnd = 0;
     };
     mutable std::vector<WalkNode> walk_;
-    // Children of node n are childChar_/childNode_[childBegin_[n] .. childBegin_[n + 1]).
-    mutable std::vector<std::uint32_t> childBegin_;
     mutable std::vector<std::uint8_t> childChar_;
     mutable std::vector<std::int32_t> childNode_;
     mutable bool indexValid_ = false;

@@ -8,9 +8,7 @@ namespace {
 
 constexpr bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-constexpr bool IsIdentChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
-
-
+bool IsIdentChar(unsigned char c) { return kIdentifierChar[c]; }
 
 // Reads the stream's characters with one-character lookahead; remembers where it started.
 class Cursor {

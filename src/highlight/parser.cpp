@@ -436,20 +436,18 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
     // First-character table.
     if (!matched) {
         const TTokenRule* rule = active_->Rule(c);
-        // A name, number or string (the commonest rules) that ends in its record is read
-        // there, without the general matcher's round trip through the stream.
-        std::int64_t wholeEnd = -1;
-        if (rule && inRecord && rule->first.hasHandler && !rule->first.custom && StatesMeet(rule->valid, current_))
-            wholeEnd = WholeTokenEndInRecord(rule->first.handler, recordText, tp.inRecord, recordLength);
-        if (wholeEnd > tp.inRecord) {
-            r = rule->value;
-            stream.Restore({tp.record, wholeEnd, t + (wholeEnd - tp.inRecord)});
-        } else if (wholeEnd == tp.inRecord) {
-            r = 0;
-            afterFirst();
-        } else if (rule && StatesMeet(rule->valid, current_)) {
+        if (rule && StatesMeet(rule->valid, current_)) {
+            // A name, number or string (the commonest rules) that ends in its record is read
+            // there, without the general matcher's round trip through the stream.
+            const std::int64_t wholeEnd =
+                inRecord && rule->first.hasHandler && !rule->first.custom
+                    ? WholeTokenEndInRecord(rule->first.handler, recordText, tp.inRecord, recordLength)
+                    : -1;
             int value = 0;
-            if (RunTokenRule(*rule, stream, tp, length, value)) {
+            if (wholeEnd > tp.inRecord) {
+                r = rule->value;
+                stream.Restore({tp.record, wholeEnd, t + (wholeEnd - tp.inRecord)});
+            } else if (wholeEnd < 0 && RunTokenRule(*rule, stream, tp, length, value)) {
                 r = static_cast<std::uint8_t>(value);
             } else {
                 r = 0;

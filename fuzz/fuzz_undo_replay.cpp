@@ -42,6 +42,10 @@ struct Doc : TUndoTarget {
         if (!text.empty()) store.Insert(start, text);
     }
     void SetSelection(TLogSelection selection) override { sel = selection; }
+    bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
+    {
+        return end <= store.CharCount() && store.TextRange(start, end) == text;
+    }
 };
 
 }  // namespace

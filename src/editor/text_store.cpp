@@ -98,6 +98,7 @@ TTextStore::TTextStore()
       breakpoints_(std::make_unique<TSM_Breakpoints>(this)),
       codeBreaks_(std::make_unique<TSM_CodeBreak>(this))
 {
+    ExchangeUndoStack(nullptr);
 }
 
 TTextStore::~TTextStore() = default;  // the pool releases every record at once
@@ -1099,6 +1100,22 @@ void TTextStore::AddView(TTextStoreListener* view)
 }
 
 void TTextStore::RemoveView(TTextStoreListener* view) { std::erase(views_, view); }
+
+std::unique_ptr<TUndoStack> TTextStore::ExchangeUndoStack(std::unique_ptr<TUndoStack> log)
+{
+    if (log && log.get() == undo_.get()) {
+        (void)log.release();  // already ours
+        return nullptr;
+    }
+    if (!log) log = std::make_unique<TUndoStack>();
+    std::swap(log, undo_);
+    undo_->Beep = [this] {
+        for (TTextStoreListener* v : views_)
+            if (v->UndoLogBroken()) return;
+    };
+    if (log) log->Beep = nullptr;  // it no longer speaks for this store's views
+    return log;
+}
 
 TRangeMarks& TTextStore::RangeMarks()
 {

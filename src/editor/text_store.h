@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "editor/line_pool.h"
+#include "editor/undo_stack.h"
 
 namespace tarnwick {
 
@@ -112,6 +113,9 @@ public:
     virtual void TextChanged(std::int64_t /*offset*/, std::int64_t /*delta*/) {}
     // After the change, for the line-based marks (breakpoints and the like).
     virtual void LineShift(std::int64_t /*start*/, std::int64_t /*delta*/) {}
+    // The store's undo log was found broken and has been cleared. A view that sounds the beep for
+    // it returns true; the store asks its views in order until one does.
+    virtual bool UndoLogBroken() { return false; }
     // After the records of lines [firstLine, firstLine + oldCount) were cut anew into `newCount`
     // records holding the same text (word wrap on or off). No character moved, so there is no
     // TextChanged and no LineShift; only the line indexes from `firstLine` on changed, by
@@ -238,6 +242,14 @@ public:
 
     // ---- what belongs to the document rather than to a view
 
+    // The transaction log of the document, created with the store: every view of the store
+    // records into it and replays from it.
+    TUndoStack& UndoStack() { return *undo_; }
+    const TUndoStack& UndoStack() const { return *undo_; }
+    // Puts `log` in place of the store's log (a new empty one when null) and hands back the old
+    // one. Putting the log in place again changes nothing and hands back null.
+    std::unique_ptr<TUndoStack> ExchangeUndoStack(std::unique_ptr<TUndoStack> log);
+
     TSelLineStyle LineStyle() const { return lineStyle_; }
     void SetLineStyle(TSelLineStyle style) { lineStyle_ = style; }
     // Column (1-based) of numbered bookmark 0..9; 0 when not set.
@@ -319,6 +331,7 @@ private:
     std::vector<std::string> names_;
     TSelLineStyle lineStyle_ = lsCRLF;
     std::unordered_map<const TLineRecord*, std::unique_ptr<TLineObject>> lineObjects_;
+    std::unique_ptr<TUndoStack> undo_;
     // Last, so that they go first: their callbacks may still read the text.
     std::unique_ptr<TCustomBookmarks> bookmarks_;
     std::unique_ptr<TRangeMarks> rangeMarks_;

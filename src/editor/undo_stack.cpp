@@ -214,6 +214,7 @@ void TUndoStack::Clear()
     savePointLost_ = false;
     groupOpen_ = false;
     groupCode_ = 0;
+    groupOpening_.reset();
     pending_.reset();
 }
 
@@ -284,6 +285,13 @@ void TUndoStack::EndTransaction(std::int32_t code, TLogSelection after)
     pending_.reset();
     if (!Recording()) return;
 
+    if (groupOpening_) {
+        // The first transaction of a caret group: the group's opening goes first.
+        PushMarker(groupCode_, kMarkerGroupOpen);
+        PushSelection(*groupOpening_);
+        PushMarker(groupCode_, kMarkerGroupOpen);
+        groupOpening_.reset();
+    }
     PushMarker(code, kMarkerTransaction);
     PushSelection(p.before);
     PushText(std::move(p.textBefore));
@@ -305,14 +313,20 @@ void TUndoStack::OpenCaretGroup(std::int32_t code, TLogSelection selection)
     if (groupOpen_ || !Recording()) return;
     groupOpen_ = true;
     groupCode_ = code;
-    PushMarker(code, kMarkerGroupOpen);
-    PushSelection(selection);
-    PushMarker(code, kMarkerGroupOpen);
+    // The opening is written with the group's first transaction: a group that changes nothing
+    // leaves no trace (no undo step, no modification, the redo part kept).
+    groupOpening_ = selection;
 }
 
 void TUndoStack::CloseCaretGroup(std::int32_t code, TLogSelection selection)
 {
     if (!groupOpen_ || groupCode_ != code || !Recording()) return;
+    if (groupOpening_) {
+        groupOpening_.reset();
+        groupOpen_ = false;
+        groupCode_ = 0;
+        return;
+    }
     PushMarker(code, kMarkerGroupClose);
     PushSelection(selection);
     PushMarker(code, kMarkerGroupClose);
@@ -399,8 +413,11 @@ bool TUndoStack::UndoTransaction(TUndoTarget& target, bool& inGroup)
     ExpectPartner(marker, Back(TLogKind::Marker));
 
     const std::int64_t start = Low(before);
-    const std::int64_t end = code == kTransText ? High(after) : after.caret;
-    target.ReplaceRange(start, end < start ? start : end, Content(removed));
+    std::int64_t end = code == kTransText ? High(after) : after.caret;
+    if (end < start) end = start;
+    // The text must hold what the transaction inserted: a log written on another text is refused.
+    if (!target.Holds(start, end, Content(inserted))) throw EDoravaVizu(kMsgBadTransaction);
+    target.ReplaceRange(start, end, Content(removed));
     target.SetSelection(before);
     return inGroup;
 }
@@ -420,6 +437,7 @@ bool TUndoStack::RedoTransaction(TUndoTarget& target, bool& inGroup)
     const TLogSelection after = Forward(TLogKind::Selection).selection;
     ExpectPartner(marker, Forward(TLogKind::Marker));
 
+    if (!target.Holds(Low(before), High(before), Content(removed))) throw EDoravaVizu(kMsgBadTransaction);
     target.SetSelection(before);
     target.ReplaceRange(Low(before), High(before), Content(inserted));
     if (code == kTransText) target.SetSelection(after);

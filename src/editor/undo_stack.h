@@ -125,6 +125,9 @@ public:
     // Replaces [start, end) with `text`.
     virtual void ReplaceRange(std::int64_t start, std::int64_t end, std::string_view text) = 0;
     virtual void SetSelection(TLogSelection selection) = 0;
+    // True when the characters [start, end) are `text`: replay checks that a record fits the
+    // text before it acts on it, so that a log is never replayed onto a text it was not written on.
+    virtual bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const = 0;
 };
 
 // The undo log of one document: the record layout, the transaction shapes, caret groups, the
@@ -162,7 +165,8 @@ public:
     void EndTransaction(std::int32_t code, TLogSelection after);
     bool TransactionOpen() const { return pending_.has_value(); }
 
-    // Caret groups: everything between opening and closing is undone and redone in one step.
+    // Caret groups: everything between opening and closing is undone and redone in one step. A
+    // group in which no transaction was written leaves nothing in the log.
     void OpenCaretGroup(std::int32_t code, TLogSelection selection);
     void CloseCaretGroup(std::int32_t code, TLogSelection selection);
     bool GroupOpen() const { return groupOpen_; }
@@ -218,6 +222,7 @@ private:
     std::int32_t groupCode_ = 0;
     std::int64_t sizeLimit_ = -1;
     bool groupOpen_ = false;
+    std::optional<TLogSelection> groupOpening_;  // the open group's selection, not yet written
     int suspended_ = 0;
     std::optional<Pending> pending_;
 };

@@ -456,8 +456,9 @@ TEST(TUndoStack, TrimWaitsForAnOpenGroupToClose)
     u.SetSizeLimit(6 * 32 + 1);
     Type(u, 0, "a");
     u.OpenCaretGroup(16, {1, 1});
-    EXPECT_EQ(u.Count(), 9);  // nothing is trimmed while the group is open
+    EXPECT_EQ(u.Count(), 6);  // the opening waits for the group's first transaction
     Type(u, 1, "b");
+    // nothing is trimmed while the group is open
     EXPECT_EQ(u.Count(), 15);
     u.CloseCaretGroup(16, {2, 2});
     EXPECT_TRUE(u.Empty());  // the whole group is larger than the limit
@@ -514,6 +515,10 @@ struct FakeDoc : TUndoTarget {
         if (!text.empty()) store.Insert(start, text);
     }
     void SetSelection(TLogSelection selection) override { sel = selection; }
+    bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
+    {
+        return end <= store.CharCount() && store.TextRange(start, end) == text;
+    }
 
     std::int64_t Low() const { return std::min(sel.anchor, sel.caret); }
     std::int64_t High() const { return std::max(sel.anchor, sel.caret); }
@@ -531,6 +536,28 @@ struct FakeDoc : TUndoTarget {
     void Select(std::int64_t anchor, std::int64_t caret) { sel = {anchor, caret}; }
     std::string Text() const { return store.Text(); }
 };
+
+TEST(TUndoReplay, AGroupThatWritesNothingLeavesNoTrace)
+{
+    TUndoStack u;
+    Type(u, 0, "ab");
+    u.MarkSaved();
+    u.OpenCaretGroup(15, {0, 0});
+    u.CloseCaretGroup(15, {0, 0});
+    EXPECT_FALSE(u.GroupOpen());
+    EXPECT_EQ(Records(u).size(), 6u);
+    EXPECT_FALSE(u.Modified());
+
+    // Nor does it discard what can be redone.
+    FakeDoc d;
+    d.ReplaceSelection("abc");
+    d.log.Undo(d);
+    d.log.OpenCaretGroup(15, d.sel);
+    d.log.CloseCaretGroup(15, d.sel);
+    EXPECT_TRUE(d.log.CanRedo());
+    d.log.Redo(d);
+    EXPECT_EQ(d.Text(), "abc");
+}
 
 TEST(TUndoReplay, UndoAndRedoATextReplacement)
 {
@@ -645,14 +672,15 @@ TEST(TUndoReplay, BrokenLogIsClearedWithABeepAndNoException)
     // A group closing triple whose markers disagree.
     FakeDoc d;
     d.ReplaceSelection("abc");
-    d.log.OpenCaretGroup(16, {0, 0});
-    d.log.CloseCaretGroup(16, {0, 0});
+    d.log.OpenCaretGroup(16, {3, 3});
+    d.ReplaceSelection("d");
+    d.log.CloseCaretGroup(16, {4, 4});
     auto* closing = static_cast<TLogRecord*>(d.log.Top()->item);
     closing->code = 17;
     EXPECT_FALSE(d.log.Undo(d));
     EXPECT_EQ(d.beeps, 1);
     EXPECT_TRUE(d.log.Empty());
-    EXPECT_EQ(d.Text(), "abc");
+    EXPECT_EQ(d.Text(), "abcd");
     EXPECT_TRUE(d.log.Recording());
 
     // A non-marker where a marker is due.

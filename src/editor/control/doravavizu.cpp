@@ -45,6 +45,19 @@ public:
         c_.beyondEol_ = false;
     }
     void SetSelection(TLogSelection s) override { c_.Select(s.anchor, s.caret, true); }
+    bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
+    {
+        const TTextStore& store = *c_.store_;
+        if (start < 0 || end > store.CharCount() || end - start != static_cast<std::int64_t>(text.size())) return false;
+        char buffer[4096];
+        while (!text.empty()) {
+            const std::size_t n = store.CopyText(start, buffer, std::min(text.size(), sizeof buffer));
+            if (n == 0 || text.compare(0, n, std::string_view(buffer, n)) != 0) return false;
+            text.remove_prefix(n);
+            start += static_cast<std::int64_t>(n);
+        }
+        return true;
+    }
 
 private:
     TCustomDoravaVizu& c_;
@@ -56,18 +69,15 @@ TCustomDoravaVizu::TCustomDoravaVizu(TControlHost* host)
     : host_(host),
       ownStore_(std::make_unique<TTextStore>()),
       store_(ownStore_.get()),
-      ownUndo_(std::make_unique<TUndoStack>()),
-      undo_(ownUndo_.get()),
       ownSettings_(std::make_unique<TSM_Settings>()),
       activeSettings_(ownSettings_.get())
 {
-    undo_->Beep = [this] { Beep(); };
     if (ownSettings_->fontName.empty()) {
         ownSettings_->fontName = "Courier New";
         ownSettings_->fontSize = 10;
     }
     ownSettings_->Attach(this);
-    undo_->Clear();
+    store_->AddView(this);
     WireMarkEvents();
     MeasureFont();
 }
@@ -94,6 +104,53 @@ void TCustomDoravaVizu::WireMarkEvents()
     };
 }
 
+void TCustomDoravaVizu::AttachStore(TTextStore* store)
+{
+    if (!store) store = ownStore_.get();
+    if (store != store_) {
+        store_->RemoveView(this);
+        store_ = store;
+        store_->AddView(this);
+        WireMarkEvents();
+    }
+    anchor_ = caret_ = 0;
+    beyondEol_ = false;
+    topLine_ = leftColumn_ = 0;
+    frontierHint_ = 0;
+    MarkRescan(0);
+    Notify(cfText | cfSelection);
+    Invalidate();
+}
+
+void TCustomDoravaVizu::TextChanged(std::int64_t offset, std::int64_t delta)
+{
+    if (editing_ || destroying_) return;
+    // Another view changed the text: keep the selection on the same characters, and colour and
+    // repaint from the changed line on.
+    auto follow = [&](std::int64_t& at) {
+        if (delta > 0 && at >= offset) at += delta;
+        else if (delta < 0 && at > offset) at = std::max(offset, at + delta);
+    };
+    follow(anchor_);
+    follow(caret_);
+    const std::int64_t size = store_->CharCount();
+    anchor_ = std::min(anchor_, size);
+    caret_ = std::min(caret_, size);
+    beyondEol_ = false;
+    const std::int64_t line = LineOf(offset);
+    frontierHint_ = std::min(frontierHint_, line);
+    MarkRescan(line);
+    if (host_ && repaintEnabled_ && lockCount_ == 0)
+        host_->InvalidateLines(line, std::numeric_limits<std::int64_t>::max());
+    Notify(cfText);
+}
+
+bool TCustomDoravaVizu::UndoLogBroken()
+{
+    Beep();
+    return true;
+}
+
 TCustomDoravaVizu::~TCustomDoravaVizu()
 {
     destroying_ = true;
@@ -103,6 +160,7 @@ TCustomDoravaVizu::~TCustomDoravaVizu()
             p = nullptr;
         }
     ownSettings_->Detach(this);
+    store_->RemoveView(this);
 }
 
 void TCustomDoravaVizu::SetHost(TControlHost* host)
@@ -451,7 +509,7 @@ void TCustomDoravaVizu::SetHideSelection(bool hide)
 
 void TCustomDoravaVizu::SetModified(bool modified)
 {
-    if (!modified) undo_->Clear();
+    if (!modified) UndoStack().Clear();
 }
 
 // ---------------------------------------------------------------- positions
@@ -584,19 +642,34 @@ void TCustomDoravaVizu::BeginGroup(int group)
 {
     if (openGroup_ != 0) return;
     openGroup_ = group;
-    if (!replaying_) undo_->OpenCaretGroup(group, {anchor_, caret_});
+    if (!replaying_) UndoStack().OpenCaretGroup(group, {anchor_, caret_});
 }
 
 void TCustomDoravaVizu::EndGroup(int group)
 {
     if (openGroup_ != group) return;
     openGroup_ = 0;
-    if (!replaying_) undo_->CloseCaretGroup(group, {anchor_, caret_});
+    if (!replaying_) UndoStack().CloseCaretGroup(group, {anchor_, caret_});
 }
+
+// Marks the store as being changed by this control, so that its change notices are not taken
+// for another view's edit.
+class TCustomDoravaVizu::TEditingScope {
+public:
+    explicit TEditingScope(TCustomDoravaVizu& c) : c_(c), was_(c.editing_) { c.editing_ = true; }
+    ~TEditingScope() { c_.editing_ = was_; }
+    TEditingScope(const TEditingScope&) = delete;
+    TEditingScope& operator=(const TEditingScope&) = delete;
+
+private:
+    TCustomDoravaVizu& c_;
+    bool was_;
+};
 
 void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 {
     if (end <= start) return;
+    TEditingScope editing(*this);
     if (start == 0 && end == store_->CharCount()) {
         store_->Clear();
         if (OnTextChange) OnTextChange(*this, 0, 0);
@@ -608,6 +681,7 @@ void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 
 void TCustomDoravaVizu::InsertChunked(std::int64_t at, std::string_view text)
 {
+    TEditingScope editing(*this);
     while (!text.empty()) {
         std::size_t n = std::min(text.size(), kInsertChunk);
         // Never split CR LF between two chunks.
@@ -658,10 +732,10 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
                                     [](char c) { return static_cast<unsigned char>(c) < 32 && c != '\t'; });
     const std::string normalized = plain ? std::string() : NormalizeText(filled);
     const std::string_view inserted = plain ? std::string_view(filled) : std::string_view(normalized);
-    const bool record = !replaying_ && undo_->Recording();
+    const bool record = !replaying_ && UndoStack().Recording();
     try {
         if (record)
-            undo_->BeginTextTransaction({anchor_, caret_}, store_->TextRange(start, end), inserted);
+            UndoStack().BeginTextTransaction({anchor_, caret_}, store_->TextRange(start, end), inserted);
         RawReplace(start, end, inserted);
     } catch (const std::bad_alloc&) {
         EndGroup(egReplaceSel);
@@ -670,7 +744,7 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
     anchor_ = caret_ = start + static_cast<std::int64_t>(inserted.size());
     trackedColumn_ = ColumnOf(caret_);
     Notify(cfSelection);
-    if (record) undo_->EndTransaction(kTransText, {anchor_, caret_});
+    if (record) UndoStack().EndTransaction(kTransText, {anchor_, caret_});
     if (!loading_) RescanPending();
     EndGroup(egReplaceSel);
 }
@@ -692,12 +766,12 @@ void TCustomDoravaVizu::InsertStream(TStream& stream, bool quiet)
 
 void TCustomDoravaVizu::Replay(bool forward)
 {
-    if (ReadOnly || !(forward ? undo_->CanRedo() : undo_->CanUndo())) return;
+    if (ReadOnly || !(forward ? UndoStack().CanRedo() : UndoStack().CanUndo())) return;
     TReplayTarget target(*this);
     replaying_ = true;
     ++lockCount_;
-    if (forward) undo_->Redo(target);
-    else undo_->Undo(target);
+    if (forward) UndoStack().Redo(target);
+    else UndoStack().Undo(target);
     --lockCount_;
     replaying_ = false;
     Notify(cfText | cfSelection);
@@ -726,7 +800,7 @@ void TCustomDoravaVizu::LoadFromFile(const std::string& name)
         throw EFOpenError(name, buffer);
     }
     LoadFromStream(*file);
-    undo_->Clear();
+    UndoStack().Clear();
     if (HasOption(smoTitleAsFilename)) Title = name;
 }
 
@@ -742,16 +816,16 @@ void TCustomDoravaVizu::SaveToFile(const std::string& name)
 
 void TCustomDoravaVizu::LoadFromStream(TStream& stream)
 {
-    undo_->Clear();
+    UndoStack().Clear();
     {
         ++lockCount_;
         loading_ = true;
-        undo_->SuspendRecording();
+        UndoStack().SuspendRecording();
         struct Restore {
             TCustomDoravaVizu& c;
             ~Restore()
             {
-                c.undo_->ResumeRecording();
+                c.UndoStack().ResumeRecording();
                 c.loading_ = false;
                 --c.lockCount_;
             }
@@ -760,6 +834,7 @@ void TCustomDoravaVizu::LoadFromStream(TStream& stream)
         beyondEol_ = false;
         try {
             // The old text goes at once; the new one arrives in chunks that never split CR LF.
+            TEditingScope editing(*this);
             DeleteRange(0, store_->CharCount());
             std::string chunk(kInsertChunk, '\0');
             for (;;) {
@@ -783,7 +858,7 @@ void TCustomDoravaVizu::LoadFromStream(TStream& stream)
         MarkRescan(0);
         Notify(cfText | cfSelection | cfScrolled);
     }
-    undo_->Clear();
+    UndoStack().Clear();
     Invalidate();
     FlushChange();
 }
@@ -791,7 +866,7 @@ void TCustomDoravaVizu::LoadFromStream(TStream& stream)
 void TCustomDoravaVizu::SaveToStream(TStream* stream)
 {
     if (!stream) throw EFileSaveError(m::kBadStream);
-    undo_->Clear();
+    UndoStack().Clear();
     const std::int64_t anchor = anchor_, caret = caret_;
     const std::int64_t start = stream->Position();
     const std::int64_t chars = store_->CharCount();
@@ -827,7 +902,7 @@ void TCustomDoravaVizu::SaveToStream(TStream* stream)
         if (attempt == 3) throw EFileSaveError(m::kCouldNotSave);
         stream->SetPosition(start);
     }
-    undo_->Clear();
+    UndoStack().Clear();
 }
 
 std::int64_t TCustomDoravaVizu::WriteSelection(int format, TStream& out)
@@ -846,7 +921,7 @@ void TCustomDoravaVizu::Clear()
     anchor_ = caret_ = 0;
     beyondEol_ = false;
     topLine_ = leftColumn_ = 0;
-    undo_->Clear();
+    UndoStack().Clear();
     Notify(cfText | cfSelection);
     Invalidate();
     FlushChange();

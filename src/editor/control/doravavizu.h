@@ -206,6 +206,8 @@ public:
 
     virtual std::string ClassName() const { return "TCustomDoravaVizu"; }
     void SetHost(TControlHost* host);
+    // Shows another store (null: the control's own). Its undo log and marks come with it.
+    void AttachStore(TTextStore* store);
     // Connects the mark sets of the store in use to this control's events.
     void WireMarkEvents();
     TControlHost* Host() const { return host_; }
@@ -213,7 +215,8 @@ public:
     // ---- the objects the control works with
     TTextStore& Store() { return *store_; }
     const TTextStore& Store() const override { return *store_; }
-    TUndoStack& UndoStack() { return *undo_; }
+    // The undo log of the document: the store's, shared by every control showing it.
+    TUndoStack& UndoStack() const { return store_->UndoStack(); }
     // The settings record in use: the active highlighter's, or the control's own.
     TSM_Settings& Settings() { return *activeSettings_; }
     const TSM_Settings& Settings() const { return *activeSettings_; }
@@ -345,7 +348,7 @@ public:
     virtual void LoadFromStream(TStream& stream);
     virtual void SaveToStream(TStream* stream);
     void Clear();
-    bool Modified() const { return undo_->Modified(); }
+    bool Modified() const { return UndoStack().Modified(); }
     void SetModified(bool modified);
 
     // ---- selection
@@ -384,8 +387,8 @@ public:
     void EndGroup(int group) override;
     void Undo() { Replay(false); }
     void Redo() { Replay(true); }
-    bool CanUndo() const { return undo_->CanUndo(); }
-    bool CanRedo() const { return undo_->CanRedo(); }
+    bool CanUndo() const { return UndoStack().CanUndo(); }
+    bool CanRedo() const { return UndoStack().CanRedo(); }
     void Cut();
     void Copy();
     void Paste();
@@ -477,9 +480,14 @@ public:
     void AutoReplaceEvent(std::int64_t wordStart, const std::string& word, std::string& replaceWith,
                           bool& canReplace) override;
 
+    // ---- TTextStoreListener: edits made through another control showing the same store
+    void TextChanged(std::int64_t offset, std::int64_t delta) override;
+    bool UndoLogBroken() override;
+
 protected:
     class TReplayTarget;
     friend class TReplayTarget;
+    class TEditingScope;
 
     void Invalidate();
     void InvalidateRange(std::int64_t from, std::int64_t to);
@@ -518,8 +526,6 @@ protected:
     TControlHost* host_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     TTextStore* store_ = nullptr;
-    std::unique_ptr<TUndoStack> ownUndo_;
-    TUndoStack* undo_ = nullptr;
     std::unique_ptr<TSM_Settings> ownSettings_;
     TSM_Settings* activeSettings_ = nullptr;
     std::array<VOzuvavIdavParser*, kParserSlots> parsers_{};
@@ -553,6 +559,7 @@ protected:
     bool loading_ = false;
     bool destroying_ = false;
     bool replaying_ = false;
+    bool editing_ = false;  // the store is being changed by this control
     bool repaintEnabled_ = true;
     int openGroup_ = 0;
     bool hideSelection_ = true;

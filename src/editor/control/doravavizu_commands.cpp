@@ -205,11 +205,10 @@ void TCustomDoravaVizu::DeleteCurrentLine()
 void TCustomDoravaVizu::SetBookmark(int index)
 {
     if (index < 0 || index > 9) throw EDoravaVizu(msg::kBookmarkIndexRange);
-    std::int64_t line = LineOf(caret_);
     if (store_->LineCount() == 0) return;
-    line = std::min(line, store_->LineCount() - 1);
-    // With word wrap the bookmark sits on the first segment of the logical line.
-    while (line > 0 && store_->FromLine(line).record->IsContinuation()) --line;
+    // The caret's record and its column there: the mark goes to the first record of the logical
+    // line, and the column is counted from the logical line's start, by the bookmark code.
+    const std::int64_t line = std::min(LineOf(caret_), store_->LineCount() - 1);
     const std::int64_t column = caret_ - LineStart(line);
     const TBookmarkSetResult r = SetNumberedBookmark(*store_, index, line, column, [this](int n) {
         if (OnBookmarkSet) OnBookmarkSet(*this, n);

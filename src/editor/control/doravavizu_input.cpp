@@ -86,10 +86,11 @@ bool TCustomDoravaVizu::KeyDown(std::uint16_t key, std::uint16_t shift)
     }
     TKeyboardActionContoller& keys = Settings().Keys();
     std::uint16_t k = key, sh = shift;
-    const bool sequence = keys.KeyStore().InSequence();
     const TKeyLookup found = keys.KeyStore().LookUp(MakeShortcut(k, sh));
     if (found == TKeyLookup::klPrefix) return true;
-    if (found != TKeyLookup::klRecognised) return sequence;
+    // A key that completes no sequence (a broken two-key sequence included) is not the bindings'
+    // business: it goes on to be typed as usual.
+    if (found != TKeyLookup::klRecognised) return false;
     int command = keys.LastCommand();
     if (OnCommandRecognised) OnCommandRecognised(*this, command);
     ExecuteCommand(command, 0, extend);

@@ -353,24 +353,13 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         return static_cast<std::intptr_t>(at);
     }
     case SM_UNDOSTACK:
-        if (set) {
-            auto* stack = reinterpret_cast<TUndoStack*>(second);
-            undo_ = stack ? stack : ownUndo_.get();
-        }
-        return reinterpret_cast<std::intptr_t>(undo_);
+        // Set: the store takes the given log over (a new empty one for null) and the previous
+        // log, now the caller's, is returned. Get: the store's log.
+        if (set) return reinterpret_cast<std::intptr_t>(
+            store_->ExchangeUndoStack(std::unique_ptr<TUndoStack>(reinterpret_cast<TUndoStack*>(second))).release());
+        return reinterpret_cast<std::intptr_t>(&UndoStack());
     case SM_TEXTSTORE:
-        if (first == 1) {
-            auto* store = reinterpret_cast<TTextStore*>(second);
-            store_ = store ? store : ownStore_.get();
-            WireMarkEvents();
-            anchor_ = caret_ = 0;
-            beyondEol_ = false;
-            topLine_ = leftColumn_ = 0;
-            frontierHint_ = 0;
-            MarkRescan(0);
-            Notify(cfText | cfSelection);
-            Invalidate();
-        }
+        if (first == 1) AttachStore(reinterpret_cast<TTextStore*>(second));
         return reinterpret_cast<std::intptr_t>(store_);
     case EM_POSFROMCHAR: {
         const std::int64_t offset = std::clamp<std::int64_t>(first, 0, store_->CharCount());
@@ -442,7 +431,7 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         return 1;
     case EM_LINEFROMCHAR: return static_cast<std::intptr_t>(LineOf(first == -1 ? caret_ : first));
     case EM_EMPTYUNDOBUFFER:
-        undo_->Clear();
+        UndoStack().Clear();
         return 1;
     case EM_GETFIRSTVISIBLELINE: return static_cast<std::intptr_t>(topLine_);
     case WM_SETTEXT: {

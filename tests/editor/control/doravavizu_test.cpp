@@ -702,6 +702,101 @@ TEST_F(Control, TwoControlsShareOneStore)
     EXPECT_EQ(other.Text(), "shared text");
 }
 
+TEST_F(Control, ASplitViewUndoesTheDocumentsLastEditWhicheverViewMadeIt)
+{
+    VOzuvavIdav other(&host);
+    other.Perform(SM_TEXTSTORE, 1, reinterpret_cast<std::intptr_t>(&c.Store()));
+    Type("abc");
+    other.Select(0, 0);
+    for (const char ch : std::string("XY")) other.KeyPress(ch);
+    EXPECT_EQ(c.Text(), "XYabc");
+    EXPECT_EQ(c.Caret(), 5);  // the other view's insertion moved this caret along
+    c.Undo();
+    EXPECT_EQ(c.Text(), "Xabc");
+    other.Undo();
+    EXPECT_EQ(c.Text(), "abc");
+    c.Redo();
+    EXPECT_EQ(other.Text(), "Xabc");
+    EXPECT_EQ(host.beeps, 0);
+}
+
+TEST_F(Control, AnAttachedStoreBringsItsOwnLog)
+{
+    Type("hello world");
+    TTextStore fresh;
+    fresh.Insert(0, "x");
+    c.Perform(SM_TEXTSTORE, 1, reinterpret_cast<std::intptr_t>(&fresh));
+    EXPECT_FALSE(c.CanUndo());
+    c.Undo();
+    c.Undo();
+    c.Redo();
+    EXPECT_EQ(c.Text(), "x");
+    EXPECT_FALSE(c.Modified());
+    // Back on its own store, the control finds its history where it left it.
+    c.Perform(SM_TEXTSTORE, 1, 0);
+    EXPECT_EQ(c.Text(), "hello world");
+    c.Undo();
+    EXPECT_EQ(c.Text(), "hello worl");
+}
+
+TEST_F(Control, AForeignLogThatDoesNotFitIsClearedWithABeep)
+{
+    VOzuvavIdav writer(&host);
+    for (const char ch : std::string("hello")) writer.KeyPress(ch);
+    Load("xy");
+    // Put the writer's log on this document on purpose; the exchange hands back the old one.
+    auto* log = reinterpret_cast<TUndoStack*>(writer.Perform(SM_UNDOSTACK, smSet, 0));
+    std::unique_ptr<TUndoStack> previous(
+        reinterpret_cast<TUndoStack*>(c.Perform(SM_UNDOSTACK, smSet, reinterpret_cast<std::intptr_t>(log))));
+    ASSERT_NE(previous, nullptr);
+    EXPECT_EQ(&c.UndoStack(), log);
+    EXPECT_TRUE(c.CanUndo());
+    c.Undo();
+    EXPECT_EQ(c.Text(), "xy");
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_FALSE(c.CanUndo());
+    // A log that does fit replays as usual.
+    Type("ab");
+    c.Undo();
+    EXPECT_EQ(c.Text(), "axy");
+}
+
+TEST_F(Control, ABookmarkInAWrappedSegmentKeepsItsColumn)
+{
+    Load("aaaa bbbb cccc dddd eeee\rnext");
+    c.SetWrapAtColumn(10);
+    c.SetWordWrap(true);
+    ASSERT_TRUE(c.Store().FromLine(1).record->IsContinuation());
+    c.Select(12, 12);  // in the line's second segment
+    Keys('K', scCtrl);
+    Keys('4', 0);
+    EXPECT_EQ(c.Store().BookmarkColumn(4), 13);
+    c.Select(26, 26);
+    Keys('Q', scCtrl);
+    Keys('4', 0);
+    EXPECT_EQ(c.Caret(), 12);
+}
+
+TEST_F(Control, DeletingNothingChangesNothing)
+{
+    Load("abc");
+    ASSERT_FALSE(c.Modified());
+    c.Select(0, 0);
+    Keys(vkBack);
+    c.Select(3, 3);
+    Keys(vkDelete);
+    EXPECT_EQ(c.Text(), "abc");
+    EXPECT_FALSE(c.Modified());
+    EXPECT_FALSE(c.CanUndo());
+    // Nor does it take away what can be redone.
+    Type("d");
+    c.Undo();
+    Keys(vkDelete);
+    EXPECT_TRUE(c.CanRedo());
+    c.Redo();
+    EXPECT_EQ(c.Text(), "abcd");
+}
+
 TEST_F(Control, StringListView)
 {
     VOzuvavIdavStrings lines(c);
@@ -845,6 +940,14 @@ TEST_F(Control, KeysGoToTemplatesAutoReplaceThenTheBindings)
     EXPECT_EQ(c.Text(), "the end select * from ");
     c.Undo();  // an expansion is one step
     EXPECT_EQ(c.Text(), "the end sel");
+
+    // A key that breaks a two-key sequence is handed back and typed as usual.
+    Load("");
+    EXPECT_TRUE(c.KeyDown('K', scCtrl));
+    EXPECT_FALSE(c.KeyDown('X', 0));
+    Type("x");
+    EXPECT_EQ(c.Text(), "x");
+    EXPECT_FALSE(c.KeyDown('X', 0));  // no sequence is pending any more
 
     // A two-key sequence (Ctrl+K, then I indents), and a handler that changes the command.
     Load("abc\rdef");

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "editor/control/doravavizu.h"
-#include "fake_host.h"
+#include "control/doravavizu.h"
+#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
 #include "script_generator.h"
 

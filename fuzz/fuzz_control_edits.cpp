@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "editor/control/doravavizu.h"
-#include "fake_host.h"
+#include "control/doravavizu.h"
+#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
 
 namespace {
@@ -130,8 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 7: c.SetSelText(in.Text(40)); break;
-        case 8: c.Undo(); break;
-        case 9: c.Redo(); break;
+        case 8:
+        case 9: {
+            // The log was written on this very text: replay must never find that it does not fit.
+            const bool could = op % 16 == 8 ? c.CanUndo() : c.CanRedo();
+            const int beeps = host.beeps;
+            if (op % 16 == 8) c.Undo();
+            else c.Redo();
+            if (could && host.beeps != beeps && c.UndoStack().Empty()) Broken("replay refused its own log", step);
+            break;
+        }
         case 10: {
             const VOzuvavIdavOption o = kToggles[in.Byte() % std::size(kToggles)];
             c.SetOptions(c.Options() ^ OptionBit(o));
@@ -187,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int undone = 0;
         while (c.CanUndo()) {
             c.Undo();
+            if (host.beeps != 0) Broken("undoing everything refused the log", -1);
             ++undone;
             if (Trace()) std::fprintf(stderr, "undo: \"%s\"\n", Escaped(c.Text()).c_str());
         }
@@ -194,6 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // As many redo steps as were undone (steps undone before the end may still wait above).
         for (int i = 0; i < undone; ++i) {
             c.Redo();
+            if (host.beeps != 0) Broken("redoing everything refused the log", -1);
             if (Trace()) std::fprintf(stderr, "redo: \"%s\"\n", Escaped(c.Text()).c_str());
         }
         if (host.beeps == 0 && c.Text() != last) Broken("redoing what was undone does not give the last text", -1);

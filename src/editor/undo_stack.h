@@ -227,4 +227,16 @@ private:
     std::optional<Pending> pending_;
 };
 
+// Suspends recording into a log for the life of the guard.
+class TRecordingPause {
+public:
+    explicit TRecordingPause(TUndoStack& log) : log_(log) { log_.SuspendRecording(); }
+    ~TRecordingPause() { log_.ResumeRecording(); }
+    TRecordingPause(const TRecordingPause&) = delete;
+    TRecordingPause& operator=(const TRecordingPause&) = delete;
+
+private:
+    TUndoStack& log_;
+};
+
 }  // namespace tarnwick

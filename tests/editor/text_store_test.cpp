@@ -5,7 +5,7 @@
 #include <random>
 
 #include "editor/ed_stream.h"
-#include "store_checks.h"
+#include "support/store_checks.h"
 
 namespace tarnwick {
 namespace {

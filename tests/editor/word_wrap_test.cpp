@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "editor/marks.h"
-#include "store_checks.h"
+#include "support/store_checks.h"
 
 namespace tarnwick {
 namespace {

@@ -16,7 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/control/control_host.h"
+#include "control/control_host.h"
+#include "control/options.h"
+#include "control/requests.h"
+#include "control/scoped_state.h"
 #include "editor/macro_keywords.h"
 #include "editor/marks.h"
 #include "editor/plain_search.h"
@@ -29,51 +32,6 @@
 #include "highlight/parser.h"
 
 namespace tarnwick {
-
-// ---- options: the members of the Options set, and their bits in the settings record's word
-
-enum VOzuvavIdavOption : int {
-    smoSyntaxHighlight,
-    smoPrintWrap,
-    smoPrintLineNos,
-    smoPrintFilename,
-    smoPrintDate,
-    smoPrintPageNos,
-    smoWordWrap,
-    smoAutoIndent,
-    smoTabToColumn,
-    smoWrapOverride,
-    smoWordSelect,
-    smoShowRMargin,
-    smoShowGutter,
-    smoShowWrapColumn,
-    smoTitleAsFilename,
-    smoProcessDroppedFiles,
-    smoBlockOverwriteCursor,
-    smoShowWrapGlyph,
-    smoColumnTrack,
-    smoUseTAB,
-    smoSmartFill,
-    smoOLEDragSource,
-    smoCaretAfterEOL,
-    smoLineNumbers,
-    smoShowAllChars,
-};
-inline constexpr int kOptionCount = 25;
-
-// A set of VOzuvavIdavOption: bit n stands for member n.
-using VOzuvavIdavOptions = std::uint32_t;
-constexpr VOzuvavIdavOptions OptionBit(VOzuvavIdavOption o) { return VOzuvavIdavOptions(1) << o; }
-
-// Bits of the option word, by member.
-inline constexpr std::array<std::uint32_t, kOptionCount> kOptionWordBits = {
-    0x00000010, 0x00000020, 0x00000040, 0x00000080, 0x00000100, 0x00000200, 0x00000400,
-    0x00000800, 0x00001000, 0x00002000, 0x00004000, 0x00008000, 0x00010000, 0x00020000,
-    0x00040000, 0x00080000, 0x00100000, 0x00200000, 0x00400000, 0x00800000, 0x01000000,
-    0x02000000, 0x08000000, 0x00000001, 0x04000000,
-};
-std::uint32_t OptionsToWord(VOzuvavIdavOptions options);
-VOzuvavIdavOptions OptionsFromWord(std::uint32_t word);
 
 // ---- other property types
 
@@ -113,70 +71,6 @@ inline constexpr int sfMatchCase = 0x10;
 inline constexpr int sfRegExp = 0x20;
 inline constexpr int sfWholeWord = 0x40;
 inline constexpr int sfBackwards = 0x80;
-
-// The control's own requests.
-enum TSMRequest : int {
-    SM_SELECTION = 0x0C00,
-    SM_OPTIONS = 0x0C01,
-    SM_REPLACESEL = 0x0C02,
-    SM_LOCKUPDATE = 0x0C05,
-    SM_INSERTSTREAM = 0x0C06,
-    SM_WRITESTREAM = 0x0C07,
-    SM_MODIFIED = 0x0C08,
-    SM_TOPLINE = 0x0C09,
-    SM_LEFTCOLUMN = 0x0C0A,
-    SM_FIND = 0x0C0B,
-    SM_REPLACEDIALOG = 0x0C0C,
-    SM_GETSELTEXT = 0x0C0D,
-    SM_CANREDO = 0x0C0E,
-    SM_REDO = 0x0C0F,
-    SM_BLOCKINDENT = 0x0C10,
-    SM_BLOCKUNINDENT = 0x0C11,
-    SM_APPLYSETTINGS = 0x0C12,
-    SM_SETTOKENBYTES = 0x0C13,
-    SM_GETTOKENBYTES = 0x0C14,
-    SM_UNDOSTACK = 0x0C15,
-    SM_TEXTSTORE = 0x0C18,
-    SM_RESCANLINE = 0x0C21,
-    SM_GETINFO = 0x0C40,
-};
-// Bits of the first argument of the control's requests.
-inline constexpr std::intptr_t smSet = 1;
-inline constexpr std::intptr_t smQuiet = 2;
-
-// The standard edit-control requests the control answers.
-enum TEditRequest : int {
-    EM_GETSEL = 0x00B0,
-    EM_SETSEL = 0x00B1,
-    EM_LINESCROLL = 0x00B6,
-    EM_SCROLLCARET = 0x00B7,
-    EM_GETMODIFY = 0x00B8,
-    EM_GETLINECOUNT = 0x00BA,
-    EM_LINEINDEX = 0x00BB,
-    EM_LINELENGTH = 0x00C1,
-    EM_REPLACESEL = 0x00C2,
-    EM_GETLINE = 0x00C4,
-    EM_CANUNDO = 0x00C6,
-    EM_UNDO = 0x00C7,
-    EM_LINEFROMCHAR = 0x00C9,
-    EM_EMPTYUNDOBUFFER = 0x00CD,
-    EM_GETFIRSTVISIBLELINE = 0x00CE,
-    EM_POSFROMCHAR = 0x00D6,
-    EM_CHARFROMPOS = 0x00D7,
-    WM_SETTEXT = 0x000C,
-    WM_GETTEXT = 0x000D,
-    WM_GETTEXTLENGTH = 0x000E,
-    WM_CUT = 0x0300,
-    WM_COPY = 0x0301,
-    WM_PASTE = 0x0302,
-    WM_UNDO = 0x0304,
-    EM_CANPASTE = 0x0432,
-    WM_GETDLGCODE = 0x0087,
-};
-inline constexpr std::intptr_t DLGC_WANTARROWS = 0x0001;
-inline constexpr std::intptr_t DLGC_WANTTAB = 0x0002;
-inline constexpr std::intptr_t DLGC_WANTCHARS = 0x0080;
-inline constexpr std::intptr_t DLGC_WANTALLKEYS = 0x0004;
 
 inline constexpr const char* kControlVersion = "3.00.39";
 
@@ -487,7 +381,42 @@ public:
 protected:
     class TReplayTarget;
     friend class TReplayTarget;
-    class TEditingScope;
+
+    // Holds painting and change notification for the life of the guard.
+    class TUpdateLock {
+    public:
+        explicit TUpdateLock(TCustomDoravaVizu& c) : c_(c) { ++c_.lockCount_; }
+        ~TUpdateLock() { --c_.lockCount_; }
+        TUpdateLock(const TUpdateLock&) = delete;
+        TUpdateLock& operator=(const TUpdateLock&) = delete;
+
+    private:
+        TCustomDoravaVizu& c_;
+    };
+
+    // Makes the edits of its life one undo step of the given kind.
+    class TEditGroup {
+    public:
+        TEditGroup(TCustomDoravaVizu& c, int kind) : c_(c), kind_(kind) { c_.BeginGroup(kind_); }
+        ~TEditGroup()
+        {
+            try {
+                c_.EndGroup(kind_);
+            } catch (...) {
+                // Only a failed allocation gets here; the log then lacks the group's closing.
+            }
+        }
+        TEditGroup(const TEditGroup&) = delete;
+        TEditGroup& operator=(const TEditGroup&) = delete;
+
+    private:
+        TCustomDoravaVizu& c_;
+        int kind_;
+    };
+
+    // The tail of every edit: colours the pending lines, scrolls the caret into view, repaints
+    // everything when asked (otherwise just the lines the edit marked) and flushes the change.
+    void FinishEdit(bool repaintAll = false);
 
     void Invalidate();
     void InvalidateRange(std::int64_t from, std::int64_t to);

@@ -1,4 +1,4 @@
-#include "editor/control/doravavizu_strings.h"
+#include "control/doravavizu_strings.h"
 
 namespace tarnwick {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/control/doravavizu.h"
+#include "control/doravavizu.h"
 
 namespace tarnwick {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "editor/control/doravavizu.h"
-#include "editor/control/doravavizu_strings.h"
+#include "control/doravavizu.h"
+#include "control/doravavizu_strings.h"
 #include "editor/export_writers.h"
 #include "editor/marks.h"
-#include "fake_host.h"
+#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
 #include "temp_folder.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "editor/control/doravavizu.h"
+#include "control/doravavizu.h"
 #include "editor/marks.h"
 
 namespace tarnwick {
@@ -137,40 +137,30 @@ std::int64_t TCustomDoravaVizu::MoveTarget(int command, std::int64_t from)
 void TCustomDoravaVizu::DeleteChar(bool forward)
 {
     if (ReadOnly) return;
-    BeginGroup(egDeleteChar);
-    if (beyondEol_ && anchor_ == caret_) {
-        if (!forward) {
-            // Backspace beyond the line end only moves the virtual column.
-            virtualColumn_ = std::max<std::int64_t>(0, virtualColumn_ - 1);
-            const std::int64_t line = LineOf(caret_);
-            if (virtualColumn_ <= ColumnOf(LineStart(line) + LineLength(line))) beyondEol_ = false;
-            EndGroup(egDeleteChar);
-            Notify(cfSelection);
-            FlushChange();
-            return;
-        }
-        ReplaceSelection({});  // fills the gap up to the virtual column
+    if (beyondEol_ && anchor_ == caret_ && !forward) {
+        // Backspace beyond the line end only moves the virtual column.
+        virtualColumn_ = std::max<std::int64_t>(0, virtualColumn_ - 1);
+        const std::int64_t line = LineOf(caret_);
+        if (virtualColumn_ <= ColumnOf(LineStart(line) + LineLength(line))) beyondEol_ = false;
+        Notify(cfSelection);
+        FlushChange();
+        return;
     }
-    if (anchor_ == caret_) {
-        if (forward) {
-            if (caret_ >= store_->CharCount()) {
-                EndGroup(egDeleteChar);
-                return;
+    {
+        TEditGroup group(*this, egDeleteChar);
+        if (beyondEol_ && anchor_ == caret_) ReplaceSelection({});  // fills the gap up to the virtual column
+        if (anchor_ == caret_) {
+            if (forward ? caret_ >= store_->CharCount() : caret_ <= 0) return;
+            if (forward) {
+                caret_ = caret_ + 1;
+            } else {
+                anchor_ = caret_;
+                caret_ = caret_ - 1;
             }
-            caret_ = caret_ + 1;
-        } else {
-            if (caret_ <= 0) {
-                EndGroup(egDeleteChar);
-                return;
-            }
-            anchor_ = caret_;
-            caret_ = caret_ - 1;
         }
+        ReplaceSelection({});
     }
-    ReplaceSelection({});
-    EndGroup(egDeleteChar);
-    ScrollCaretIntoView();
-    FlushChange();
+    FinishEdit();
 }
 
 void TCustomDoravaVizu::DeleteWord(bool forward)
@@ -178,14 +168,13 @@ void TCustomDoravaVizu::DeleteWord(bool forward)
     if (ReadOnly) return;
     const std::int64_t boundary = forward ? WordAfter(caret_) : WordBefore(caret_);
     if (boundary == caret_) return;
-    const int group = forward ? egDeleteNextWord : egDeletePrevWord;
-    BeginGroup(group);
-    anchor_ = caret_;
-    caret_ = boundary;
-    ReplaceSelection({});
-    EndGroup(group);
-    ScrollCaretIntoView();
-    FlushChange();
+    {
+        TEditGroup group(*this, forward ? egDeleteNextWord : egDeletePrevWord);
+        anchor_ = caret_;
+        caret_ = boundary;
+        ReplaceSelection({});
+    }
+    FinishEdit();
 }
 
 void TCustomDoravaVizu::DeleteCurrentLine()
@@ -198,8 +187,7 @@ void TCustomDoravaVizu::DeleteCurrentLine()
     anchor_ = start;
     caret_ = end;
     ReplaceSelection({});
-    ScrollCaretIntoView();
-    FlushChange();
+    FinishEdit();
 }
 
 void TCustomDoravaVizu::SetBookmark(int index)

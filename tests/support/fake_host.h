@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/control/control_host.h"
+#include "control/control_host.h"
 
 namespace tarnwick::test {
 

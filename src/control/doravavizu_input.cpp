@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "editor/control/doravavizu.h"
+#include "control/doravavizu.h"
 #include "editor/export_writers.h"
 #include "editor/key_bindings.h"
 
@@ -111,8 +111,7 @@ void TCustomDoravaVizu::KeyPress(char c)
     } else {
         return;
     }
-    ScrollCaretIntoView();
-    FlushChange();
+    FinishEdit();
 }
 
 void TCustomDoravaVizu::Typed(char c)
@@ -150,17 +149,16 @@ void TCustomDoravaVizu::SmartTab()
         }
     }
     if (target <= caretColumn) return;
-    BeginGroup(egTyping);
+    TEditGroup group(*this, egTyping);
     const std::string fill = Filler(caretColumn, target);
     if (anchor_ != caret_) ReplaceSelection({});
     ReplaceSelection(fill);
-    EndGroup(egTyping);
 }
 
 void TCustomDoravaVizu::InsertOneChar(char c)
 {
     if (ReadOnly) return;
-    BeginGroup(egTyping);
+    TEditGroup group(*this, egTyping);
     std::int64_t indent = 0;
     std::string caretLine;
     const bool autoIndent = c == '\r' && HasOption(smoAutoIndent);
@@ -202,7 +200,6 @@ void TCustomDoravaVizu::InsertOneChar(char c)
         }
         if (column > 0) ReplaceSelection(Filler(0, column));
     }
-    EndGroup(egTyping);
 }
 
 // ---------------------------------------------------------------- clipboard
@@ -226,12 +223,12 @@ void TCustomDoravaVizu::Copy()
 void TCustomDoravaVizu::Cut()
 {
     if (ReadOnly) return;
-    BeginGroup(egCut);
-    Copy();
-    DeleteSelection();
-    EndGroup(egCut);
-    ScrollCaretIntoView();
-    FlushChange();
+    {
+        TEditGroup group(*this, egCut);
+        Copy();
+        DeleteSelection();
+    }
+    FinishEdit();
 }
 
 void TCustomDoravaVizu::Paste()
@@ -248,22 +245,12 @@ void TCustomDoravaVizu::Paste()
     else if (types & stHTML) data = host_->ClipboardHtml();
     else return;
     data = std::string(FilterHtmlPaste(data, types));
-    const bool wasEnabled = repaintEnabled_;
-    repaintEnabled_ = false;
-    BeginGroup(egPaste);
-    try {
+    {
+        TScopedValue repaint(repaintEnabled_, false);
+        TEditGroup group(*this, egPaste);
         ReplaceSelection(data);
-    } catch (...) {
-        EndGroup(egPaste);
-        repaintEnabled_ = wasEnabled;
-        throw;
     }
-    EndGroup(egPaste);
-    repaintEnabled_ = wasEnabled;
-    RescanPending();
-    ScrollCaretIntoView();
-    Invalidate();
-    FlushChange();
+    FinishEdit(true);
 }
 
 // ---------------------------------------------------------------- block indent
@@ -278,26 +265,25 @@ void TCustomDoravaVizu::BlockIndent(int columns, bool tabs)
     std::int64_t last = LineOf(SelEnd());
     if (last > first && LineStart(last) == SelEnd()) --last;
     const bool caretFirst = caret_ < anchor_;
-    BeginGroup(egBlockIndent);
-    std::int64_t selStart = SelStart(), selEnd = SelEnd();
-    for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
-        const TLineRecord* r = store_->FromLine(line).record;
-        if (r->IsContinuation()) continue;  // whole logical lines: only their first segment
-        const std::int64_t at = LineStart(line);
-        anchor_ = caret_ = at;
-        ReplaceSelection(piece);
-        const auto added = static_cast<std::int64_t>(piece.size());
-        if (at <= selStart) selStart += line == first ? 0 : added;
-        selEnd += added;
-        if (WordWrap()) last = LineOf(selEnd - 1);
+    {
+        TEditGroup group(*this, egBlockIndent);
+        std::int64_t selStart = SelStart(), selEnd = SelEnd();
+        for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
+            const TLineRecord* r = store_->FromLine(line).record;
+            if (r->IsContinuation()) continue;  // whole logical lines: only their first segment
+            const std::int64_t at = LineStart(line);
+            anchor_ = caret_ = at;
+            ReplaceSelection(piece);
+            const auto added = static_cast<std::int64_t>(piece.size());
+            if (at <= selStart) selStart += line == first ? 0 : added;
+            selEnd += added;
+            if (WordWrap()) last = LineOf(selEnd - 1);
+        }
+        selStart = LineStart(first);
+        if (caretFirst) Select(selEnd, selStart, true);
+        else Select(selStart, selEnd, true);
     }
-    selStart = LineStart(first);
-    if (caretFirst) Select(selEnd, selStart, true);
-    else Select(selStart, selEnd, true);
-    EndGroup(egBlockIndent);
-    ScrollCaretIntoView();
-    Invalidate();
-    FlushChange();
+    FinishEdit(true);
 }
 
 void TCustomDoravaVizu::BlockUnindent(int columns)
@@ -309,31 +295,30 @@ void TCustomDoravaVizu::BlockUnindent(int columns)
     if (last > first && LineStart(last) == SelEnd()) --last;
     const bool caretFirst = caret_ < anchor_;
     std::int64_t selEnd = SelEnd();
-    BeginGroup(egBlockUnindent);
-    for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
-        const TLineRecord* r = store_->FromLine(line).record;
-        if (r->IsContinuation()) continue;
-        const std::int64_t at = LineStart(line);
-        const std::string_view text = r->View();
-        int k = 0;
-        while (k < n && k < static_cast<int>(text.size()) &&
-               (text[static_cast<std::size_t>(k)] == ' ' || text[static_cast<std::size_t>(k)] == '\t' ||
-                static_cast<unsigned char>(text[static_cast<std::size_t>(k)]) == 160))
-            ++k;
-        if (k == 0) continue;
-        anchor_ = at;
-        caret_ = at + k;
-        ReplaceSelection({});
-        selEnd -= k;
+    {
+        TEditGroup group(*this, egBlockUnindent);
+        for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
+            const TLineRecord* r = store_->FromLine(line).record;
+            if (r->IsContinuation()) continue;
+            const std::int64_t at = LineStart(line);
+            const std::string_view text = r->View();
+            int k = 0;
+            while (k < n && k < static_cast<int>(text.size()) &&
+                   (text[static_cast<std::size_t>(k)] == ' ' || text[static_cast<std::size_t>(k)] == '\t' ||
+                    static_cast<unsigned char>(text[static_cast<std::size_t>(k)]) == 160))
+                ++k;
+            if (k == 0) continue;
+            anchor_ = at;
+            caret_ = at + k;
+            ReplaceSelection({});
+            selEnd -= k;
+        }
+        const std::int64_t selStart = LineStart(first);
+        selEnd = std::max(selEnd, selStart);
+        if (caretFirst) Select(selEnd, selStart, true);
+        else Select(selStart, selEnd, true);
     }
-    const std::int64_t selStart = LineStart(first);
-    selEnd = std::max(selEnd, selStart);
-    if (caretFirst) Select(selEnd, selStart, true);
-    else Select(selStart, selEnd, true);
-    EndGroup(egBlockUnindent);
-    ScrollCaretIntoView();
-    Invalidate();
-    FlushChange();
+    FinishEdit(true);
 }
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "editor/control/doravavizu.h"
+#include "control/doravavizu.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -652,24 +652,10 @@ void TCustomDoravaVizu::EndGroup(int group)
     if (!replaying_) UndoStack().CloseCaretGroup(group, {anchor_, caret_});
 }
 
-// Marks the store as being changed by this control, so that its change notices are not taken
-// for another view's edit.
-class TCustomDoravaVizu::TEditingScope {
-public:
-    explicit TEditingScope(TCustomDoravaVizu& c) : c_(c), was_(c.editing_) { c.editing_ = true; }
-    ~TEditingScope() { c_.editing_ = was_; }
-    TEditingScope(const TEditingScope&) = delete;
-    TEditingScope& operator=(const TEditingScope&) = delete;
-
-private:
-    TCustomDoravaVizu& c_;
-    bool was_;
-};
-
 void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 {
     if (end <= start) return;
-    TEditingScope editing(*this);
+    TScopedValue editing(editing_, true);
     if (start == 0 && end == store_->CharCount()) {
         store_->Clear();
         if (OnTextChange) OnTextChange(*this, 0, 0);
@@ -681,7 +667,7 @@ void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 
 void TCustomDoravaVizu::InsertChunked(std::int64_t at, std::string_view text)
 {
-    TEditingScope editing(*this);
+    TScopedValue editing(editing_, true);
     while (!text.empty()) {
         std::size_t n = std::min(text.size(), kInsertChunk);
         // Never split CR LF between two chunks.
@@ -718,7 +704,7 @@ void TCustomDoravaVizu::RawReplace(std::int64_t start, std::int64_t end, std::st
 void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
 {
     if (ReadOnly && !loading_) return;
-    BeginGroup(egReplaceSel);
+    TEditGroup group(*this, egReplaceSel);
     const std::int64_t start = SelStart();
     const std::int64_t end = SelEnd();
     std::string filled;
@@ -738,7 +724,6 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
             UndoStack().BeginTextTransaction({anchor_, caret_}, store_->TextRange(start, end), inserted);
         RawReplace(start, end, inserted);
     } catch (const std::bad_alloc&) {
-        EndGroup(egReplaceSel);
         throw EDoravaVizu(msg::kNotEnoughMemory);
     }
     anchor_ = caret_ = start + static_cast<std::int64_t>(inserted.size());
@@ -746,7 +731,6 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
     Notify(cfSelection);
     if (record) UndoStack().EndTransaction(kTransText, {anchor_, caret_});
     if (!loading_) RescanPending();
-    EndGroup(egReplaceSel);
 }
 
 void TCustomDoravaVizu::InsertStream(TStream& stream, bool quiet)
@@ -758,26 +742,28 @@ void TCustomDoravaVizu::InsertStream(TStream& stream, bool quiet)
         text.resize(stream.Read(text.data(), text.size()));
     }
     ReplaceSelection(text);
-    if (!quiet) {
-        ScrollCaretIntoView();
-        FlushChange();
-    }
+    if (!quiet) FinishEdit();
 }
 
 void TCustomDoravaVizu::Replay(bool forward)
 {
     if (ReadOnly || !(forward ? UndoStack().CanRedo() : UndoStack().CanUndo())) return;
     TReplayTarget target(*this);
-    replaying_ = true;
-    ++lockCount_;
-    if (forward) UndoStack().Redo(target);
-    else UndoStack().Undo(target);
-    --lockCount_;
-    replaying_ = false;
+    {
+        TScopedValue replaying(replaying_, true);
+        TUpdateLock lock(*this);
+        if (forward) UndoStack().Redo(target);
+        else UndoStack().Undo(target);
+    }
     Notify(cfText | cfSelection);
+    FinishEdit(true);
+}
+
+void TCustomDoravaVizu::FinishEdit(bool repaintAll)
+{
     RescanPending();
     ScrollCaretIntoView();
-    Invalidate();
+    if (repaintAll) Invalidate();
     FlushChange();
 }
 
@@ -818,23 +804,14 @@ void TCustomDoravaVizu::LoadFromStream(TStream& stream)
 {
     UndoStack().Clear();
     {
-        ++lockCount_;
-        loading_ = true;
-        UndoStack().SuspendRecording();
-        struct Restore {
-            TCustomDoravaVizu& c;
-            ~Restore()
-            {
-                c.UndoStack().ResumeRecording();
-                c.loading_ = false;
-                --c.lockCount_;
-            }
-        } restore{*this};
+        TUpdateLock lock(*this);
+        TScopedValue loading(loading_, true);
+        TRecordingPause pause(UndoStack());
         anchor_ = caret_ = 0;
         beyondEol_ = false;
         try {
             // The old text goes at once; the new one arrives in chunks that never split CR LF.
-            TEditingScope editing(*this);
+            TScopedValue editing(editing_, true);
             DeleteRange(0, store_->CharCount());
             std::string chunk(kInsertChunk, '\0');
             for (;;) {
@@ -867,22 +844,12 @@ void TCustomDoravaVizu::SaveToStream(TStream* stream)
 {
     if (!stream) throw EFileSaveError(m::kBadStream);
     UndoStack().Clear();
-    const std::int64_t anchor = anchor_, caret = caret_;
     const std::int64_t start = stream->Position();
     const std::int64_t chars = store_->CharCount();
-    ++lockCount_;
-    struct Unlock {
-        TCustomDoravaVizu& c;
-        std::int64_t a, k;
-        ~Unlock()
-        {
-            c.anchor_ = a;
-            c.caret_ = k;
-            --c.lockCount_;
-        }
-    } unlock{*this, anchor, caret};
-    anchor_ = 0;
-    caret_ = chars;
+    TUpdateLock lock(*this);
+    // Everything is selected for the writer; the selection comes back afterwards.
+    TScopedValue anchor(anchor_, std::int64_t{0});
+    TScopedValue caret(caret_, chars);
     int format = 1;
     switch (SaveFormat) {
     case sfRTF: format = 2; break;
@@ -915,9 +882,10 @@ std::int64_t TCustomDoravaVizu::WriteSelection(int format, TStream& out)
 
 void TCustomDoravaVizu::Clear()
 {
-    ++lockCount_;
-    DeleteRange(0, store_->CharCount());
-    --lockCount_;
+    {
+        TUpdateLock lock(*this);
+        DeleteRange(0, store_->CharCount());
+    }
     anchor_ = caret_ = 0;
     beyondEol_ = false;
     topLine_ = leftColumn_ = 0;

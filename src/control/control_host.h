@@ -16,6 +16,12 @@ struct TFontMetrics {
 
 enum class TMessageKind { Information, Error, Warning, Question };
 
+// The mouse cursors the control shows.
+enum class TCursorKind { crDefault, crIBeam, crArrow, crHSplit, crHyperlink, crNoDrop };
+
+// What a drag and drop does with the data: nothing, a copy, or a move.
+enum class TDropEffect { deNone, deCopy, deMove };
+
 struct TScrollInfo {
     std::int64_t min = 0;
     std::int64_t max = 0;
@@ -59,6 +65,18 @@ public:
     virtual void Beep() = 0;
     // Lets the window system process pending events (while a highlighter is busy elsewhere).
     virtual void ProcessMessages() {}
+
+    // ---- mouse
+    virtual void SetCursor(TCursorKind /*cursor*/) {}
+    // The largest time between two presses that still count as one multiple click, in ms.
+    virtual int DoubleClickTime() const { return 500; }
+    // The control takes the keyboard focus (a press inside it).
+    virtual void TakeFocus() {}
+    // Drags `text` out of the control and returns when the drag has ended, with the effect the
+    // target chose (deNone when it was cancelled). A drop onto the control itself arrives through
+    // the control's Drop while this call runs. The effects offered are copy, and move unless
+    // `copyOnly`.
+    virtual TDropEffect StartDrag(std::string_view /*text*/, bool /*copyOnly*/) { return TDropEffect::deNone; }
 };
 
 }  // namespace tarnwick

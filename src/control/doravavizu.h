@@ -309,6 +309,50 @@ public:
     // ---- the numbered requests
     std::intptr_t Perform(int code, std::intptr_t first, std::intptr_t second);
 
+    // ---- mouse (pixel positions in the client area; the window passes its events on)
+    //
+    // Left-button press at (x, y) with the modifier bits of the key combinations (scShift,
+    // scCtrl, scAlt) at `timeMs` (any steady clock): counts clicks up to four, and acts on the
+    // gutter, the left margin, an armed guide line or the text.
+    void MouseDown(int x, int y, std::uint16_t shift, std::int64_t timeMs);
+    // The mouse moved; `leftButton` tells whether the left button is held.
+    void MouseMove(int x, int y, std::uint16_t shift, bool leftButton);
+    void MouseUp(int x, int y, std::uint16_t shift);
+    // The window's double-click event (after the second press).
+    void DoubleClick(int x, int y);
+    // One step of drag auto-scrolling, called by the window's timer while the left button is held
+    // (selecting, dragging data over the control, or dragging a guide line) and the mouse is
+    // outside the area where the step is due. True when the view moved.
+    bool AutoScrollStep();
+    // The cursor the mouse shows at its last position.
+    TCursorKind MouseCursor() const { return cursor_; }
+    // The guide line being dragged: its x position, -1 when none is shown.
+    int DraggedGuideX() const { return guideX_; }
+    // The offset under a client position: the nearest character boundary on the display line
+    // under y, x limited to the text left edge when `clampLeft`.
+    std::int64_t OffsetAtPoint(int x, int y, bool clampLeft = true) const;
+
+    // ---- drag and drop (the window's drop target passes the platform's calls on)
+    //
+    // Data dragged in: the formats it offers (stFiles, stWideText, stText, stHTML). Returns the
+    // effect to show: copy with Ctrl, else move; none when no usable format is offered (files
+    // count only with smoProcessDroppedFiles) or the control is read-only.
+    TDropEffect DragEnter(std::uint16_t sourceTypes, std::uint16_t shift, int x, int y);
+    TDropEffect DragOver(std::uint16_t shift, int x, int y);
+    void DragLeave();
+    // The dropped data, one entry per offered format (already single-byte text; files one name
+    // per entry). `own` tells that the data is this control's own drag of its selection.
+    struct TDropData {
+        std::uint16_t sourceTypes = 0;
+        std::string html;
+        std::string text;
+        std::string wideText;
+        std::vector<std::string> files;
+    };
+    TDropEffect Drop(const TDropData& data, std::uint16_t shift, int x, int y, bool own);
+    // While data is dragged over the control: the drop position, else -1.
+    std::int64_t DropCaret() const { return dropCaret_; }
+
     // ---- layout and view
     const TFontMetrics& Metrics() const { return metrics_; }
     std::int64_t TopLine() const { return topLine_; }
@@ -492,6 +536,25 @@ protected:
     bool repaintEnabled_ = true;
     int openGroup_ = 0;
     bool hideSelection_ = true;
+
+    // mouse and drag and drop
+    int clicks_ = 0;                 // 1..4: the click count of the last press
+    std::int64_t lastPressTime_ = -1;
+    std::int64_t lastClickLine_ = -1;
+    bool mouseSelecting_ = false;
+    bool dragPending_ = false;
+    bool ownDragRunning_ = false;
+    std::int64_t dropCaret_ = -1;
+    std::uint16_t dragSourceTypes_ = 0;
+    bool guideArmed_ = false;
+    bool guideDragging_ = false;
+    bool guideIsRightMargin_ = false;
+    std::int64_t guideColumn_ = 0;
+    int guideX_ = -1;
+    bool hoverHyperlink_ = false;
+    int mouseX_ = 0;
+    int mouseY_ = 0;
+    TCursorKind cursor_ = TCursorKind::crIBeam;
 
     // search
     std::int64_t lastMatch_ = -1;

@@ -22,6 +22,8 @@ struct TextBlock {
     std::vector<std::uint16_t> lengths;
     std::int64_t chars = 0;
     std::size_t index = 0;  // position among the store's blocks
+    // Records that end with a line break; -1 until asked for after a change of the block.
+    mutable std::int32_t breaks = -1;
 };
 
 namespace {
@@ -148,6 +150,7 @@ void TTextStore::SetRecordText(TLineRecord* r, std::string_view text)
     r->length_ = static_cast<std::uint16_t>(text.size());
     r->text_[text.size()] = '\0';
     r->hasAttributes_ = 0;
+    if (r->block_) r->block_->breaks = -1;
     NoteLength(text.size());
 }
 
@@ -307,6 +310,7 @@ void TTextStore::RebuildIndex()
     fenChars_.assign(n + 1, 0);
     for (std::size_t i = 0; i < n; ++i) {
         blocks_[i]->index = i;
+        blocks_[i]->breaks = -1;
         fenLines_[i + 1] += static_cast<std::int64_t>(blocks_[i]->records.size());
         fenChars_[i + 1] += blocks_[i]->chars;
         const std::size_t parent = (i + 1) + ((i + 1) & (~(i + 1) + 1));
@@ -319,6 +323,7 @@ void TTextStore::RebuildIndex()
 
 void TTextStore::UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta)
 {
+    block->breaks = -1;
     for (std::size_t i = block->index + 1; i < fenLines_.size(); i += i & (~i + 1)) {
         fenLines_[i] += lineDelta;
         fenChars_[i] += charDelta;
@@ -330,6 +335,25 @@ std::int64_t TTextStore::LinesBefore(std::size_t block) const
     std::int64_t sum = 0;
     for (std::size_t i = block; i > 0; i -= i & (~i + 1)) sum += fenLines_[i];
     return sum;
+}
+
+std::int64_t TTextStore::LogicalLineOf(std::int64_t line) const
+{
+    if (line <= 0 || blocks_.empty()) return 0;
+    if (line >= lineCount_) return LogicalLineOf(lineCount_ - 1) + (LastLine()->EndsWithBreak() ? 1 : 0);
+    std::int64_t rem = line;
+    const std::size_t bi = BlockOfLine(rem);
+    auto ends = [](const TLineRecord* r) { return r->length_ > 0 && r->text_[r->length_ - 1] == '\r'; };
+    std::int64_t count = 0;
+    for (std::size_t b = 0; b < bi; ++b) {
+        const TextBlock& block = *blocks_[b];
+        if (block.breaks < 0)
+            block.breaks = static_cast<std::int32_t>(std::count_if(block.records.begin(), block.records.end(), ends));
+        count += block.breaks;
+    }
+    const TextBlock& block = *blocks_[bi];
+    for (std::int64_t i = 0; i < rem; ++i) count += ends(block.records[static_cast<std::size_t>(i)]) ? 1 : 0;
+    return count;
 }
 
 std::int64_t TTextStore::CharsBefore(std::size_t block) const

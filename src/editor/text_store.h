@@ -177,6 +177,9 @@ public:
     // The record of line `index` (0-based); past the end, as above.
     TLinePosition FromLine(std::int64_t index) const;
     std::int64_t IndexOf(const TLineRecord* record) const;
+    // The 0-based logical line (text between two line breaks) that record `line` belongs to: the
+    // number of records before it that end with a line break.
+    std::int64_t LogicalLineOf(std::int64_t line) const;
     std::int64_t OffsetOf(const TLineRecord* record) const;
     // First offset of the record plus the column, the column limited to the record's length.
     std::int64_t RecordColumnToOffset(const TLineRecord* record, std::int64_t column) const;

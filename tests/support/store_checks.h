@@ -27,9 +27,11 @@ inline void ExpectConsistent(const TTextStore& store, const std::string& model, 
     ASSERT_EQ(store.CharCount(), static_cast<std::int64_t>(model.size()));
     ASSERT_EQ(store.Text(), model);
 
-    std::int64_t line = 0, offset = 0, longest = 0;
+    std::int64_t line = 0, offset = 0, longest = 0, logical = 0;
     const TLineRecord* previous = nullptr;
     for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r), ++line) {
+        ASSERT_EQ(store.LogicalLineOf(line), logical) << "line " << line;
+        if (r->EndsWithBreak()) ++logical;
         const std::string_view text = r->View();
         ASSERT_GT(text.size(), 0u);
         ASSERT_LE(text.size(), TTextStore::kMaxRecordLength);
@@ -55,6 +57,7 @@ inline void ExpectConsistent(const TTextStore& store, const std::string& model, 
         previous = r;
     }
     ASSERT_EQ(store.LineCount(), line);
+    ASSERT_EQ(store.LogicalLineOf(line), logical);
     ASSERT_EQ(store.LastLine(), previous);
     if (line > 0) {
         ASSERT_EQ(store.LongestLine(), longest);

@@ -1025,9 +1025,41 @@ TWrapRule TCustomDoravaVizu::WrapRuleNow() const
     return rule;
 }
 
+// Without word wrap a logical line shorter than a record's limit is held in one record; an edit
+// that removes a line break leaves it in two until it is joined again.
+bool TCustomDoravaVizu::SplitShortLine(std::int64_t line) const
+{
+    if (line < 0 || line >= store_->LineCount()) return false;
+    const TLineRecord* r = store_->FromLine(line).record;
+    const TLineRecord* first = r;
+    std::size_t length = r->Length();
+    int records = 1;
+    constexpr std::size_t kLimit = TTextStore::kMaxRecordLength + 1;
+    while (first->IsContinuation() && length < kLimit) {
+        first = store_->Prev(first);
+        length += first->Length();
+        ++records;
+    }
+    for (const TLineRecord* next = r; !next->EndsWithBreak() && length < kLimit;) {
+        next = store_->Next(next);
+        if (!next) break;
+        length += next->Length();
+        ++records;
+    }
+    return records > 1 && length < kLimit;
+}
+
 void TCustomDoravaVizu::RewrapAround(std::int64_t firstLine, std::int64_t lastLine)
 {
-    if (!WordWrap() || store_->LineCount() == 0) return;
+    if (store_->LineCount() == 0) return;
+    if (!WordWrap()) {
+        // Only the lines at the two ends of the edit can have been joined; the later one first,
+        // since joining it moves no line before it.
+        const TWrapRule rule = WrapRuleNow();
+        for (const std::int64_t line : {lastLine, firstLine})
+            if (SplitShortLine(line)) WrapLogicalLine(*store_, line, rule);
+        return;
+    }
     const TWrapRule rule = WrapRuleNow();
     lastLine = std::min(lastLine, store_->LineCount() - 1);
     for (std::int64_t line = std::max<std::int64_t>(0, firstLine); line <= lastLine && line < store_->LineCount();) {

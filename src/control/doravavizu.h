@@ -224,7 +224,12 @@ public:
     std::function<void(TCustomDoravaVizu&, std::int64_t line)> OnGutterClick;
     std::function<void(TCustomDoravaVizu&, const std::string& data, int type)> OnHyperlinkClick;
     std::function<void(TCustomDoravaVizu&)> OnHyperlinkHover;
-    std::function<void(TCustomDoravaVizu&, const std::vector<std::string>& files, int x, int y)> OnFilesDropped;
+    // Files dropped on the control (with smoProcessDroppedFiles); the handler may change the list.
+    std::function<void(TCustomDoravaVizu&, std::vector<std::string>& files, int x, int y)> OnFilesDropped;
+    // Data dragged over the control: the formats offered, the point and the effect proposed,
+    // which the handler may change.
+    std::function<void(TCustomDoravaVizu&, std::uint16_t sourceTypes, int x, int y, TDropEffect& effect)>
+        OnOLEDragOver;
     std::function<void(TCustomDoravaVizu&, int x, int y, std::int64_t offset)> OnTripleClick;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackAdd;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackFree;
@@ -473,6 +478,7 @@ protected:
     // Lines [first, last] are to be shown: colour them if they are not yet.
     void WantColoured(std::int64_t first, std::int64_t last);
     void RewrapAround(std::int64_t firstLine, std::int64_t lastLine);
+    bool SplitShortLine(std::int64_t line) const;
     TWrapRule WrapRuleNow() const;
     void DropAllAttributes();
     void InsertChunked(std::int64_t at, std::string_view text);
@@ -555,6 +561,33 @@ protected:
     int mouseX_ = 0;
     int mouseY_ = 0;
     TCursorKind cursor_ = TCursorKind::crIBeam;
+    std::int64_t ownDropAt_ = -1;  // where a drop of the control's own drag put the text
+
+    // The display line, the nearest character boundary and the character under a point.
+    struct TMouseHit {
+        std::int64_t line = 0;       // display line, limited to the lines there are
+        std::int64_t offset = 0;     // nearest character boundary on that line
+        std::int64_t charAt = -1;    // the character under the point; -1 right of the text or off the lines
+        std::int64_t column = 0;     // column under the point, rounded down
+        std::int64_t endColumn = 0;  // column of the line's end
+        bool lineEnd = false;        // the line ends with a break or the text (the caret may go beyond)
+        bool onLines = false;        // the point lies on one of the lines (not above or below them)
+    };
+    TMouseHit HitTest(int x, int y, bool clampLeft) const;
+    std::int64_t LastDisplayLine() const;
+    void ClickAt(const TMouseHit& hit);
+    bool HyperlinkAt(std::int64_t offset) const;
+    void FireHyperlinkClick(std::int64_t offset);
+    void SelectSegment(std::int64_t line);
+    void SelectWordAtCaret();
+    bool GuideAt(int x, int y, bool& rightMargin) const;
+    void MoveGuide(int x);
+    void FollowMouse();
+    void SetMouseCursor(TCursorKind cursor);
+    void HoverAt(int x, int y);
+    void StartOwnDrag();
+    void PlaceCaretAt(std::int64_t offset);
+    std::uint16_t UsableSourceTypes(std::uint16_t offered) const;
 
     // search
     std::int64_t lastMatch_ = -1;

@@ -797,6 +797,33 @@ TEST_F(Control, DeletingNothingChangesNothing)
     EXPECT_EQ(c.Text(), "abcd");
 }
 
+TEST_F(Control, JoiningTwoLinesMakesOneLineAgain)
+{
+    Load("ab\rx\rnext");
+    c.Select(3, 3);
+    Keys(vkBack);
+    EXPECT_EQ(c.Text(), "abx\rnext");
+    EXPECT_EQ(c.Store().LineCount(), 2);
+    Keys(vkHome, scShift);
+    EXPECT_EQ(c.SelStart(), 0);
+    EXPECT_EQ(c.SelEnd(), 2);
+    // Deleting a selection across a line break, and the same at the end of the text.
+    Load("one\rtwo\rthree");
+    c.Select(2, 5);
+    c.DeleteSelection();
+    EXPECT_EQ(c.Store().LineCount(), 2);
+    Load("a\rb");
+    c.Select(1, 1);
+    Keys(vkDelete);
+    EXPECT_EQ(c.Store().LineCount(), 1);
+    // A joined line too long for one record stays cut.
+    Load(std::string(1500, 'a') + "\r" + std::string(1500, 'b'));
+    c.Select(1500, 1500);
+    Keys(vkDelete);
+    EXPECT_EQ(c.Store().LineCount(), 2);
+    EXPECT_EQ(c.Text(), std::string(1500, 'a') + std::string(1500, 'b'));
+}
+
 TEST_F(Control, StringListView)
 {
     VOzuvavIdavStrings lines(c);

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
+
+class TMacroKeywords;
 
 struct TFontMetrics {
     int charWidth = 8;    // width of "W" (fixed pitch) or the average width (proportional)
@@ -65,6 +68,13 @@ public:
     virtual void Beep() = 0;
     // Lets the window system process pending events (while a highlighter is busy elsewhere).
     virtual void ProcessMessages() {}
+
+    // Shows the code templates' pick list (items "description" TAB "name", `selected`
+    // preselected) below the caret line; the window reports the user's choice to `list`.
+    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/,
+                              int /*selected*/)
+    {
+    }
 
     // ---- mouse
     virtual void SetCursor(TCursorKind /*cursor*/) {}

@@ -274,7 +274,7 @@ bool TMacroKeywords::KeyHandler(TMacroTarget* target, std::uint16_t key, bool& h
         target->SetHideSelection(false);
     }
     listFilter_.clear();
-    target->ShowPickList(PickListItems(), PickListPreselect(typedWord_));
+    target->ShowPickList(*this, PickListItems(), PickListPreselect(typedWord_));
     handled = true;
     return true;
 }

@@ -50,6 +50,8 @@ struct TMacroEntry {
     std::string body;
 };
 
+class TMacroKeywords;
+
 // What the templates and auto-replace need of an editor control.
 class TMacroTarget {
 public:
@@ -73,8 +75,12 @@ public:
     virtual void BeginGroup(int group) = 0;
     virtual void EndGroup(int group) = 0;
 
-    // Shows the pick list with `items` ("description" TAB "name"), `selected` preselected.
-    virtual void ShowPickList(const std::vector<std::string>& /*items*/, int /*selected*/) {}
+    // Shows the pick list of `list` with `items` ("description" TAB "name"), `selected`
+    // preselected; the list's PickList calls report what the user does with it.
+    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/,
+                              int /*selected*/)
+    {
+    }
     // Template expansion hook: may change the replacement.
     virtual void TemplateEvent(const std::string& /*name*/, std::string& /*replacement*/) {}
     // Auto-replace hook: `wordStart` is the offset of the word; may change the replacement or veto it.

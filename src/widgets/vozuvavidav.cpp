@@ -21,6 +21,7 @@
 #include "platform/qt/qt_user.h"
 #include "widgets/colors.h"
 #include "widgets/key_codes.h"
+#include "widgets/pick_list.h"
 
 namespace tarnwick::ui {
 
@@ -179,6 +180,20 @@ TDropEffect VOzuvavIdav::StartDrag(std::string_view text, bool copyOnly)
     case Qt::TargetMoveAction: return TDropEffect::deMove;
     default: return TDropEffect::deNone;
     }
+}
+
+void VOzuvavIdav::ShowPickList(TMacroKeywords& list, const std::vector<std::string>& items, int selected)
+{
+    auto* pick = new PickList(this, list, *control_, items, selected);
+    const tarnwick::VOzuvavIdav& c = *control_;
+    const int lh = c.Metrics().lineHeight;
+    const int x = c.TextLeftEdge() + static_cast<int>((c.ColumnOf(c.Caret()) - c.LeftColumn()) * c.Metrics().charWidth);
+    const int top = static_cast<int>((c.LineOf(c.Caret()) - c.TopLine()) * lh);
+    const QPoint origin = viewport()->mapTo(this, QPoint(0, 0));
+    pick->Place(x + origin.x(), top + origin.y(), lh);
+    pick->show();
+    pick->raise();
+    pick->setFocus();
 }
 
 // ---------------------------------------------------------------- painting

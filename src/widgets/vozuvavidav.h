@@ -57,6 +57,7 @@ public:
     int DoubleClickTime() const override;
     void TakeFocus() override;
     TDropEffect StartDrag(std::string_view text, bool copyOnly) override;
+    void ShowPickList(TMacroKeywords& list, const std::vector<std::string>& items, int selected) override;
 
 signals:
     // The control's OnChange: text, selection, scroll position, insert mode or options changed.

@@ -44,7 +44,7 @@ public:
     }
     void BeginGroup(int g) override { log += "B" + std::to_string(g); }
     void EndGroup(int g) override { log += "E" + std::to_string(g); }
-    void ShowPickList(const std::vector<std::string>& i, int sel) override
+    void ShowPickList(TMacroKeywords&, const std::vector<std::string>& i, int sel) override
     {
         items = i;
         selected = sel;

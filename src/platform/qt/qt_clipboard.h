@@ -1,5 +1,5 @@
 #pragma once
-// The clipboard and drag and drop formats of the editor control on QMimeData (Parts 5.4, 4.9).
+// The clipboard and drag and drop formats of the editor control on QMimeData.
 //
 // The control's text is single-byte (Windows-1252). Plain text goes out as Unicode ("text/plain")
 // and comes back converted ("?" for characters the code page lacks); RTF goes out as bytes under

@@ -4,7 +4,7 @@
 // point, execution point on a breakpoint, two line marks), the second gutter image list, the
 // wrapped-line glyph, the hyperlink cursor and the print preview's zoom cursor.
 //
-// Gutter glyphs are 15 x 16 pixels, drawn on a key colour: the painting rule of Part 5.2 makes
+// Gutter glyphs are 15 x 16 pixels, drawn on a key colour: the gutter painting makes
 // each glyph's bottom-left pixel colour transparent (WithBottomLeftTransparent).
 
 #include <QCursor>

@@ -420,6 +420,10 @@ public:
     bool HideSelection() const override { return hideSelection_; }
     void SetHideSelection(bool hide) override;
     void TemplateEvent(const std::string& name, std::string& replacement) override;
+    void ShowPickList(TMacroKeywords& list, const std::vector<std::string>& items, int selected) override
+    {
+        if (host_) host_->ShowPickList(list, items, selected);
+    }
     void AutoReplaceEvent(std::int64_t wordStart, const std::string& word, std::string& replaceWith,
                           bool& canReplace) override;
 

@@ -77,6 +77,8 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent) : QAbstractScrollArea(parent), control
 
 VOzuvavIdav::~VOzuvavIdav()
 {
+    // A pick list still open talks to the control: it goes first.
+    qDeleteAll(findChildren<PickList*>());
     control_->SetHost(nullptr);
 }
 

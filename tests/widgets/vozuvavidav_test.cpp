@@ -16,6 +16,7 @@
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_text.h"
 #include "widgets/colors.h"
+#include "widgets/pick_list.h"
 #include "widgets/vozuvavidav.h"
 
 using namespace tarnwick;
@@ -354,6 +355,42 @@ private slots:
         Press(QEvent::MouseButtonRelease, to);
         QCOMPARE(C().RightMargin(), 100);
         QCOMPARE(C().Text(), std::string("short"));
+    }
+
+    void theTemplatePickListOffersTheTemplatesAndTakesTheChosenOne()
+    {
+        TCodeTemplates& templates = C().Settings().Templates();
+        templates.Clear();
+        templates.Add("begin", "Block", false, "BEGIN\rEND");
+        templates.Add("cursor", "Cursor loop", false, "FOR r IN c LOOP\rEND LOOP;");
+        Load("");
+        QTest::keyClicks(editor.get(), "x beg");
+        QTest::keyClick(editor.get(), Qt::Key_J, Qt::ControlModifier);
+        auto* list = editor->findChild<ui::PickList*>();
+        QVERIFY(list);
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->currentRow(), 0);  // "begin" contains the typed "beg"
+        QCOMPARE(C().SelText(), std::string("beg"));
+        QVERIFY(list->geometry().top() >= C().Metrics().lineHeight);  // below the caret line
+        QTest::keyClicks(list, "c");  // finds "cursor"
+        QCOMPARE(list->currentRow(), 1);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(QString::fromStdString(C().Text()), QStringLiteral("x BEGIN\r  END"));  // later lines indented to the word's column
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(editor->findChild<ui::PickList*>() == nullptr);
+        QVERIFY(editor->hasFocus());
+
+        // Esc gives the focus back and leaves the text as it was.
+        Load("");
+        QTest::keyClicks(editor.get(), "cur");
+        QTest::keyClick(editor.get(), Qt::Key_J, Qt::ControlModifier);
+        list = editor->findChild<ui::PickList*>();
+        QVERIFY(list && list->isVisible());
+        QTest::keyClick(list, Qt::Key_Escape);
+        QCOMPARE(C().Text(), std::string("cur"));
+        QCOMPARE(C().SelStart(), C().SelEnd());
     }
 
     void scrollBarsAndWheelScrollWithoutMovingTheCaret()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything a fresh Debian 12 machine needs to build, test, benchmark and fuzz
 # Tarnwick: the toolchain, Qt 6 for the editor, GoogleTest, Google Benchmark, clang with
-# libFuzzer and the sanitizer runtimes, Xvfb and fonts for the window tests, ccache.
+# libFuzzer and the sanitizer runtimes, Xvfb, xdotool, ImageMagick and fonts for the window tests, ccache.
 # Safe to run any number of times: when every package is present it does nothing.
 set -euo pipefail
 
@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation
   time
 )
 

@@ -117,7 +117,9 @@ void LinePainter::PaintGutter(QPainter& p, std::int64_t line, const TLineRecord*
     auto& breakpoints = const_cast<TTextStore&>(store_).Breakpoints();
     std::optional<TBreakpointStyle> marker = codeBreaks.LineStyle(offset);
     if (!marker) marker = breakpoints.LineStyle(offset);
-    if (glyphs && marker && marker->Glyph >= 1 && marker->Glyph - 1 < static_cast<int>(glyphs->first.size())) {
+    const bool markerGlyph = glyphs && marker && marker->Glyph >= 1 &&
+                             marker->Glyph - 1 < static_cast<int>(glyphs->first.size());
+    if (markerGlyph) {
         const QPixmap& g = glyphs->first[static_cast<std::size_t>(marker->Glyph - 1)];
         p.drawPixmap(left + (marks ? 5 : 1), glyphY(g), g);
     }
@@ -129,7 +131,8 @@ void LinePainter::PaintGutter(QPainter& p, std::int64_t line, const TLineRecord*
             p.drawPixmap(left, glyphY(g), g);
         }
     }
-    if (c_.HasOption(smoLineNumbers) && r->Marks() == 0 && second == 0) {
+    // The number makes room for every glyph, a breakpoint's included.
+    if (c_.HasOption(smoLineNumbers) && r->Marks() == 0 && second == 0 && !markerGlyph) {
         QString number = QString::number(store_.LogicalLineOf(line) + 1);
         if (number.size() > kMaxLineNumberDigits) number = number.right(kMaxLineNumberDigits);
         p.setFont(fonts_.Gutter());

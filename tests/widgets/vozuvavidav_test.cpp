@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "editor/export_writers.h"
+#include "editor/marks.h"
 #include "highlight/builtin_sql.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_text.h"
@@ -391,6 +392,56 @@ private slots:
         QTest::keyClick(list, Qt::Key_Escape);
         QCOMPARE(C().Text(), std::string("cur"));
         QCOMPARE(C().SelStart(), C().SelEnd());
+    }
+
+    // Pictures of the widget in its main states, for a person to look at: written to the folder
+    // named by TARNWICK_SHOTS when it is set. Each picture must at least show text.
+    void picturesOfTheMainStates()
+    {
+        const QString folder = qEnvironmentVariable("TARNWICK_SHOTS");
+        C().SetParser(1, sql.get());
+        C().SetActiveParser(1);
+        SetOption(smoSyntaxHighlight, true);
+        SetOption(smoShowGutter, true);
+        SetOption(smoLineNumbers, true);
+        SetOption(smoShowRMargin, true);
+        SetOption(smoShowWrapGlyph, true);
+        SetOption(smoShowWrapColumn, true);
+        C().SetGutter(40);
+        editor->resize(760, 420);
+        std::string script =
+            "-- Orders of the last month\r"
+            "SELECT o.order_id, o.customer_id, SUM(l.amount) AS total, COUNT(*) AS lines, MAX(l.shipped_at) AS last_shipment "
+            "FROM orders o JOIN order_lines l ON l.order_id = o.order_id\r"
+            "WHERE o.created_at >= SYSDATE - 30 /* a month */\r"
+            "GROUP BY o.order_id, o.customer_id;\r"
+            "\r"
+            "#ifdef ORACLE\r"
+            "#set text = VARCHAR2\r"
+            "#endif\r"
+            "CREATE TABLE note (id INTEGER, body &text(400) NOT NULL, 'it''s');\r"
+            "\tBEGIN\r\t\tNULL;  \r\tEND;\r";
+        Load(script);
+        SetNumberedBookmark(C().Store(), 3, 0, 0, nullptr);
+        SetNumberedBookmark(C().Store(), 7, 5, 0, nullptr);
+        C().Store().Breakpoints().Add(C().LineStart(8), 0, 0, "");
+        C().Select(C().LineStart(2) + 6, C().LineStart(3) + 8);
+        auto save = [&](const char* name) {
+            const QImage shot = Shot();
+            int dark = 0;
+            for (int y = 0; y < shot.height(); y += 2)
+                for (int x = 0; x < shot.width(); x += 2) dark += Dark(shot.pixelColor(x, y)) ? 1 : 0;
+            QVERIFY2(dark > 50, name);
+            if (!folder.isEmpty()) shot.save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+        };
+        save("long-lines-selection-gutter");
+        C().SetWrapAtColumn(48);
+        C().SetWordWrap(true);
+        save("word-wrap");
+        C().SetWordWrap(false);
+        SetOption(smoShowAllChars, true);
+        C().Select(0, 0);
+        save("show-all-chars");
     }
 
     void scrollBarsAndWheelScrollWithoutMovingTheCaret()

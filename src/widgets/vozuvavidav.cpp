@@ -20,6 +20,7 @@
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_user.h"
 #include "widgets/colors.h"
+#include "widgets/find_dialogs.h"
 #include "widgets/key_codes.h"
 #include "widgets/pick_list.h"
 
@@ -71,14 +72,21 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent) : QAbstractScrollArea(parent), control
         RestartCaretBlink();
         emit changed();
     };
+    control_->OnShowFindDialog = [this](TCustomDoravaVizu&, int flags, const std::string& preset) {
+        OpenFindDialog(false, flags, preset);
+    };
+    control_->OnShowReplaceDialog = [this](TCustomDoravaVizu&, int flags, const std::string& preset) {
+        OpenFindDialog(true, flags, preset);
+    };
     control_->ResolveSystemColor = [this](TColor c) { return FromQColor(ToQColor(c, palette())); };
     control_->SetHost(this);
 }
 
 VOzuvavIdav::~VOzuvavIdav()
 {
-    // A pick list still open talks to the control: it goes first.
+    // A pick list or a find dialog still open talks to the control: they go first.
     qDeleteAll(findChildren<PickList*>());
+    delete findDialog_;
     control_->SetHost(nullptr);
 }
 
@@ -196,6 +204,15 @@ void VOzuvavIdav::ShowPickList(TMacroKeywords& list, const std::vector<std::stri
     pick->show();
     pick->raise();
     pick->setFocus();
+}
+
+void VOzuvavIdav::OpenFindDialog(bool replace, int flags, const std::string& preset)
+{
+    delete findDialog_.data();  // at once: it puts back the selection setting it found
+    findDialog_ = new FindDialog(this, *control_, replace, flags, ToQString(preset));
+    findDialog_->show();
+    findDialog_->raise();
+    findDialog_->activateWindow();
 }
 
 // ---------------------------------------------------------------- painting

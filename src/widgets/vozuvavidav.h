@@ -6,11 +6,13 @@
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
 #include "control/doravavizu.h"
 #include "platform/qt/qt_clipboard.h"
+#include "widgets/find_dialogs.h"
 #include "widgets/font_set.h"
 #include "widgets/line_painter.h"
 
@@ -31,6 +33,10 @@ public:
     const GutterGlyphs& Glyphs() const { return glyphs_; }
     // The rectangle of the caret in viewport coordinates (empty when it is not in the text area).
     QRect CaretRect() const;
+    // Opens the editor's own find (or replace) dialog, closing the other one (the control's find
+    // without text opens it).
+    void OpenFindDialog(bool replace, int flags, const std::string& preset);
+    FindDialog* OpenDialog() const { return findDialog_; }
     // Draws a range mark instead of the default dotted frame (OnDrawMark).
     std::function<void(QPainter&, const QRect&, std::uint32_t tag)> OnDrawMark;
 
@@ -108,6 +114,7 @@ private:
     QRect lastCaret_;
     int lastGuideX_ = -1;
     QPoint lastMouse_;
+    QPointer<FindDialog> findDialog_;
 };
 
 }  // namespace tarnwick::ui

@@ -3,6 +3,9 @@
 // the painted window.
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QClipboard>
 #include <QMimeData>
 #include <QScrollBar>
@@ -392,6 +395,57 @@ private slots:
         QTest::keyClick(list, Qt::Key_Escape);
         QCOMPARE(C().Text(), std::string("cur"));
         QCOMPARE(C().SelStart(), C().SelEnd());
+    }
+
+    void findWithoutTextOpensTheEditorsOwnFindDialog()
+    {
+        Load("alpha beta alpha beta");
+        std::vector<std::string> failed;
+        C().OnSearchFail = [&](TCustomDoravaVizu&, const std::string& text) { failed.push_back(text); };
+        C().SetHideSelection(true);
+        C().Select(6, 10);  // "beta" is preset
+        QCOMPARE(C().Perform(SM_FIND, 0, 0), -1);
+        ui::FindDialog* dialog = editor->OpenDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!dialog->IsReplace());
+        QCOMPARE(dialog->FindWhat(), QStringLiteral("beta"));
+        QVERIFY(!C().HideSelection());  // the selection shows while the dialog is open
+        if (const QString folder = qEnvironmentVariable("TARNWICK_SHOTS"); !folder.isEmpty())
+            dialog->grab().save(folder + QStringLiteral("/find-dialog.png"));
+        auto* next = dialog->findChild<QPushButton*>();
+        QVERIFY(next);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(C().SelStart(), 17);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(failed, std::vector<std::string>{"beta"});
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("a.p"));
+        dialog->findChildren<QCheckBox*>().at(2)->setChecked(true);  // regular expression
+        C().Select(0, 0);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(C().SelStart(), 0);
+        QCOMPARE(C().SelEnd(), 3);
+
+        // The replace dialog takes the find dialog's place.
+        C().Select(0, 0);
+        C().Perform(SM_REPLACEDIALOG, 0, 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(editor->findChildren<ui::FindDialog*>().size() == 1);
+        dialog = editor->OpenDialog();
+        QVERIFY(dialog->IsReplace());
+        if (const QString folder = qEnvironmentVariable("TARNWICK_SHOTS"); !folder.isEmpty())
+            dialog->grab().save(folder + QStringLiteral("/replace-dialog.png"));
+        const auto edits = dialog->findChildren<QLineEdit*>();
+        edits.at(0)->setText(QStringLiteral("beta"));
+        edits.at(1)->setText(QStringLiteral("gamma"));
+        QPushButton* all = nullptr;
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("Replace &All")) all = b;
+        QVERIFY(all);
+        QTest::mouseClick(all, Qt::LeftButton);
+        QCOMPARE(C().Text(), std::string("alpha gamma alpha gamma"));
+        dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(C().HideSelection());  // back as it was
     }
 
     // Pictures of the widget in its main states, for a person to look at: written to the folder

@@ -1,10 +1,14 @@
 // libFuzzer target for the editor control's logic: the input is a program of requests, typed
-// keys and editor commands run against a control with the SQL highlighter and a fake window.
+// keys, editor commands, mouse clicks and moves, and drops (from elsewhere and of the control's
+// own selection) run against a control with the SQL highlighter and a fake window.
 //
 // Checked after every step:
 //  - the text equals a plain string kept from the control's own change reports (OnTextChange),
 //    so every change of the text is reported exactly;
 //  - the selection lies inside the text, and every line record is found again by its offset;
+//  - no drop caret or dragged guide line is left behind once the mouse or the drag is done;
+//  - dragging the selection onto the control keeps the text's length (move) or adds the
+//    selection once (copy), or changes nothing;
 // and at the end, while the undo log was never emptied: undoing everything gives the first text
 // back, and redoing everything the last one.
 
@@ -13,8 +17,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "control/doravavizu.h"
+#include "editor/export_writers.h"
 #include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
 
@@ -78,8 +84,33 @@ std::string Escaped(const std::string& s)
 constexpr std::uint16_t kKeys[] = {vkLeft, vkRight, vkUp, vkDown, vkHome, vkEnd, vkPrior, vkNext,
                                    vkBack, vkDelete, vkInsert, vkTab, vkReturn, 'K', 'Q', 'I', 'U',
                                    'Z', 'Y', 'X', 'C', 'V', '3', '5'};
-constexpr VOzuvavIdavOption kToggles[] = {smoWordWrap, smoCaretAfterEOL, smoUseTAB, smoSmartFill, smoAutoIndent,
-                                         smoTabToColumn, smoColumnTrack, smoWrapOverride, smoSyntaxHighlight};
+constexpr VOzuvavIdavOption kToggles[] = {smoWordWrap,      smoCaretAfterEOL,  smoUseTAB,         smoSmartFill,
+                                         smoAutoIndent,    smoTabToColumn,    smoColumnTrack,    smoWrapOverride,
+                                         smoSyntaxHighlight, smoOLEDragSource, smoProcessDroppedFiles,
+                                         smoWordSelect,    smoShowRMargin,    smoShowWrapColumn, smoShowGutter};
+
+// A point anywhere on the window, now and then far outside it.
+int Coordinate(Reader& in, int scale)
+{
+    const std::uint8_t b = in.Byte();
+    if (b == 255) return (in.Byte() & 1) ? 1 << 30 : -(1 << 30);
+    return b * scale - 40;
+}
+
+// Dropped data: a few formats, the text sometimes repeated into a long run.
+TCustomDoravaVizu::TDropData DropData(Reader& in)
+{
+    TCustomDoravaVizu::TDropData d;
+    d.sourceTypes = static_cast<std::uint16_t>(in.Byte() | (in.Byte() << 8));
+    d.text = in.Text(60);
+    const int repeat = in.Byte() % 8 == 0 ? 1 + in.Byte() % 200 : 1;
+    const std::string unit = d.text;
+    for (int i = 1; i < repeat; ++i) d.text += unit;
+    d.html = in.Text(40);
+    d.wideText = in.Text(20);
+    for (int n = in.Byte() % 3; n > 0; --n) d.files.push_back(in.Text(20));
+    return d;
+}
 
 }  // namespace
 
@@ -99,6 +130,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else if (extent < 0) model.erase(static_cast<std::size_t>(start), static_cast<std::size_t>(-extent));
         else model.insert(static_cast<std::size_t>(start), control.Store().TextRange(start, start + extent));
     };
+    // Events a program may handle: links on one token value, a data-drop handler that changes
+    // the source types, a files handler that adds a name.
+    {
+        const std::uint8_t link = in.Byte();
+        TSM_Settings& s = c.Settings();
+        TStyleRecord style = s.Style(s.StyleIndex(link));
+        style.hotSpot = true;
+        style.defined = true;
+        s.SetStyle(s.StyleIndex(link), style);
+    }
+    const std::uint16_t dropMask = static_cast<std::uint16_t>(in.Byte() << 8 | in.Byte());
+    if (dropMask & 1) c.OnDataDrop = [dropMask](TCustomDoravaVizu&, std::uint16_t& types) { types ^= dropMask; };
+    c.OnFilesDropped = [](TCustomDoravaVizu&, std::vector<std::string>& files, int, int) {
+        files.push_back("added.sql");
+    };
+    c.OnHyperlinkClick = [](TCustomDoravaVizu&, const std::string&, int) {};
+    c.OnGutterClick = [](TCustomDoravaVizu&, std::int64_t) {};
+    std::int64_t now = 0;
+
     c.SetText(in.Text(200));
     const std::string first = c.Text();
     if (model != first) Broken("the loaded text was not reported", 0);
@@ -107,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int step = 1; in.More() && step < 400; ++step) {
         const std::uint8_t op = in.Byte();
         const auto n = c.Store().CharCount();
-        switch (op % 16) {
+        switch (op % 20) {
         case 0:
         case 1: c.KeyPress(static_cast<char>(in.Byte())); break;
         case 2:
@@ -174,6 +224,87 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 3: c.SetIndentStep(in.Byte() % 22); break;
             }
             break;
+        case 16: {
+            // A click (quick enough to count on, or not), perhaps dragged, perhaps a double click.
+            const int x = Coordinate(in, 4), y = Coordinate(in, 2);
+            const std::uint8_t how = in.Byte();
+            now += (how & 1) ? 50 : 5000;
+            c.MouseDown(x, y, (how & 2) ? scShift : 0, now);
+            if (how & 4) c.DoubleClick(x, y);
+            for (int moves = (how >> 3) % 4; moves > 0; --moves) c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, true);
+            if (how & 0x40) c.AutoScrollStep();
+            c.MouseUp(Coordinate(in, 4), Coordinate(in, 2), 0);
+            if (c.DraggedGuideX() != -1) Broken("a guide line is left after the release", step);
+            break;
+        }
+        case 17: {
+            // Hovering, then selecting with the button held while the view scrolls.
+            c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, false);
+            if (in.Byte() & 1) {
+                c.MouseDown(Coordinate(in, 4), Coordinate(in, 2), 0, now += 5000);
+                c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, true);
+                for (int steps = in.Byte() % 8; steps > 0; --steps) c.AutoScrollStep();
+                c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, in.Byte() & 1);
+                c.MouseUp(Coordinate(in, 4), Coordinate(in, 2), 0);
+            }
+            break;
+        }
+        case 18: {
+            // Data from another program dragged over the control and dropped, or taken away.
+            const TCustomDoravaVizu::TDropData d = DropData(in);
+            const std::uint16_t keys = (in.Byte() & 1) ? scCtrl : 0;
+            c.DragEnter(d.sourceTypes, keys, Coordinate(in, 4), Coordinate(in, 2));
+            for (int moves = in.Byte() % 3; moves > 0; --moves) {
+                c.DragOver(keys, Coordinate(in, 4), Coordinate(in, 2));
+                c.AutoScrollStep();
+            }
+            if (in.Byte() % 4 == 0) c.DragLeave();
+            else c.Drop(d, keys, Coordinate(in, 4), Coordinate(in, 2), in.Byte() % 8 == 0);
+            if (c.DropCaret() != -1) Broken("the drop caret is left after the drop", step);
+            break;
+        }
+        case 19: {
+            // The selection dragged from the control and dropped on it, or on another program.
+            const std::uint8_t how = in.Byte();
+            const int dropX = Coordinate(in, 4), dropY = Coordinate(in, 2);
+            const std::uint16_t keys = (how & 1) ? scCtrl : 0;
+            const bool readOnly = (how & 0x10) != 0;
+            const std::int64_t before = c.Store().CharCount();
+            const std::int64_t selected = c.SelEnd() - c.SelStart();
+            TDropEffect dropped = TDropEffect::deNone;
+            bool dropRan = false;
+            host.dragResult = static_cast<TDropEffect>((how >> 2) % 3);
+            if (how & 2) {
+                host.duringDrag = [&](std::string_view text, bool) {
+                    dropRan = true;
+                    c.DragEnter(stText, keys, dropX, dropY);
+                    c.DragOver(keys, dropX, dropY);
+                    dropped = c.Drop({stText, "", std::string(text), "", {}}, keys, dropX, dropY, true);
+                    return dropped;
+                };
+            }
+            c.ReadOnly = readOnly;
+            // Press on the selection (its middle), then move.
+            const std::int64_t middle = (c.SelStart() + c.SelEnd()) / 2;
+            const std::int64_t line = c.LineOf(middle) - c.TopLine();
+            const std::int64_t column = c.ColumnOf(middle) - c.LeftColumn();
+            const int px = c.TextLeftEdge() + static_cast<int>(column) * 8 + 2;
+            const int py = static_cast<int>(line) * 16 + 8;
+            c.MouseDown(px, py, 0, now += 5000);
+            c.MouseMove(px + 3, py, 0, true);
+            c.MouseUp(px + 3, py, 0);
+            c.ReadOnly = false;
+            host.duringDrag = nullptr;
+            const std::int64_t after = c.Store().CharCount();
+            if (dropRan && dropped == TDropEffect::deMove && after != before)
+                Broken("moving the selection within the text changed its length", step);
+            if (dropRan && dropped == TDropEffect::deCopy && after != before + selected)
+                Broken("copying the selection within the text did not add it once", step);
+            if (dropRan && dropped == TDropEffect::deNone && after != before)
+                Broken("a refused drop changed the text", step);
+            if (c.DropCaret() != -1) Broken("the drop caret is left after the drag", step);
+            break;
+        }
         }
         c.FlushChange();
         const std::string text = c.Text();

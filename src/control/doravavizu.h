@@ -323,11 +323,14 @@ public:
     // The mouse moved; `leftButton` tells whether the left button is held.
     void MouseMove(int x, int y, std::uint16_t shift, bool leftButton);
     void MouseUp(int x, int y, std::uint16_t shift);
-    // The window's double-click event (after the second press).
+    // The window's double-click event, after the MouseDown of the same press; acts only when that
+    // press counted as the second click.
     void DoubleClick(int x, int y);
     // One step of drag auto-scrolling, called by the window's timer while the left button is held
     // (selecting, dragging data over the control, or dragging a guide line) and the mouse is
-    // outside the area where the step is due. True when the view moved.
+    // outside the area where the step is due. The caret end of the selection, the drop caret or
+    // the guide line then follows the mouse's last position. True when the view moved. (A move
+    // to a new position takes one step itself; a repeated position takes none.)
     bool AutoScrollStep();
     // The cursor the mouse shows at its last position.
     TCursorKind MouseCursor() const { return cursor_; }
@@ -346,7 +349,8 @@ public:
     TDropEffect DragOver(std::uint16_t shift, int x, int y);
     void DragLeave();
     // The dropped data, one entry per offered format (already single-byte text; files one name
-    // per entry). `own` tells that the data is this control's own drag of its selection.
+    // per entry). `own` tells that the data is this control's own drag of its selection (believed
+    // only while that drag runs). Returns the effect carried out, deNone when nothing was taken.
     struct TDropData {
         std::uint16_t sourceTypes = 0;
         std::string html;

@@ -2,6 +2,7 @@
 // A window for the editor control in tests: fixed metrics, a client area of a given size, an
 // in-memory clipboard, and a record of what the control asked for.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,35 @@ public:
         return true;
     }
     void Beep() override { ++beeps; }
+
+    // ---- mouse and drag and drop
+    TCursorKind cursor = TCursorKind::crIBeam;
+    int cursorChanges = 0;
+    int doubleClickTime = 500;
+    int focusTaken = 0;
+    int drags = 0;
+    std::string draggedText;
+    bool dragCopyOnly = false;
+    // What a drag ends with when nothing runs during it.
+    TDropEffect dragResult = TDropEffect::deNone;
+    // Runs while a drag runs, as the window system would (a drop on the control itself goes
+    // here); its answer is the drag's result.
+    std::function<TDropEffect(std::string_view text, bool copyOnly)> duringDrag;
+
+    void SetCursor(TCursorKind c) override
+    {
+        cursor = c;
+        ++cursorChanges;
+    }
+    int DoubleClickTime() const override { return doubleClickTime; }
+    void TakeFocus() override { ++focusTaken; }
+    TDropEffect StartDrag(std::string_view text, bool copyOnly) override
+    {
+        ++drags;
+        draggedText = std::string(text);
+        dragCopyOnly = copyOnly;
+        return duringDrag ? duringDrag(text, copyOnly) : dragResult;
+    }
 };
 
 }  // namespace tarnwick::test

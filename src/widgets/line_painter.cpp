@@ -1,6 +1,8 @@
 #include "widgets/line_painter.h"
 
+#include <QFontMetricsF>
 #include <algorithm>
+#include <cmath>
 
 #include "editor/marks.h"
 #include "editor/tab_stops.h"
@@ -59,6 +61,18 @@ QColor LinePainter::DefaultBackground() const
     if (setup_.mono) return Qt::white;
     const TStyleRecord& s = settings_.Style(0);
     return s.backgroundDefault ? palette_.color(QPalette::Active, QPalette::Base) : Color(s.background);
+}
+
+qreal LinePainter::BaselineIn(QPainter& p, std::uint8_t fontStyle, int y) const
+{
+    // Text of height ascent + descent centred in the row, its top on a 1/64 pixel as text layout
+    // positions it.
+    std::optional<Centring>& c = centring_[fontStyle & 0x0F];
+    if (!c) {
+        const QFontMetricsF m(p.font(), p.device());
+        c = Centring{(lineHeight_ - (m.ascent() + m.descent())) / 2, m.ascent()};
+    }
+    return std::round((y + c->top) * 64) / 64 + c->ascent;
 }
 
 int LinePainter::XOfColumn(std::int64_t column) const
@@ -216,6 +230,12 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
     p.setClipRect(QRect(textLeft_, y, right - textLeft_, lineHeight_));
     int x = XOfColumn(runs.empty() ? column : runs.front().column);
     const bool fixed = fonts_.Metrics().fixedPitch;
+    // A run is drawn at its font's baseline in a line centred vertically in the row, which is where
+    // drawing it into the row's rectangle with AlignVCenter puts it, without laying it out as a
+    // paragraph first. The font is set only when it changes: every setFont costs a font lookup at
+    // the next drawText.
+    const QFont* current = nullptr;
+    qreal baseline = 0;
     for (const Run& run : runs) {
         QColor fore, back;
         std::uint8_t fontStyle = 0;
@@ -224,10 +244,13 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         if (fixed) x = XOfColumn(run.column);
         const int width = fixed ? static_cast<int>(run.columns * charWidth_) : QFontMetrics(font).horizontalAdvance(run.text);
         p.fillRect(QRect(x, y, width, lineHeight_), back);
-        p.setFont(font);
+        if (&font != current) {
+            p.setFont(font);
+            current = &font;
+            baseline = BaselineIn(p, fontStyle, y);
+        }
         p.setPen(fore);
-        p.drawText(QRect(x, y, width + charWidth_, lineHeight_), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
-                   run.text);
+        p.drawText(QPointF(x, baseline), run.text);
         x += width;
     }
     // Right of the text: the selection's background when it runs on past the end of this line.

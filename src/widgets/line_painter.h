@@ -6,8 +6,10 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "control/doravavizu.h"
@@ -63,6 +65,8 @@ private:
     void PaintAllChars(QPainter& p, const TLineRecord* r, const std::vector<Run>& runs, int y, int endX) const;
     void PaintRangeMarks(QPainter& p, const TLineRecord* r, std::int64_t start, int y) const;
     void PaintGuides(QPainter& p, int y) const;
+    // The baseline of text in font style `fontStyle` (the painter's font) in the row at `y`.
+    qreal BaselineIn(QPainter& p, std::uint8_t fontStyle, int y) const;
 
     const TCustomDoravaVizu& c_;
     const TTextStore& store_;
@@ -77,6 +81,11 @@ private:
     std::int64_t selStart_;
     std::int64_t selEnd_;
     bool highlight_;
+    struct Centring {
+        qreal top;  // offset of the text's top in the row
+        qreal ascent;
+    };
+    mutable std::array<std::optional<Centring>, 16> centring_;  // by font style, filled as used
 };
 
 }  // namespace tarnwick::ui

@@ -21,8 +21,8 @@
 
 #include "control/doravavizu.h"
 #include "editor/export_writers.h"
-#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
+#include "support/fake_host.h"
 
 namespace {
 
@@ -81,13 +81,13 @@ std::string Escaped(const std::string& s)
     return out;
 }
 
-constexpr std::uint16_t kKeys[] = {vkLeft, vkRight, vkUp, vkDown, vkHome, vkEnd, vkPrior, vkNext,
-                                   vkBack, vkDelete, vkInsert, vkTab, vkReturn, 'K', 'Q', 'I', 'U',
-                                   'Z', 'Y', 'X', 'C', 'V', '3', '5'};
-constexpr VOzuvavIdavOption kToggles[] = {smoWordWrap,      smoCaretAfterEOL,  smoUseTAB,         smoSmartFill,
-                                         smoAutoIndent,    smoTabToColumn,    smoColumnTrack,    smoWrapOverride,
-                                         smoSyntaxHighlight, smoOLEDragSource, smoProcessDroppedFiles,
-                                         smoWordSelect,    smoShowRMargin,    smoShowWrapColumn, smoShowGutter};
+constexpr std::uint16_t kKeys[] = {vkLeft, vkRight,  vkUp,     vkDown, vkHome,   vkEnd, vkPrior, vkNext,
+                                   vkBack, vkDelete, vkInsert, vkTab,  vkReturn, 'K',   'Q',     'I',
+                                   'U',    'Z',      'Y',      'X',    'C',      'V',   '3',     '5'};
+constexpr VOzuvavIdavOption kToggles[] = {
+    smoWordWrap,    smoCaretAfterEOL,  smoUseTAB,          smoSmartFill,     smoAutoIndent,          smoTabToColumn,
+    smoColumnTrack, smoWrapOverride,   smoSyntaxHighlight, smoOLEDragSource, smoProcessDroppedFiles, smoWordSelect,
+    smoShowRMargin, smoShowWrapColumn, smoShowGutter};
 
 // A point anywhere on the window, now and then far outside it.
 int Coordinate(Reader& in, int scale)
@@ -231,7 +231,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             now += (how & 1) ? 50 : 5000;
             c.MouseDown(x, y, (how & 2) ? scShift : 0, now);
             if (how & 4) c.DoubleClick(x, y);
-            for (int moves = (how >> 3) % 4; moves > 0; --moves) c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, true);
+            for (int moves = (how >> 3) % 4; moves > 0; --moves)
+                c.MouseMove(Coordinate(in, 4), Coordinate(in, 2), 0, true);
             if (how & 0x40) c.AutoScrollStep();
             c.MouseUp(Coordinate(in, 4), Coordinate(in, 2), 0);
             if (c.DraggedGuideX() != -1) Broken("a guide line is left after the release", step);

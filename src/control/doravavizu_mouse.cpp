@@ -114,8 +114,8 @@ void TCustomDoravaVizu::PlaceCaretAt(std::int64_t offset)
     const std::int64_t x = TextLeftEdge() + (column - leftColumn_) * metrics_.charWidth;
     const std::int64_t y = (line - topLine_) * metrics_.lineHeight;
     const auto fit = [](std::int64_t v) {
-        return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min() / 2,
-                                                         std::numeric_limits<int>::max() / 2));
+        return static_cast<int>(
+            std::clamp<std::int64_t>(v, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2));
     };
     host_->PlaceCaret(fit(x), fit(y), 2, metrics_.lineHeight);
 }
@@ -194,8 +194,8 @@ void TCustomDoravaVizu::FireHyperlinkClick(std::int64_t offset)
 void TCustomDoravaVizu::ClickAt(const TMouseHit& hit)
 {
     mouseSelecting_ = true;
-    const bool virtualCaret = HasOption(smoCaretAfterEOL) && metrics_.fixedPitch && hit.lineEnd &&
-                              hit.column > hit.endColumn;
+    const bool virtualCaret =
+        HasOption(smoCaretAfterEOL) && metrics_.fixedPitch && hit.lineEnd && hit.column > hit.endColumn;
     const bool wasBeyond = beyondEol_;
     beyondEol_ = virtualCaret;
     if (virtualCaret) virtualColumn_ = std::min(hit.column, kMaxVirtualColumn);
@@ -314,8 +314,7 @@ void TCustomDoravaVizu::MouseDown(int x, int y, std::uint16_t shift, std::int64_
             under = LineStart(hit.line) + LineLength(hit.line);
         if (anchor_ != caret_ && HasOption(smoOLEDragSource) && under >= SelStart() && under < SelEnd())
             dragPending_ = true;
-        else
-            ClickAt(hit);
+        else ClickAt(hit);
         break;
     }
     }
@@ -369,8 +368,8 @@ void TCustomDoravaVizu::FollowMouse()
             y = std::min(y, std::max(0, host_->ClientHeight() - 1));
         }
         const TMouseHit hit = HitTest(x, y, true);
-        const bool virtualCaret = HasOption(smoCaretAfterEOL) && metrics_.fixedPitch && hit.lineEnd &&
-                                  hit.column > hit.endColumn;
+        const bool virtualCaret =
+            HasOption(smoCaretAfterEOL) && metrics_.fixedPitch && hit.lineEnd && hit.column > hit.endColumn;
         const bool changed = hit.offset != caret_ || virtualCaret != beyondEol_ ||
                              (virtualCaret && std::min(hit.column, kMaxVirtualColumn) != virtualColumn_);
         if (!changed) return;
@@ -666,8 +665,8 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
     const std::int64_t selStart = SelStart(), selEnd = SelEnd();
     if (isOwn && selStart != selEnd) {
         // Our own selection dropped on itself changes nothing.
-        const bool inside = effect == TDropEffect::deMove ? (at >= selStart && at <= selEnd)
-                                                          : (at > selStart && at < selEnd);
+        const bool inside =
+            effect == TDropEffect::deMove ? (at >= selStart && at <= selEnd) : (at > selStart && at < selEnd);
         if (inside) return TDropEffect::deNone;
     }
 

@@ -105,7 +105,7 @@ TEST_F(Mouse, DoubleClickSelectsTheWordOrTheNextOneOnTheLine)
     Click(13, 0);
     SecondClick(13, 0);
     ExpectSelection(9, 14);  // apostrophes belong to words
-    Click(6, 0, 2000);  // between two blanks: the next word to the right
+    Click(6, 0, 2000);       // between two blanks: the next word to the right
     SecondClick(6, 0);
     ExpectSelection(9, 14);
     Click(1, 2, 2000);  // no word follows on the line: the caret goes to the line start
@@ -743,7 +743,7 @@ protected:
 TEST_F(OwnDrag, MoveWithinTheTextIsOneUndoStep)
 {
     c.SetText("alpha beta gamma");
-    c.Select(6, 11);  // "beta "
+    c.Select(6, 11);                                   // "beta "
     EXPECT_EQ(DragTo(7, 13, 0), TDropEffect::deMove);  // between "ga" and "mma"
     EXPECT_EQ(host.draggedText, "beta ");
     EXPECT_FALSE(host.dragCopyOnly);
@@ -763,7 +763,7 @@ TEST_F(OwnDrag, MoveWithinTheTextIsOneUndoStep)
 
     // Backwards, over line breaks (the dragged text has CR LF; the store keeps CR).
     c.SetText("one\rtwo\rthree");
-    c.Select(4, 8);  // "two\r"
+    c.Select(4, 8);                                   // "two\r"
     EXPECT_EQ(DragTo(1, 0, 0), TDropEffect::deNone);  // pressed outside the selection: no drag
     c.Select(4, 8);
     host.duringDrag = [&](std::string_view text, bool) {

@@ -108,7 +108,7 @@ row() {  # row KEY LABEL UNIT
     cell_o = sprintf(fmt " %s (" fmt "-" fmt ")", a[1], unit, a[2], a[3])
     fmt = (unit == "frames") ? "%.0f" : (b[1] < 10 ? "%.2f" : "%.0f")
     cell_q = sprintf(fmt " %s (" fmt "-" fmt ")", b[1], unit, b[2], b[3])
-    ratio = (b[1] > 0) ? sprintf("%.2f", a[1] / b[1]) : "-"
+    ratio = (b[1] > 0) ? sprintf("%.3g", a[1] / b[1]) : "-"
     printf "| %s | %s | %s | %s |\n", label, cell_o, cell_q, ratio }'
 }
 
@@ -119,16 +119,26 @@ echo "Script: $mib MiB generated PL/SQL; 1920 x 1080 offscreen; $KEYS keystrokes
 echo
 echo "| measure | ours | QScintilla | ours / QScintilla |"
 echo "|---|---|---|---|"
-row load_first_screen_ms "load until the first screen is painted" ms
-row key_end_median_ms "keystroke at the end until painted, median" ms
-row key_end_worst_ms "keystroke at the end until painted, worst" ms
-row key_middle_median_ms "keystroke in the middle until painted, median" ms
-row key_middle_worst_ms "keystroke in the middle until painted, worst" ms
-row pagedown_median_ms "$pages_label, median" ms
-row pagedown_worst_ms "$pages_label, worst" ms
-row pagedown_total_ms "$pages_label, all frames" ms
+timed_rows() {  # timed_rows SUFFIX: every timed measure, NAME_ms or NAME_cpu_ms
+  local sfx=$1
+  row "load_first_screen$sfx" "load until the first screen is painted" ms
+  row "key_end_median$sfx" "keystroke at the end until painted, median" ms
+  row "key_end_worst$sfx" "keystroke at the end until painted, worst" ms
+  row "key_middle_median$sfx" "keystroke in the middle until painted, median" ms
+  row "key_middle_worst$sfx" "keystroke in the middle until painted, worst" ms
+  row "pagedown_median$sfx" "$pages_label, median" ms
+  row "pagedown_worst$sfx" "$pages_label, worst" ms
+  row "pagedown_total$sfx" "$pages_label, all frames" ms
+  row "goto_end$sfx" "(information) jump to the end until painted" ms
+  row "goto_middle$sfx" "(information) jump to the middle until painted" ms
+}
+timed_rows _ms
 row pagedown_frames "Page Down frames timed" frames
-row goto_end_ms "(information) jump to the end until painted" ms
-row goto_middle_ms "(information) jump to the middle until painted" ms
 row rss_after_load_mib "resident memory after loading" MiB
 row peak_mib "peak memory (VmHWM) after the run" MiB
+echo
+echo "The same spans in process CPU time (all threads; not inflated by other processes on the machine):"
+echo
+echo "| measure | ours | QScintilla | ours / QScintilla |"
+echo "|---|---|---|---|"
+timed_rows _cpu_ms

@@ -421,10 +421,14 @@ void VOzuvavIdav::mousePressEvent(QMouseEvent* event)
 
 void VOzuvavIdav::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // Qt sends this after the second press, which has already counted the click.
+    // Qt delivers the second press of a double click as this event alone: it counts as a press
+    // too.
     const QPoint at = event->position().toPoint();
     lastMouse_ = at;
-    if (event->button() == Qt::LeftButton) control_->DoubleClick(at.x(), at.y());
+    if (event->button() == Qt::LeftButton) {
+        control_->MouseDown(at.x(), at.y(), ShiftBitsOf(event->modifiers()), clock_.elapsed());
+        control_->DoubleClick(at.x(), at.y());
+    }
     RestartCaretBlink();
 }
 

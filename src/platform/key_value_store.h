@@ -4,6 +4,7 @@
 // text and binary values by name. The ui implements it on QSettings; tests and command-line tools
 // use TMemoryKeyValueStore.
 
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ public:
     // Creates the key when needed and writes the value. Raises Exception when the store refuses.
     virtual void WriteText(std::string_view key, std::string_view name, std::string_view value) = 0;
     virtual void WriteBinary(std::string_view key, std::string_view name, std::string_view value) = 0;
+    // Removes the key with all its values and subkeys; nothing happens when it does not exist.
+    // Raises Exception when the store refuses.
+    virtual void DeleteKey(std::string_view key) = 0;
 };
 
 // Keeps everything in memory; keys compare exactly.
@@ -49,6 +53,13 @@ public:
     void WriteBinary(std::string_view key, std::string_view name, std::string_view value) override
     {
         keys_[std::string(key)][std::string(name)] = Value{ValueKind::vkBinary, std::string(value)};
+    }
+    void DeleteKey(std::string_view key) override
+    {
+        // The key and every key below it ("key\...").
+        const std::string prefix = std::string(key) + '\\';
+        for (auto it = keys_.begin(); it != keys_.end();)
+            it = (it->first == key || it->first.compare(0, prefix.size(), prefix) == 0) ? keys_.erase(it) : std::next(it);
     }
 
     // For tests: the stored value with its kind, or null.

@@ -47,7 +47,7 @@ public:
     // store remembers the keys it created for as long as it lives.
     void CreateKey(std::string_view key);
     // Removes the key with its values and subkeys (nothing when it does not exist).
-    void DeleteKey(std::string_view key);
+    void DeleteKey(std::string_view key) override;
 
     // Where the values live: the file, or the registry path.
     QString Location() const;

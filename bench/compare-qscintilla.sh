@@ -126,6 +126,8 @@ timed_rows() {  # timed_rows SUFFIX: every timed measure, NAME_ms or NAME_cpu_ms
   row "key_end_worst$sfx" "keystroke at the end until painted, worst" ms
   row "key_middle_median$sfx" "keystroke in the middle until painted, median" ms
   row "key_middle_worst$sfx" "keystroke in the middle until painted, worst" ms
+  row "key_dirty_median$sfx" "(information) keystroke at the end, only what the editor marks dirty painted, median" ms
+  row "key_dirty_worst$sfx" "(information) keystroke at the end, only what the editor marks dirty painted, worst" ms
   row "pagedown_median$sfx" "$pages_label, median" ms
   row "pagedown_worst$sfx" "$pages_label, worst" ms
   row "pagedown_total$sfx" "$pages_label, all frames" ms

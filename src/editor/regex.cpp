@@ -802,6 +802,9 @@ std::pair<std::int64_t, std::int64_t> TREParser::Group(int n) const
 
 namespace {
 constexpr int kRecordLimit = 254;
+// Characters a repetition gives back one by one before it looks for the next place where the
+// rest can start (a byte search costs more than a few steps).
+constexpr int kStepBackOneByOne = 16;
 constexpr std::int32_t kUnbounded = 0xFFFF;
 }  // namespace
 
@@ -1070,15 +1073,15 @@ private:
                 }
                 // Only places where the rest can start are worth a try.
                 const int hint = Op(next) == TREParser::opEXACTLY ? prog_[next + 3] : -1;
-                while (n >= min) {
+                for (int stepped = 0; n >= min;) {
                     if (hint < 0 || (!s_.AtEnd() && Cur() == hint)) {
                         const Saved saved = Save();
                         if (Match(next)) return true;
                         Restore(saved);
                     }
                     if (--n < min) break;
-                    if (hint >= 0) {
-                        // Straight back to the next place where the rest can start.
+                    if (hint >= 0 && ++stepped > kStepBackOneByOne) {
+                        // A long way back: straight to the next place where the rest can start.
                         if (!BackToChar(static_cast<unsigned char>(hint), from + min)) break;
                         n = s_.GetPos() - from;
                         continue;
@@ -1284,6 +1287,7 @@ void TREParser::Analyse()
     anyFirst_ = walk.Walk(1, 0);
     first_ = walk.set;
     if (anyFirst_) first_.IncludeRange(0, 255);
+    for (int c = 0; c < 256; ++c) firstTable_[static_cast<std::size_t>(c)] = first_.Contains(static_cast<unsigned>(c));
     firstIsOneChar_ = !anyFirst_ && first_.Count() == 1;
     if (firstIsOneChar_)
         for (int c = 0; c < 256; ++c)
@@ -1296,7 +1300,7 @@ namespace {
 
 // Moves the stream to the next place at or after its position (forwards) or at or before it
 // (backwards) whose character is in `set`; false when there is none. Reads the records directly.
-bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsigned char only, bool forward)
+bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool oneChar, unsigned char only, bool forward)
 {
     const TTextStore* store = stream.Store();
     TEdStream::Place at = stream.Save();
@@ -1310,7 +1314,7 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
                 const void* hit = i < length ? std::memchr(text + i, only, static_cast<std::size_t>(length - i)) : nullptr;
                 i = hit ? static_cast<const char*>(hit) - text : length;
             } else {
-                while (i < length && !set.Contains(static_cast<unsigned char>(text[i]))) ++i;
+                while (i < length && !set[static_cast<unsigned char>(text[i])]) ++i;
             }
             if (i < length) {
                 stream.Restore({at.record, i, at.position + (i - at.inRecord)});
@@ -1333,7 +1337,7 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
             const void* hit = i >= 0 ? memrchr(text, only, static_cast<std::size_t>(i + 1)) : nullptr;
             i = hit ? static_cast<const char*>(hit) - text : -1;
         } else {
-            while (i >= 0 && !set.Contains(static_cast<unsigned char>(text[i]))) --i;
+            while (i >= 0 && !set[static_cast<unsigned char>(text[i])]) --i;
         }
         if (i >= 0) {
             stream.Restore({at.record, i, recordStart + i});
@@ -1509,7 +1513,7 @@ bool TREParser::Run(TEdStream& stream, bool forward, bool shortcuts)
         if (forward) {
             if (byLiteral) return found = ForwardByLiteral(stream, matcher);
             while (!stream.AtEnd()) {
-                if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, true))
+                if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, firstTable_, firstIsOneChar_, firstChar_, true))
                     return false;
                 const TEdStream::Place at = stream.Save();
                 if (matcher.Try()) return found = true;
@@ -1524,7 +1528,7 @@ bool TREParser::Run(TEdStream& stream, bool forward, bool shortcuts)
         if (stream.AtEnd()) stream.PrevChar();
         if (byLiteral) return found = BackwardByLiteral(stream, matcher);
         for (;;) {
-            if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, false))
+            if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, firstTable_, firstIsOneChar_, firstChar_, false))
                 return false;
             const TEdStream::Place at = stream.Save();
             if (matcher.Try()) return found = true;

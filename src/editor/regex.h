@@ -176,13 +176,14 @@ private:
     bool ForwardByLiteral(TEdStream& stream, TREMatcher& matcher);
     bool BackwardByLiteral(TEdStream& stream, TREMatcher& matcher);
     // Whether a match may start with character `c` (-1: not known, so it may).
-    bool MayStartAt(int c) const { return anyFirst_ || c < 0 || first_.Contains(static_cast<unsigned>(c)); }
+    bool MayStartAt(int c) const { return anyFirst_ || c < 0 || firstTable_[static_cast<std::size_t>(c)]; }
 
     std::string expression_;
     std::vector<std::uint8_t> program_;
     int counters_ = 0;  // counters the program uses
     std::vector<int> repeatNodes_;  // the STAR and PLUS nodes, in program order
     TByteSet first_;
+    std::array<bool, 256> firstTable_{};  // the same, one entry per character
     bool anyFirst_ = true;
     bool firstIsOneChar_ = false;
     unsigned char firstChar_ = 0;

@@ -9,7 +9,9 @@
 
 namespace tarnwick::bench {
 
-// Raises the search engines' errors (an invalid regular expression among them).
-std::int64_t CountMatchingLines(const TTextStore& store, const std::string& pattern, bool regex, bool backwards);
+// `ignoreCase` applies to the plain-text search only (the regular-expression engine always
+// regards case). Raises the search engines' errors (an invalid regular expression among them).
+std::int64_t CountMatchingLines(const TTextStore& store, const std::string& pattern, bool regex, bool backwards,
+                                bool ignoreCase = false);
 
 }  // namespace tarnwick::bench

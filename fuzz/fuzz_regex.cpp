@@ -1,7 +1,9 @@
 // Compiles the first line of the input as a regular expression and searches the rest with it,
 // forwards and backwards from several places. Every malformed pattern must give an error with a
 // position inside the pattern; every match found must lie inside the text, on the right side of
-// where the search started; the matcher's own errors must be its two limits.
+// where the search started, with its groups inside it; the matcher's own errors must be its two
+// limits. The search with its shortcuts (the literal every match holds, the characters a match
+// can start with) must find what trying every place in turn finds.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "editor/regex.h"
 #include "editor/text_store.h"
@@ -43,6 +47,38 @@ void SearchFrom(TREParser& re, TEdStream& stream, std::int64_t from, bool forwar
         const std::int64_t p = re.Position(i);
         Check(p >= -1 && p <= size);
     }
+    for (int g = 1; g <= re.GroupCount(); ++g) {
+        const auto [a, b] = re.Group(g);
+        Check((a == -1 && b == -1) || (start <= a && a <= b && b <= end));
+    }
+}
+
+// The same search without the shortcuts must agree, groups included.
+void CompareWithEveryPlace(TREParser& re, TREParser& reference, TEdStream& stream, std::int64_t from, bool forward)
+{
+    bool found = false, expected = false;
+    std::int64_t start = -1, end = -1;
+    std::vector<std::pair<std::int64_t, std::int64_t>> groups;
+    try {
+        stream.Reset();
+        stream.Seek(from, SeekOrigin::soFromBeginning);
+        found = re.Search(stream, forward);
+        if (found) {
+            start = re.MatchStart();
+            end = re.MatchEnd();
+            for (int g = 1; g <= re.GroupCount(); ++g) groups.push_back(re.Group(g));
+        }
+        stream.Reset();
+        stream.Seek(from, SeekOrigin::soFromBeginning);
+        expected = reference.SearchEveryPlace(stream, forward);
+    } catch (const ERegularExpression&) {
+        return;  // a limit reached on one side or the other
+    }
+    Check(found == expected);
+    if (!found) return;
+    Check(start == reference.MatchStart() && end == reference.MatchEnd());
+    for (int g = 1; g <= reference.GroupCount(); ++g)
+        Check(groups[static_cast<std::size_t>(g - 1)] == reference.Group(g));
 }
 
 }  // namespace
@@ -72,6 +108,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::int64_t from : {std::int64_t(0), n / 2, n}) {
         SearchFrom(re, stream, from, true);
         SearchFrom(re, stream, from, false);
+    }
+    // Trying every place costs much more: compared on texts of up to two records' worth of lines.
+    TREParser reference;
+    Check(reference.SetExpression(pattern));
+    if (n <= 4096) {
+        for (const std::int64_t from : {std::int64_t(0), n / 3, n - n / 3, n}) {
+            CompareWithEveryPlace(re, reference, stream, from, true);
+            CompareWithEveryPlace(re, reference, stream, from, false);
+        }
     }
 
     // On short texts, a backward search must find the last place where a forward search finds

@@ -39,11 +39,13 @@ void TCustomDoravaVizu::SearchFail(const std::string& text)
     Message("Search string \"" + text + "\" not found.", TMessageKind::Information);
 }
 
+// The engine's last error: a pattern that did not compile, or what its last search raised. An
+// error of the search belongs to no place in the pattern and gets no "^".
 void TCustomDoravaVizu::ShowRegExpError(const TREParser& re, const std::string& expression)
 {
-    const int column = std::max(1, re.ErrorPosition());
-    const std::string text =
-        re.ErrorText() + "\n" + expression + "\n" + std::string(static_cast<std::size_t>(column - 1), ' ') + "^";
+    std::string text = re.ErrorText() + "\n" + expression;
+    if (const int column = re.ErrorPosition(); column > 0)
+        text += "\n" + std::string(static_cast<std::size_t>(column - 1), ' ') + "^";
     Message(text, TMessageKind::Error);
 }
 
@@ -130,27 +132,18 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
         TEdStream stream(store_);
         std::int64_t from = 0;
         const std::int64_t size = store_->CharCount();
-        const std::vector<int> groups = regex_.OutermostGroupEntries();
         while (from < size) {
             stream.SetPos(from);
             if (!regex_.Search(stream, true)) break;
             const std::int64_t a = regex_.MatchStart(), b = regex_.MatchEnd();
-            // \0 is the whole match, \1..\9 the outermost groups in order. (An expression with
-            // alternatives at its top level numbers the entries of the position table instead.)
+            // \0 is the whole match, \1..\9 the outermost groups as written; a group that took no
+            // part in the match (or does not exist) gives nothing.
             std::string text;
             for (std::size_t i = 0; i < replacement.size(); ++i) {
                 const char c = replacement[i];
                 if (c == '\\' && i + 1 < replacement.size() && replacement[i + 1] >= '0' && replacement[i + 1] <= '9') {
                     const int k = replacement[++i] - '0';
-                    std::int64_t s = a, e = b;
-                    if (k > 0) {
-                        const int entry = groups.empty() ? k - 1
-                                          : k <= static_cast<int>(groups.size()) ? groups[static_cast<std::size_t>(k - 1)]
-                                                                                  : -1;
-                        if (entry < 0 || entry >= regex_.PositionCount()) continue;
-                        s = regex_.Position(entry);
-                        e = regex_.Position(entry + 1);
-                    }
+                    const auto [s, e] = k == 0 ? std::make_pair(a, b) : regex_.Group(k);
                     if (s >= 0 && e >= s) text += store_->TextRange(s, e);
                 } else if (c == '\\' && i + 1 < replacement.size() && replacement[i + 1] == '\\') {
                     text += '\\';

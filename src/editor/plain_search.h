@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/ed_stream.h"
 
@@ -24,6 +25,66 @@ bool DefaultCharIsInWord(char c) noexcept;
 struct TSearchWordTests {
     bool (*StartsWord)(char) = DefaultCharStartsWord;
     bool (*IsInWord)(char) = DefaultCharIsInWord;
+};
+
+// Moves the stream to `offset` (kept between 0 and the text size). A place a few records from
+// the stream's own is reached by walking the records, a far one is looked up in the store.
+void MoveStreamTo(TEdStream& stream, std::int64_t offset);
+
+// Reads the text [from, to) of the stream into `window` (grown as needed) and returns how many
+// characters it read. A short stretch is read from the stream's place, which should be near:
+// forwards the stream ends at `to`, backwards (the records are read from `to` back) at `from`. A
+// long one is copied by the store, and the stream stays where it was.
+std::int64_t ReadTextWindow(TEdStream& stream, std::vector<char>& window, std::int64_t from, std::int64_t to,
+                            bool backwards);
+
+// How rare a character is in program text: 0 for the most common (the blank), larger for rarer
+// ones; every character outside a short list of common ones has the largest rank.
+std::size_t CharRarity(char c) noexcept;
+
+// Finds one literal in memory, with or without regard to case. Two of the literal's characters
+// that are rare in program text are looked for at their distance from each other, sixteen places
+// at a time, and only the places where both stand are compared in full. Used by both search
+// engines: the plain-text search ignoring case, and the regular-expression search for a literal
+// that every match holds.
+class TLiteralScanner {
+public:
+    // Makes the scanner look for `literal` (case-folded with AnsiLowerChar when `ignoreCase`).
+    void Prepare(std::string_view literal, bool ignoreCase);
+
+    // The literal as compared: folded when the scanner ignores case.
+    const std::string& Literal() const { return literal_; }
+    std::size_t Size() const { return literal_.size(); }
+    bool IgnoresCase() const { return fold_; }
+
+    // The first (last) place in [begin, end) at which the whole literal lies inside [begin, end);
+    // null when there is none (always for an empty literal).
+    const char* First(const char* begin, const char* end) const;
+    const char* Last(const char* begin, const char* end) const;
+    // Whether the literal stands at `at` (Size() characters are read).
+    bool At(const char* at) const;
+
+private:
+    // Whether the two characters looked for stand at their places from `at`.
+    bool Candidate(const char* at) const
+    {
+        if (!wide_) return true;
+        const auto a = static_cast<std::uint8_t>(at[near_]), b = static_cast<std::uint8_t>(at[far_]);
+        return (a == nearBytes_[0] || a == nearBytes_[1]) && (b == farBytes_[0] || b == farBytes_[1]);
+    }
+
+    std::string literal_;
+    bool fold_ = false;
+    // Where the two characters looked for stand in the literal (near_ <= far_), and the bytes
+    // that stand for each (one byte twice when only one does).
+    std::size_t near_ = 0, far_ = 0;
+    std::uint8_t nearBytes_[2] = {}, farBytes_[2] = {};
+    // Sixteen places at a time: each of the two characters has at most two bytes.
+    bool wide_ = false;
+    // Case-sensitive with a character rare enough that the library's byte search finds it
+    // faster; its position.
+    bool byteSearch_ = false;
+    std::size_t rare_ = 0;
 };
 
 // Skip tables of one pattern, kept between searches and rebuilt only when the pattern changes:
@@ -44,6 +105,11 @@ public:
     const SkipTable& BackwardSkips(bool caseSensitive) const { return caseSensitive ? backward_ : backwardFolded_; }
     // Times the tables were built (for tests of the cache).
     int BuildCount() const { return builds_; }
+    // The scanners of the search that ignores case and of the one that does not.
+    const TLiteralScanner& FoldedScanner() const { return foldedScanner_; }
+    const TLiteralScanner& ExactScanner() const { return exactScanner_; }
+    // The text window the search reads into, kept so that frequent searches need not allocate it.
+    std::vector<char>& Window() { return window_; }
 
 private:
     std::string pattern_;
@@ -54,6 +120,9 @@ private:
     SkipTable backward_{};
     SkipTable forwardFolded_{};
     SkipTable backwardFolded_{};
+    TLiteralScanner foldedScanner_;
+    TLiteralScanner exactScanner_;
+    std::vector<char> window_;
 };
 
 // Searches the text of `stream` for `pattern`.

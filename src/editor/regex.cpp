@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 namespace tarnwick {
 
@@ -150,6 +151,74 @@ constexpr int kClassSize = 256;
 // Program offsets are 16-bit.
 constexpr std::size_t kMaxProgram = 0xFFFF;
 
+// What the compiler knows of a part of the pattern, for the literal the search looks for: how
+// long its matches are, the one text it matches when there is only one, and the best literal
+// that each of its matches holds, with the distances from the part's start at which it begins.
+constexpr std::int64_t kNoBound = -1;
+// Lengths beyond this count as unbounded (counted repetitions multiply).
+constexpr std::int64_t kLengthCap = std::int64_t(1) << 40;
+// A repeated fixed text stays fixed up to this length.
+constexpr std::size_t kFixedCap = 64;
+
+std::int64_t AddLength(std::int64_t a, std::int64_t b)
+{
+    if (a == kNoBound || b == kNoBound) return kNoBound;
+    return a + b >= kLengthCap ? kNoBound : a + b;
+}
+std::int64_t MinLength(std::int64_t a, std::int64_t b) { return std::min(a + b, kLengthCap); }
+std::int64_t TimesLength(std::int64_t a, std::int64_t times, bool saturate)
+{
+    if (a == kNoBound || times == kNoBound) return saturate ? kLengthCap : kNoBound;
+    if (a != 0 && times > kLengthCap / a) return saturate ? kLengthCap : kNoBound;
+    return a * times;
+}
+
+struct Shape {
+    std::int64_t min = 0;
+    std::int64_t max = 0;  // kNoBound: no bound
+    bool fixed = false;    // every match is `text`
+    std::string text;
+    std::string literal;  // empty: none known
+    std::int64_t litMin = 0;
+    std::int64_t litMax = 0;
+
+    static Shape Char(std::int64_t length = 1)
+    {
+        Shape s;
+        s.min = s.max = length;
+        return s;
+    }
+    static Shape Fixed(std::string t)
+    {
+        Shape s;
+        s.min = s.max = static_cast<std::int64_t>(t.size());
+        // Line breaks end records, and the search looks for literals within records.
+        if (t.find('\r') != std::string::npos || t.find('\0') != std::string::npos) return s;
+        s.fixed = true;
+        s.text = std::move(t);
+        return s;
+    }
+    // Keeps `lit` (at lo..hi from the start) when it serves the search better than the literal
+    // held: a bounded distance first, then length, then a rarer character.
+    void Consider(const std::string& lit, std::int64_t lo, std::int64_t hi)
+    {
+        if (lit.empty()) return;
+        const auto rarity = [](const std::string& t) {
+            std::size_t r = 0;
+            for (const char c : t) r = std::max(r, CharRarity(c));
+            return r;
+        };
+        const auto key = [&](const std::string& t, std::int64_t h) {
+            return std::make_tuple(h != kNoBound, std::min<std::size_t>(t.size(), 16), rarity(t));
+        };
+        if (literal.empty() || key(lit, hi) > key(literal, litMax)) {
+            literal = lit;
+            litMin = lo;
+            litMax = hi;
+        }
+    }
+};
+
 bool IsOctal(char c) { return c >= '0' && c <= '7'; }
 int HexValue(char c)
 {
@@ -188,10 +257,11 @@ public:
         size_ = 1;
         if (!sizing_) (*code_)[0] = TREParser::kMagic;
         int flags = 0;
-        Reg(false, &flags);
+        Reg(false, &flags, &shape_);
         return size_;
     }
     int Counters() const { return counters_; }
+    const Shape& PatternShape() const { return shape_; }
 
 private:
     // ---- emitting
@@ -266,7 +336,7 @@ private:
     // ---- grammar
 
     // Alternatives, inside parentheses when `paren`.
-    int Reg(bool paren, int* flags)
+    int Reg(bool paren, int* flags, Shape* shape)
     {
         *flags = kHasWidth;
         int ret = 0;
@@ -277,15 +347,23 @@ private:
             ret = Node(static_cast<std::uint8_t>(TREParser::opOPEN + depth));
         }
         int branchFlags = 0;
-        const int first = Branch(&branchFlags);
+        const int first = Branch(&branchFlags, shape);
         if (ret) Tail(ret, first);
         else ret = first;
         if (!(branchFlags & kHasWidth)) *flags &= ~kHasWidth;
         while (Peek() == '|') {
             ++pos_;
-            const int br = Branch(&branchFlags);
+            Shape other;
+            const int br = Branch(&branchFlags, &other);
             Tail(ret, br);
             if (!(branchFlags & kHasWidth)) *flags &= ~kHasWidth;
+            // Either alternative: no one text, and no literal that both are known to hold.
+            shape->min = std::min(shape->min, other.min);
+            shape->max =
+                shape->max == kNoBound || other.max == kNoBound ? kNoBound : std::max(shape->max, other.max);
+            shape->fixed = false;
+            shape->text.clear();
+            shape->literal.clear();
         }
         const int ender = Node(paren ? static_cast<std::uint8_t>(TREParser::opCLOSE + depth) : std::uint8_t{TREParser::opEND});
         Tail(ret, ender);
@@ -302,32 +380,60 @@ private:
     }
 
     // One alternative: a BRANCH node followed by its pieces.
-    int Branch(int* flags)
+    int Branch(int* flags, Shape* shape)
     {
         *flags = 0;
         const int ret = Node(TREParser::opBRANCH);
         int chain = 0;
+        // The pieces one after another: consecutive fixed texts join into one literal.
+        *shape = Shape::Fixed("");
+        std::string run;
+        std::int64_t runMin = 0, runMax = 0;
         while (!AtEnd() && Peek() != '|' && Peek() != ')') {
             int pieceFlags = 0;
-            const int latest = Piece(&pieceFlags);
+            Shape piece;
+            const int latest = Piece(&pieceFlags, &piece);
             *flags |= pieceFlags & kHasWidth;
             if (chain) Tail(chain, latest);
             chain = latest;
+            if (piece.fixed) {
+                if (run.empty()) {
+                    runMin = shape->min;
+                    runMax = shape->max;
+                }
+                run += piece.text;
+                if (shape->fixed) shape->text += piece.text;
+            } else {
+                shape->Consider(run, runMin, runMax);
+                run.clear();
+                shape->Consider(piece.literal, MinLength(shape->min, piece.litMin),
+                                AddLength(shape->max, piece.litMax));
+                shape->fixed = false;
+                shape->text.clear();
+            }
+            shape->min = MinLength(shape->min, piece.min);
+            shape->max = AddLength(shape->max, piece.max);
         }
+        shape->Consider(run, runMin, runMax);
         if (chain == 0) Node(TREParser::opNOTHING);
         return ret;
     }
 
     // An atom and the repetition that may follow it.
-    int Piece(int* flags)
+    int Piece(int* flags, Shape* shape)
     {
         int atomFlags = 0;
-        const int ret = Atom(&atomFlags);
+        const int ret = Atom(&atomFlags, shape);
         const char op = Peek();
         if (op != '*' && op != '+' && op != '?' && op != '{') {
             *flags = atomFlags;
             return ret;
         }
+        // The first repetition starts where the piece does: it holds the atom's literal.
+        const Shape atom = *shape;
+        if (atom.fixed) shape->Consider(atom.text, 0, 0);
+        shape->fixed = false;
+        shape->text.clear();
         const int opColumn = Column();
         if (!(atomFlags & kHasWidth) && op != '?') Fail(reInvalidRepeat, opColumn);
         *flags = op == '+' ? kHasWidth : 0;
@@ -337,8 +443,21 @@ private:
             const auto [low, high] = Range(opColumn);
             if (low > 0) *flags = kHasWidth;
             Counted(ret, low, high);
+            shape->min = TimesLength(atom.min, low, true);
+            shape->max = TimesLength(atom.max, high < 0 ? kNoBound : high, false);
+            if (low == 0) shape->literal.clear();
+            if (low == high && atom.fixed && atom.text.size() * static_cast<std::size_t>(low) <= kFixedCap) {
+                std::string text;
+                for (int i = 0; i < low; ++i) text += atom.text;
+                *shape = Shape::Fixed(text);
+            }
         } else {
             ++pos_;
+            if (op != '+') {
+                shape->min = 0;
+                shape->literal.clear();
+            }
+            if (op != '?') shape->max = kNoBound;
             if (op == '*' && (atomFlags & kSimple)) {
                 Insert(TREParser::opSTAR, ret, kNodeSize);
             } else if (op == '*') {
@@ -444,15 +563,18 @@ private:
         Tail(l2, wb);  // ends the BRANCH chain at WHILE-BELOW-ONE; the caller links it on
     }
 
-    int Atom(int* flags)
+    int Atom(int* flags, Shape* shape)
     {
         *flags = 0;
+        *shape = Shape::Char();
         const int column = Column();
         const char c = Peek();
         ++pos_;
         switch (c) {
         case '^': return Node(TREParser::opBOL);
-        case '$': return Node(TREParser::opEOL);
+        case '$':
+            *shape = Shape::Char(0);
+            return Node(TREParser::opEOL);
         case '.':
             *flags |= kHasWidth | kSimple;
             return Node(TREParser::opANY);
@@ -462,7 +584,7 @@ private:
         }
         case '(': {
             int groupFlags = 0;
-            const int ret = Reg(true, &groupFlags);
+            const int ret = Reg(true, &groupFlags, shape);
             *flags |= groupFlags & kHasWidth;
             return ret;
         }
@@ -478,6 +600,7 @@ private:
             ++pos_;
             if (!text.empty()) *flags |= kHasWidth;
             if (text.size() == 1) *flags |= kSimple;
+            *shape = Shape::Fixed(text);
             return Literal(text);
         }
         case '\\': {
@@ -494,9 +617,14 @@ private:
             }
             --pos_;
             *flags |= kHasWidth | kSimple;
-            return Literal(std::string(1, Escape(false)));
+            const std::string text(1, Escape(false));
+            *shape = Shape::Fixed(text);
+            return Literal(text);
         }
-        default: *flags |= kHasWidth | kSimple; return Literal(std::string(1, c));
+        default:
+            *flags |= kHasWidth | kSimple;
+            *shape = Shape::Fixed(std::string(1, c));
+            return Literal(std::string(1, c));
         }
     }
 
@@ -595,13 +723,30 @@ private:
     std::size_t size_ = 0;
     int depth_ = 0;
     int counters_ = 0;
+    Shape shape_;
 };
 
 TREParser::TREParser() { positions_.fill(-1); }
 
+namespace {
+
+// The resource number of an error's message.
+int ErrorIdOf(const ERegularExpression& e)
+{
+    for (int id = reInvalidParameter; id <= reTooComplex; ++id)
+        if (e.what() == std::string_view(REErrorText(id))) return id;
+    return reInternalError;
+}
+
+}  // namespace
+
 bool TREParser::SetExpression(std::string_view pattern)
 {
-    if (!expression_.empty() && pattern == expression_) return true;
+    if (!expression_.empty() && pattern == expression_) {
+        errorId_ = reNoError;
+        errorPosition_ = 0;
+        return true;
+    }
     try {
         Compile(pattern);
         expression_ = std::string(pattern);
@@ -611,13 +756,11 @@ bool TREParser::SetExpression(std::string_view pattern)
     } catch (const ERegularExpression& e) {
         expression_.clear();
         program_.clear();
+        literal_.clear();
+        groupOpens_.clear();
+        groupCloses_.clear();
         errorPosition_ = e.Position();
-        errorId_ = reInternalError;
-        for (int id = reInvalidParameter; id <= reTooComplex; ++id)
-            if (e.what() == std::string_view(REErrorText(id))) {
-                errorId_ = id;
-                break;
-            }
+        errorId_ = ErrorIdOf(e);
         return false;
     }
 }
@@ -635,6 +778,11 @@ void TREParser::Compile(std::string_view pattern)
     program.resize(size);
     program_ = std::move(program);
     counters_ = emit.Counters();
+    const Shape& shape = emit.PatternShape();
+    literal_ = shape.literal;
+    literalMin_ = shape.litMin;
+    literalMax_ = shape.litMax;
+    scanner_.Prepare(literal_, false);
     Analyse();
 }
 
@@ -644,16 +792,26 @@ std::int64_t TREParser::Position(int index) const
     return positions_[static_cast<std::size_t>(index)];
 }
 
+std::pair<std::int64_t, std::int64_t> TREParser::Group(int n) const
+{
+    if (n < 1 || n > GroupCount() || groups_.size() < 2 * static_cast<std::size_t>(n)) return {-1, -1};
+    return {groups_[2 * static_cast<std::size_t>(n) - 2], groups_[2 * static_cast<std::size_t>(n) - 1]};
+}
+
 // ---------------------------------------------------------------- matcher
 
 namespace {
 constexpr int kRecordLimit = 254;
+// Characters a repetition gives back one by one before it looks for the next place where the
+// rest can start (a byte search costs more than a few steps).
+constexpr int kStepBackOneByOne = 16;
 constexpr std::int32_t kUnbounded = 0xFFFF;
 }  // namespace
 
 class TREMatcher {
 public:
-    TREMatcher(TREParser& re, TEdStream& stream) : re_(re), prog_(re.program_.data()), s_(stream)
+    TREMatcher(TREParser& re, TEdStream& stream)
+        : re_(re), prog_(re.program_.data()), s_(stream), groups_(2 * re.groupOpens_.size(), -1)
     {
         trail_.reserve(64);
     }
@@ -664,7 +822,10 @@ public:
         re_.count_ = 0;
         groupStart_ = 0;
         trail_.clear();
+        std::fill(groups_.begin(), groups_.end(), -1);
         steps_ = 0;
+        stepLimit_ = TREParser::kStepBudget;
+        start_ = farthest_ = s_.GetPos();
         depth_ = 0;
         return Match(1);
     }
@@ -678,12 +839,15 @@ public:
         return failed && failed->first == from && failed->second > from ? failed->second : from;
     }
 
-    // Clears the entries the tries wrote beyond those of the match found.
+    // Clears the entries the tries wrote beyond those of the match found, and keeps the groups
+    // of the match.
     void Finish(bool found)
     {
         const int keep = found ? std::min(re_.count_ + 3, TREParser::kPositions) : 0;
         for (int i = keep; i <= highWater_ && i < TREParser::kPositions; ++i) re_.positions_[static_cast<std::size_t>(i)] = -1;
         if (!found) re_.count_ = 0;
+        re_.groups_ = groups_;
+        if (!found) std::fill(re_.groups_.begin(), re_.groups_.end(), -1);
     }
 
 private:
@@ -700,7 +864,11 @@ private:
         re_.count_ = saved.count;
         groupStart_ = saved.groupStart;
         while (trail_.size() > saved.trail) {
-            counters_[trail_.back().first] = trail_.back().second;
+            const Change& c = trail_.back();
+            if (c.slot < TREParser::kCounters)
+                counters_[static_cast<std::size_t>(c.slot)] = static_cast<std::int32_t>(c.old);
+            else
+                groups_[static_cast<std::size_t>(c.slot - TREParser::kCounters)] = c.old;
             trail_.pop_back();
         }
     }
@@ -725,13 +893,60 @@ private:
     {
         steps_ += n;
         total_ += n;
-        if (steps_ > TREParser::kStepBudget || total_ > totalBudget_)
-            throw ERegularExpression(REErrorText(reTooComplex), 0);
+        if (steps_ > stepLimit_ || total_ > totalBudget_) OverBudget();
+    }
+    // The try has used its steps so far: it may go on when the text it read allows more.
+    void OverBudget()
+    {
+        farthest_ = std::max(farthest_, s_.GetPos());
+        stepLimit_ = TREParser::kStepBudget + TREParser::kStepsPerCharRead * (farthest_ - start_);
+        if (steps_ > stepLimit_ || total_ > totalBudget_) throw ERegularExpression(REErrorText(reTooComplex), 0);
     }
     void SetCounter(int k, std::int32_t value)
     {
-        trail_.emplace_back(static_cast<std::uint8_t>(k), counters_[static_cast<std::size_t>(k)]);
+        trail_.push_back({k, counters_[static_cast<std::size_t>(k)]});
         counters_[static_cast<std::size_t>(k)] = value;
+    }
+    // An outermost group opens (`end` false) or closes at the stream's position.
+    void SetGroup(int node, bool end)
+    {
+        const auto& nodes = end ? re_.groupCloses_ : re_.groupOpens_;
+        const auto it = std::lower_bound(nodes.begin(), nodes.end(), node);
+        if (it == nodes.end() || *it != node) throw ERegularExpression(REErrorText(reInternalError), 0);
+        const int slot = 2 * static_cast<int>(it - nodes.begin()) + (end ? 1 : 0);
+        trail_.push_back({TREParser::kCounters + slot, groups_[static_cast<std::size_t>(slot)]});
+        groups_[static_cast<std::size_t>(slot)] = s_.GetPos();
+    }
+
+    // Moves the stream back to the last place before its own, and not before `lowest`, whose
+    // character is `ch`, a step for each character passed; false when there is none.
+    bool BackToChar(unsigned char ch, std::int64_t lowest)
+    {
+        const TTextStore* store = s_.Store();
+        const TEdStream::Place from = s_.Save();
+        if (!store || !from.record) return false;
+        TLineRecord* record = from.record;
+        std::int64_t start = from.position - from.inRecord;  // of the record
+        std::int64_t top = from.inRecord;                    // its places before this one are left
+        for (;;) {
+            const std::int64_t bottom = std::max<std::int64_t>(0, lowest - start);
+            if (top > bottom) {
+                const char* text = record->Text();
+                if (const void* hit = memrchr(text + bottom, ch, static_cast<std::size_t>(top - bottom))) {
+                    const std::int64_t i = static_cast<const char*>(hit) - text;
+                    Step(from.position - (start + i));
+                    s_.Restore({record, i, start + i});
+                    return true;
+                }
+            }
+            if (start <= lowest) break;
+            record = store->Prev(record);
+            if (!record) break;
+            start -= record->Length();
+            top = record->Length();
+        }
+        Step(from.position - lowest);
+        return false;
     }
 
     // How many times the one-character node at `p` matches from here; the stream moves past them.
@@ -756,6 +971,7 @@ private:
             break;
         default: throw ERegularExpression(REErrorText(reInternalError), 0);
         }
+        farthest_ = std::max(farthest_, s_.GetPos());
         Step(n);
         return n;
     }
@@ -857,13 +1073,19 @@ private:
                 }
                 // Only places where the rest can start are worth a try.
                 const int hint = Op(next) == TREParser::opEXACTLY ? prog_[next + 3] : -1;
-                while (n >= min) {
+                for (int stepped = 0; n >= min;) {
                     if (hint < 0 || (!s_.AtEnd() && Cur() == hint)) {
                         const Saved saved = Save();
                         if (Match(next)) return true;
                         Restore(saved);
                     }
                     if (--n < min) break;
+                    if (hint >= 0 && ++stepped > kStepBackOneByOne) {
+                        // A long way back: straight to the next place where the rest can start.
+                        if (!BackToChar(static_cast<unsigned char>(hint), from + min)) break;
+                        n = s_.GetPos() - from;
+                        continue;
+                    }
                     s_.PrevChar();
                     Step();
                 }
@@ -890,9 +1112,15 @@ private:
             default:
                 if (op > TREParser::opOPEN && op <= TREParser::opOPEN + 9) {
                     Record();
-                    if (op == TREParser::opOPEN + 1) groupStart_ = re_.count_ - 1;
+                    if (op == TREParser::opOPEN + 1) {
+                        groupStart_ = re_.count_ - 1;
+                        SetGroup(scan, false);
+                    }
                 } else if (op > TREParser::opCLOSE && op <= TREParser::opCLOSE + 9) {
-                    if (op == TREParser::opCLOSE + 1) re_.count_ = groupStart_ + 1;
+                    if (op == TREParser::opCLOSE + 1) {
+                        re_.count_ = groupStart_ + 1;
+                        SetGroup(scan, true);
+                    }
                 } else {
                     throw ERegularExpression(REErrorText(reInternalError), 0);
                 }
@@ -920,8 +1148,17 @@ private:
     std::vector<Range> failed_ = std::vector<Range>(re_.repeatNodes_.size(), Range{1, 0});
     int groupStart_ = 0;
     std::array<std::int32_t, TREParser::kCounters> counters_{};
-    std::vector<std::pair<std::uint8_t, std::int32_t>> trail_;
+    std::vector<std::int64_t> groups_;  // start and end of each outermost group in this try
+    // Changes undone on backtracking: slots below kCounters are counters, the others groups.
+    struct Change {
+        int slot;
+        std::int64_t old;
+    };
+    std::vector<Change> trail_;
     std::int64_t steps_ = 0;
+    std::int64_t stepLimit_ = TREParser::kStepBudget;
+    std::int64_t start_ = 0;     // where the try started
+    std::int64_t farthest_ = 0;  // the farthest place it read
     std::int64_t total_ = 0;
     std::int64_t totalBudget_ = TREParser::kSearchBudget + TREParser::kSearchBudgetPerChar * s_.Size();
     int depth_ = 0;
@@ -1006,72 +1243,17 @@ struct FirstCharWalk {
 
 }  // namespace
 
-std::vector<int> TREParser::OutermostGroupEntries() const
-{
-    std::vector<int> groups;
-    const std::size_t size = program_.size();
-    if (size <= 4 || program_[1] != opBRANCH) return groups;
-    const auto nextOf = [&](std::size_t q) -> std::size_t {
-        const int offset = program_[q + 1] << 8 | program_[q + 2];
-        return offset == 0 ? 0 : q + static_cast<std::size_t>(offset);
-    };
-    if (const std::size_t other = nextOf(1); other != 0 && other < size && program_[other] == opBRANCH) return groups;
-    const auto operandSize = [&](std::size_t q) -> std::size_t {
-        switch (program_[q]) {
-        case opANYOF:
-        case opANYBUT: return 256;
-        case opEXACTLY: {
-            std::size_t n = 0;
-            while (q + 3 + n < size && program_[q + 3 + n] != 0) ++n;
-            return n + 1;
-        }
-        case opSETCOUNTER: return 3;
-        case opDECREMENT:
-        case opTEST:
-        case opWHILEPOSITIVE:
-        case opWHILEBELOWONE: return 1;
-        default: return 0;
-        }
-    };
-    // Along the top-level chain every node that records takes one entry, and a whole outermost
-    // group takes one.
-    int entry = 0;
-    for (std::size_t p = 4; p != 0 && p + 3 <= size;) {
-        const std::uint8_t op = program_[p];
-        if (op == opEND) return groups;
-        if (op == opOPEN + 1) {
-            groups.push_back(entry++);
-            std::size_t q = p;
-            while (q + 3 <= size && program_[q] != opCLOSE + 1) q += 3 + operandSize(q);
-            if (q + 3 > size) return {};
-            p = nextOf(q);
-            continue;
-        }
-        switch (op) {
-        case opBOL:
-        case opEOL:
-        case opANY:
-        case opANYOF:
-        case opANYBUT:
-        case opEXACTLY:
-        case opSTAR:
-        case opPLUS: ++entry; break;
-        case opNOTHING:
-        case opBACK: break;
-        default: return {};  // alternatives or counters at the top level
-        }
-        p = nextOf(p);
-    }
-    return groups;
-}
-
 void TREParser::Analyse()
 {
-    // Nodes lie one after another: walk them to find the repetitions.
+    // Nodes lie one after another: walk them to find the repetitions and the outermost groups.
     repeatNodes_.clear();
+    groupOpens_.clear();
+    groupCloses_.clear();
     for (std::size_t p = 1; p + 3 <= program_.size();) {
         const std::uint8_t op = program_[p];
         if (op == opSTAR || op == opPLUS) repeatNodes_.push_back(static_cast<int>(p));
+        if (op == opOPEN + 1) groupOpens_.push_back(static_cast<int>(p));
+        if (op == opCLOSE + 1) groupCloses_.push_back(static_cast<int>(p));
         std::size_t operand = 0;
         switch (op) {
         case opANYOF:
@@ -1089,29 +1271,23 @@ void TREParser::Analyse()
         }
         p += 3 + operand;
     }
+    // Outermost groups do not nest: each opens and closes before the next opens.
+    if (groupOpens_.size() != groupCloses_.size()) throw ERegularExpression(REErrorText(reInternalError), 0);
+    groups_.assign(2 * groupOpens_.size(), -1);
 
-    // The literal every match starts with: the characters of the EXACTLY nodes that open the
-    // program's only alternative (line breaks excluded, since they end records).
-    prefix_.clear();
+    // The repetition every match starts with: the first node of the program's only alternative.
     leadRepeat_ = 0;
     if (program_.size() > 4 && program_[1] == opBRANCH && program_[4] != opBRANCH) {
         const int next = program_[2] << 8 | program_[3];
-        if (next != 0 && program_[1 + static_cast<std::size_t>(next)] != opBRANCH) {
-            if (program_[4] == opSTAR || program_[4] == opPLUS) leadRepeat_ = 4;
-            for (std::size_t p = 4; p + 3 < program_.size() && program_[p] == opEXACTLY;) {
-                std::size_t q = p + 3;
-                while (q < program_.size() && program_[q] != 0 && program_[q] != '\r') prefix_ += static_cast<char>(program_[q++]);
-                if (q >= program_.size() || program_[q] != 0) break;
-                const int offset = program_[p + 1] << 8 | program_[p + 2];
-                if (offset == 0) break;
-                p += static_cast<std::size_t>(offset);
-            }
-        }
+        if (next != 0 && program_[1 + static_cast<std::size_t>(next)] != opBRANCH &&
+            (program_[4] == opSTAR || program_[4] == opPLUS))
+            leadRepeat_ = 4;
     }
     FirstCharWalk walk{program_, {}};
     anyFirst_ = walk.Walk(1, 0);
     first_ = walk.set;
     if (anyFirst_) first_.IncludeRange(0, 255);
+    for (int c = 0; c < 256; ++c) firstTable_[static_cast<std::size_t>(c)] = first_.Contains(static_cast<unsigned>(c));
     firstIsOneChar_ = !anyFirst_ && first_.Count() == 1;
     if (firstIsOneChar_)
         for (int c = 0; c < 256; ++c)
@@ -1124,8 +1300,7 @@ namespace {
 
 // Moves the stream to the next place at or after its position (forwards) or at or before it
 // (backwards) whose character is in `set`; false when there is none. Reads the records directly.
-bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsigned char only, bool forward,
-                     std::string_view prefix)
+bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool oneChar, unsigned char only, bool forward)
 {
     const TTextStore* store = stream.Store();
     TEdStream::Place at = stream.Save();
@@ -1135,23 +1310,11 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
             const char* text = at.record->Text();
             const std::int64_t length = at.record->Length();
             std::int64_t i = at.inRecord;
-            if (prefix.size() > 1) {
-                // Every match starts with the literal: look for all of it. Near the end of a
-                // record that a continuation follows, a match may run on into the next record.
-                const void* hit = i < length ? memmem(text + i, static_cast<std::size_t>(length - i), prefix.data(), prefix.size()) : nullptr;
-                std::int64_t found = hit ? static_cast<const char*>(hit) - text : length;
-                if (!at.record->EndsWithBreak())
-                    for (std::int64_t j = std::max(i, length - static_cast<std::int64_t>(prefix.size()) + 1); j < found; ++j)
-                        if (text[j] == prefix[0]) {
-                            found = j;
-                            break;
-                        }
-                i = found;
-            } else if (oneChar) {
+            if (oneChar) {
                 const void* hit = i < length ? std::memchr(text + i, only, static_cast<std::size_t>(length - i)) : nullptr;
                 i = hit ? static_cast<const char*>(hit) - text : length;
             } else {
-                while (i < length && !set.Contains(static_cast<unsigned char>(text[i]))) ++i;
+                while (i < length && !set[static_cast<unsigned char>(text[i])]) ++i;
             }
             if (i < length) {
                 stream.Restore({at.record, i, at.position + (i - at.inRecord)});
@@ -1174,7 +1337,7 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
             const void* hit = i >= 0 ? memrchr(text, only, static_cast<std::size_t>(i + 1)) : nullptr;
             i = hit ? static_cast<const char*>(hit) - text : -1;
         } else {
-            while (i >= 0 && !set.Contains(static_cast<unsigned char>(text[i]))) --i;
+            while (i >= 0 && !set[static_cast<unsigned char>(text[i])]) --i;
         }
         if (i >= 0) {
             stream.Restore({at.record, i, recordStart + i});
@@ -1187,9 +1350,152 @@ bool SkipToCandidate(TEdStream& stream, const TByteSet& set, bool oneChar, unsig
     return false;
 }
 
+// Finds the literal every match holds in windows of text read from the store. A window that
+// does not hold it is followed by one twice as long (up to a limit), so that a long stretch
+// without the literal is read in large pieces while one found near the start costs little.
+class LiteralWindows {
+public:
+    LiteralWindows(TEdStream& stream, const TLiteralScanner& scanner, std::vector<char>& buffer)
+        : stream_(stream), scanner_(scanner), buf_(buffer), n_(static_cast<std::int64_t>(scanner.Size()))
+    {
+    }
+
+    // The first place at or after `from` where the literal starts; -1 when there is none.
+    std::int64_t First(std::int64_t from)
+    {
+        const std::int64_t size = stream_.Size();
+        if (!looked_) {
+            looked_ = true;
+            if (const std::int64_t hit = FirstInPlace(from); hit >= 0) return hit;
+        }
+        for (;;) {
+            if (from + n_ > size) return -1;
+            if (from < base_ || from + n_ > end_) {
+                // A new window from `from` on.
+                base_ = from;
+                end_ = std::min(size, from + std::max(window_, n_));
+                window_ = std::min(2 * window_, kLargest);
+                if (!Read()) return -1;
+            }
+            if (const char* hit = scanner_.First(At(from), At(end_))) return base_ + (hit - buf_.data());
+            from = end_ - n_ + 1;  // the places before it are done
+            if (from + n_ > end_ && end_ == size) return -1;
+            base_ = end_ = 0;
+        }
+    }
+
+    // The last place at or before `from` where the literal starts (it may end after `from`); -1
+    // when there is none.
+    std::int64_t Last(std::int64_t from)
+    {
+        const std::int64_t size = stream_.Size();
+        from = std::min(from, size - n_);
+        if (!looked_) {
+            looked_ = true;
+            if (const std::int64_t hit = LastInPlace(from); hit >= 0) return hit;
+        }
+        for (;;) {
+            if (from < 0) return -1;
+            if (from < base_ || from + n_ > end_) {
+                end_ = from + n_;
+                base_ = std::max<std::int64_t>(0, end_ - std::max(window_, n_));
+                window_ = std::min(2 * window_, kLargest);
+                if (!Read(true)) return -1;
+            }
+            if (const char* hit = scanner_.Last(At(base_), At(from + n_))) return base_ + (hit - buf_.data());
+            if (base_ == 0) return -1;
+            from = base_ - 1;
+            base_ = end_ = 0;
+        }
+    }
+
+    // The character at `offset` when the window holds it, else -1.
+    int CharAt(std::int64_t offset) const
+    {
+        return offset >= base_ && offset < end_ ? static_cast<unsigned char>(*At(offset)) : -1;
+    }
+
+private:
+    static constexpr std::int64_t kFirst = 1 << 9;
+
+    // Before the first window: the records near `from` are searched where they lie. A search
+    // that finds the literal in the next few lines (the next of many matches) copies nothing.
+    // The literal holds no line break, so only a line that goes on in the next record can hold
+    // it across records: there the windows take over. Returns the place found, or -1 with
+    // `from` moved past the places done.
+    std::int64_t FirstInPlace(std::int64_t& from)
+    {
+        const TTextStore* store = stream_.Store();
+        MoveStreamTo(stream_, from);
+        TEdStream::Place at = stream_.Save();
+        if (!store || !at.record) return -1;
+        std::int64_t start = at.position - at.inRecord;  // of the record
+        for (std::int64_t read = 0; read < kFirst;) {
+            const char* text = at.record->Text();
+            const std::int64_t length = at.record->Length();
+            if (from - start <= length - n_) {
+                if (const char* hit = scanner_.First(text + (from - start), text + length)) return start + (hit - text);
+                from = start + length - n_ + 1;
+            }
+            if (!at.record->EndsWithBreak()) return -1;
+            TLineRecord* next = store->Next(at.record);
+            if (!next) return -1;
+            read += length;
+            start += length;
+            at.record = next;
+            from = std::max(from, start);
+        }
+        return -1;
+    }
+    std::int64_t LastInPlace(std::int64_t& from)
+    {
+        const TTextStore* store = stream_.Store();
+        if (from < 0) return -1;
+        MoveStreamTo(stream_, from);
+        TEdStream::Place at = stream_.Save();
+        if (!store || !at.record || at.inRecord >= at.record->Length()) return -1;
+        std::int64_t start = at.position - at.inRecord;
+        for (std::int64_t read = 0; read < kFirst;) {
+            const char* text = at.record->Text();
+            const std::int64_t length = at.record->Length();
+            if (!at.record->EndsWithBreak() && store->Next(at.record) && from > start + length - n_) return -1;
+            const std::int64_t top = std::min(from, start + length - n_);
+            if (top >= start)
+                if (const char* hit = scanner_.Last(text, text + (top - start + n_))) return start + (hit - text);
+            from = start - 1;
+            TLineRecord* prev = store->Prev(at.record);
+            if (!prev) return -1;
+            read += length;
+            start -= prev->Length();
+            at.record = prev;
+        }
+        return -1;
+    }
+
+    static constexpr std::int64_t kLargest = 1 << 20;
+
+    const char* At(std::int64_t offset) const { return buf_.data() + (offset - base_); }
+    bool Read(bool backwards = false)
+    {
+        return ReadTextWindow(stream_, buf_, base_, end_, backwards) == end_ - base_;
+    }
+
+    TEdStream& stream_;
+    const TLiteralScanner& scanner_;
+    std::vector<char>& buf_;
+    const std::int64_t n_;
+    std::int64_t base_ = 0, end_ = 0;  // the window read: [base_, end_)
+    std::int64_t window_ = kFirst;
+    bool looked_ = false;  // the records near the first place have been searched in place
+};
+
 }  // namespace
 
-bool TREParser::Search(TEdStream& stream, bool forward)
+bool TREParser::Search(TEdStream& stream, bool forward) { return Run(stream, forward, true); }
+
+bool TREParser::SearchEveryPlace(TEdStream& stream, bool forward) { return Run(stream, forward, false); }
+
+bool TREParser::Run(TEdStream& stream, bool forward, bool shortcuts)
 {
     if (program_.empty()) throw ERegularExpression(REErrorText(reInvalidParameter), 0);
     positions_.fill(-1);
@@ -1202,29 +1508,86 @@ bool TREParser::Search(TEdStream& stream, bool forward)
         ~Finish() { m.Finish(found); }
     } finish{matcher, found};
 
-    if (forward) {
-        while (!stream.AtEnd()) {
-            if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, true, prefix_)) return false;
+    try {
+        const bool byLiteral = shortcuts && !literal_.empty() && literalMax_ != kNoBound && stream.Store();
+        if (forward) {
+            if (byLiteral) return found = ForwardByLiteral(stream, matcher);
+            while (!stream.AtEnd()) {
+                if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, firstTable_, firstIsOneChar_, firstChar_, true))
+                    return false;
+                const TEdStream::Place at = stream.Save();
+                if (matcher.Try()) return found = true;
+                stream.Restore(at);
+                const std::int64_t resume = shortcuts ? matcher.FailedThrough(at.position) : at.position;
+                if (resume > at.position + 1) MoveStreamTo(stream, resume);
+                else stream.NextChar();
+            }
+            return false;
+        }
+        if (stream.Size() == 0) return false;
+        if (stream.AtEnd()) stream.PrevChar();
+        if (byLiteral) return found = BackwardByLiteral(stream, matcher);
+        for (;;) {
+            if (shortcuts && !anyFirst_ && !SkipToCandidate(stream, firstTable_, firstIsOneChar_, firstChar_, false))
+                return false;
             const TEdStream::Place at = stream.Save();
             if (matcher.Try()) return found = true;
             stream.Restore(at);
-            const std::int64_t resume = matcher.FailedThrough(at.position);
-            do {
-                stream.NextChar();
-            } while (stream.GetPos() < resume && !stream.AtEnd());
+            if (stream.GetPos() == 0) return false;
+            stream.PrevChar();
         }
-        return false;
+    } catch (const ERegularExpression& e) {
+        // What went wrong in the search is the last error now.
+        errorId_ = ErrorIdOf(e);
+        errorPosition_ = e.Position();
+        throw;
     }
-    if (stream.Size() == 0) return false;
-    if (stream.AtEnd()) stream.PrevChar();
+}
+
+// A match from a place p holds the literal from p + literalMin_ to p + literalMax_: from each
+// place of the literal only the places up to literalMax_ before it are tried, each once.
+bool TREParser::ForwardByLiteral(TEdStream& stream, TREMatcher& matcher)
+{
+    LiteralWindows literal(stream, scanner_, window_);
+    std::int64_t pos = stream.GetPos();  // the places before it are done
     for (;;) {
-        if (!anyFirst_ && !SkipToCandidate(stream, first_, firstIsOneChar_, firstChar_, false, {})) return false;
-        const TEdStream::Place at = stream.Save();
-        if (matcher.Try()) return found = true;
-        stream.Restore(at);
-        if (stream.GetPos() == 0) return false;
-        stream.PrevChar();
+        const std::int64_t hit = literal.First(pos + literalMin_);
+        if (hit < 0) return false;
+        const std::int64_t last = hit - literalMin_;
+        std::int64_t s = std::max(pos, hit - literalMax_);
+        for (; s <= last; ++s) {
+            if (!MayStartAt(literal.CharAt(s))) continue;  // (read in the window, the stream stays)
+            MoveStreamTo(stream, s);
+            if (stream.AtEnd()) return false;
+            if (!MayStartAt(static_cast<unsigned char>(stream.CurrentChar()))) continue;
+            const TEdStream::Place at = stream.Save();
+            if (matcher.Try()) return true;
+            stream.Restore(at);
+            s = std::max(s, matcher.FailedThrough(s) - 1);
+        }
+        pos = std::max(s, last + 1);
     }
+}
+
+bool TREParser::BackwardByLiteral(TEdStream& stream, TREMatcher& matcher)
+{
+    LiteralWindows literal(stream, scanner_, window_);
+    std::int64_t pos = stream.GetPos();  // the places after it are done
+    while (pos >= 0) {
+        const std::int64_t hit = literal.Last(pos + literalMax_);
+        if (hit < 0) return false;
+        const std::int64_t bottom = std::max<std::int64_t>(0, hit - literalMax_);
+        for (std::int64_t s = std::min(pos, hit - literalMin_); s >= bottom; --s) {
+            if (!MayStartAt(literal.CharAt(s))) continue;
+            MoveStreamTo(stream, s);
+            if (!MayStartAt(static_cast<unsigned char>(stream.CurrentChar()))) continue;
+            const TEdStream::Place at = stream.Save();
+            if (matcher.Try()) return true;
+            stream.Restore(at);
+        }
+        pos = bottom - 1;
+    }
+    return false;
 }
 
 }  // namespace tarnwick

@@ -18,11 +18,20 @@
 // entry, and the end of the match follows the last entry: the match is [Position(0),
 // Position(PositionCount())).
 //
-// A matcher that backtracks can take exponential time on patterns such as (x+x+)+y. Each try at
-// one start position therefore has a budget of steps and of nesting, and the search as a whole a
-// budget in proportion to the text; exceeding one ends the search with the error "Expression too
-// complex". A repetition remembers the range over which the rest of the program failed, so that
-// a pattern like .*y does not take quadratic time on a long line.
+// Outermost groups are also kept on their own: \N of a replacement is the text of the N-th
+// outermost group as written, whatever alternatives or repetitions surround it.
+//
+// A matcher that backtracks can take exponential time on patterns such as (x|xx)+y. Each try at
+// one start position therefore has a budget of steps (a fixed amount, and a share per character
+// of the text the try reads, so that a try whose work grows with the text it reads is never
+// refused) and of nesting, and the search as a whole a budget in proportion to the text;
+// exceeding one ends the search with the error "Expression too complex". A repetition remembers
+// the range over which the rest of the program failed, so that a pattern like .*y does not take
+// quadratic time on a long line.
+//
+// Before the matcher runs, the search looks for a literal that every match holds (worked out
+// from the pattern with the distances at which it may stand from the match's start) and tries
+// only the places from which a match could reach it.
 
 #include <array>
 #include <cstdint>
@@ -33,6 +42,7 @@
 #include "base/errors.h"
 #include "editor/byte_set.h"
 #include "editor/ed_stream.h"
+#include "editor/plain_search.h"
 
 namespace tarnwick {
 
@@ -68,6 +78,8 @@ enum TREError : int {
 };
 const char* REErrorText(int id);
 
+class TREMatcher;
+
 class TREParser {
 public:
     // Opcodes of the program.
@@ -98,8 +110,10 @@ public:
     // Largest count of a counted repetition.
     static constexpr int kMaxCount = 65534;
 
-    // Work allowed to one try at one start position: steps of the matcher and its nesting.
+    // Work allowed to one try at one start position: steps of the matcher (a fixed amount and a
+    // share per character between the start and the farthest place the try read) and its nesting.
     static constexpr std::int64_t kStepBudget = std::int64_t(1) << 24;
+    static constexpr std::int64_t kStepsPerCharRead = 16;
     static constexpr int kDepthBudget = 6000;
     // Work allowed to one search in all: a fixed amount and a share per character of the text.
     static constexpr std::int64_t kSearchBudget = std::int64_t(1) << 28;
@@ -113,9 +127,13 @@ public:
     const std::string& Expression() const { return expression_; }
 
     // Searches from the stream's position, forwards or backwards, and leaves the position table
-    // filled on success. Raises ERegularExpression "Invalid parameter" when nothing is compiled,
-    // and the matcher's errors ("Index range error", "Expression too complex").
+    // and the groups filled on success. Raises ERegularExpression "Invalid parameter" when
+    // nothing is compiled, and the matcher's errors ("Index range error", "Expression too
+    // complex"); the error raised becomes the last error (ErrorId, ErrorPosition) as well.
     bool Search(TEdStream& stream, bool forward);
+    // The same without the literal and first-character shortcuts: every place is tried in turn.
+    // Slow; a reference for tests and fuzzing.
+    bool SearchEveryPlace(TEdStream& stream, bool forward);
 
     // Entry `index` of the position table; 256 or more raises "Index range error".
     std::int64_t Position(int index) const;
@@ -123,14 +141,22 @@ public:
     std::int64_t MatchStart() const { return positions_[0]; }
     std::int64_t MatchEnd() const { return positions_[count_]; }
 
-    // Where the outermost groups stand in the position table: entry i of the result is the entry
-    // at which group i + 1 starts (it ends where the next entry starts). Empty when the
-    // expression's top level holds alternatives or counted repetitions, whose entries vary from
-    // match to match.
-    std::vector<int> OutermostGroupEntries() const;
+    // The outermost groups of the expression, numbered from 1 in the order they are written:
+    // where group `n` began and ended in the last match, {-1, -1} when it took no part in it or
+    // there is no such group. A repeated group keeps its last repetition.
+    int GroupCount() const { return static_cast<int>(groupOpens_.size()); }
+    std::pair<std::int64_t, std::int64_t> Group(int n) const;
+
+    // The literal every match holds and how far from the match's start it may begin (the
+    // largest distance is -1 when there is no bound); empty when none is known. The search
+    // uses it when the distance is bounded.
+    const std::string& RequiredLiteral() const { return literal_; }
+    std::int64_t LiteralMinOffset() const { return literalMin_; }
+    std::int64_t LiteralMaxOffset() const { return literalMax_; }
 
     // The last error: its resource number (reNoError after a successful compile), its text and
-    // its 1-based position in the pattern.
+    // its 1-based position in the pattern (0 for the errors of a search, which belong to no
+    // position).
     int ErrorId() const { return errorId_; }
     std::string ErrorText() const { return REErrorText(errorId_); }
     int ErrorPosition() const { return errorPosition_; }
@@ -146,17 +172,30 @@ private:
 
     void Compile(std::string_view pattern);
     void Analyse();
+    bool Run(TEdStream& stream, bool forward, bool shortcuts);
+    bool ForwardByLiteral(TEdStream& stream, TREMatcher& matcher);
+    bool BackwardByLiteral(TEdStream& stream, TREMatcher& matcher);
+    // Whether a match may start with character `c` (-1: not known, so it may).
+    bool MayStartAt(int c) const { return anyFirst_ || c < 0 || firstTable_[static_cast<std::size_t>(c)]; }
 
     std::string expression_;
     std::vector<std::uint8_t> program_;
     int counters_ = 0;  // counters the program uses
     std::vector<int> repeatNodes_;  // the STAR and PLUS nodes, in program order
     TByteSet first_;
+    std::array<bool, 256> firstTable_{};  // the same, one entry per character
     bool anyFirst_ = true;
     bool firstIsOneChar_ = false;
     unsigned char firstChar_ = 0;
-    std::string prefix_;  // a literal that every match starts with, when longer than one character
     int leadRepeat_ = 0;  // the repetition every match starts with, if any
+    std::vector<int> groupOpens_, groupCloses_;  // OPEN 1 and CLOSE 1 nodes, in program order
+    std::vector<std::int64_t> groups_;           // start and end of each outermost group
+    // The literal every match holds, from literalMin_ to literalMax_ after its start.
+    std::string literal_;
+    std::int64_t literalMin_ = 0;
+    std::int64_t literalMax_ = 0;
+    TLiteralScanner scanner_;
+    std::vector<char> window_;  // the text the search reads to find the literal
 
     std::array<std::int64_t, kPositions> positions_{};
     int count_ = 0;

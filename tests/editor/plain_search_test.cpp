@@ -305,4 +305,57 @@ TEST(PlainSearch, AgreesWithANaiveSearch)
     EXPECT_LT(found, compared);
 }
 
+// The literal scanner against a plain comparison, on every byte value, with and without case,
+// over ranges that start and end anywhere (the scanner works sixteen places at a time).
+TEST(LiteralScanner, FindsTheFirstAndLastPlaceAsAComparisonWould)
+{
+    std::mt19937 rng(777);
+    const auto folded = [](char c) { return AnsiLowerChar(c); };
+    int found = 0;
+    for (int round = 0; round < 2000; ++round) {
+        // Mostly a few letters, so that the literal recurs; now and then any byte.
+        const std::string letters = round % 3 ? std::string("sSeElLcCtT \xE9\xC9") : std::string();
+        std::string text(static_cast<std::size_t>(rng() % 200), ' ');
+        for (char& c : text) c = letters.empty() ? static_cast<char>(rng() % 256) : letters[rng() % letters.size()];
+        std::string literal;
+        if (!text.empty() && rng() % 2) {
+            literal = text.substr(rng() % text.size(), 1 + rng() % 6);
+        } else {
+            for (std::size_t i = 1 + rng() % 6; i > 0; --i)
+                literal += letters.empty() ? static_cast<char>(rng() % 256) : letters[rng() % letters.size()];
+        }
+        const bool ignoreCase = rng() % 2;
+        TLiteralScanner scanner;
+        scanner.Prepare(literal, ignoreCase);
+        const std::size_t from = text.empty() ? 0 : rng() % (text.size() + 1);
+        const std::size_t to = from + (text.size() == from ? 0 : rng() % (text.size() - from + 1));
+        const auto at = [&](std::size_t p) {
+            if (p + literal.size() > to) return false;
+            for (std::size_t i = 0; i < literal.size(); ++i) {
+                const char a = text[p + i], b = literal[i];
+                if (ignoreCase ? folded(a) != folded(b) : a != b) return false;
+            }
+            return true;
+        };
+        std::ptrdiff_t first = -1, last = -1;
+        for (std::size_t p = from; p < to; ++p)
+            if (at(p)) {
+                if (first < 0) first = static_cast<std::ptrdiff_t>(p);
+                last = static_cast<std::ptrdiff_t>(p);
+            }
+        const char* base = text.data();
+        const char* gotFirst = scanner.First(base + from, base + to);
+        const char* gotLast = scanner.Last(base + from, base + to);
+        const std::string what = "round " + std::to_string(round) + " [" + literal + "]" + (ignoreCase ? " ignoring case" : "");
+        ASSERT_EQ(gotFirst ? gotFirst - base : -1, first) << what;
+        ASSERT_EQ(gotLast ? gotLast - base : -1, last) << what;
+        found += first >= 0;
+    }
+    EXPECT_GT(found, 300);
+    TLiteralScanner empty;
+    empty.Prepare("", true);
+    const std::string some = "abc";
+    EXPECT_EQ(empty.First(some.data(), some.data() + some.size()), nullptr);
+}
+
 }  // namespace

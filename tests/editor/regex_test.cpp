@@ -257,7 +257,17 @@ TEST(RegexMatch, PathologicalPatternsEndWithAnError)
         FAIL() << "expected an error";
     } catch (const ERegularExpression& e) {
         EXPECT_STREQ(e.what(), "Expression too complex");
+        EXPECT_EQ(e.Position(), 0);
     }
+    // The error of the search is the engine's last error, until the next successful set.
+    EXPECT_EQ(shortLine.re.ErrorId(), reTooComplex);
+    EXPECT_EQ(shortLine.re.ErrorPosition(), 0);
+    ASSERT_TRUE(shortLine.re.SetExpression("(x|xx)+y"));
+    EXPECT_EQ(shortLine.re.ErrorId(), reNoError);
+    Doc overLong(std::string(300, 'a'));
+    ASSERT_TRUE(overLong.re.SetExpression(std::string(255, 'a')));
+    EXPECT_THROW(overLong.re.Search(overLong.stream, true), ERegularExpression);
+    EXPECT_EQ(overLong.re.ErrorText(), "Index range error");
     // Deep nesting of a loop over a very long line does not exhaust the stack.
     std::string ab;
     for (int i = 0; i < 100000; ++i) ab += "ab";
@@ -267,6 +277,20 @@ TEST(RegexMatch, PathologicalPatternsEndWithAnError)
     // A simple repetition over the same line is cheap and works.
     EXPECT_EQ(deep.Find("b[ab]*$"), kNone);
     EXPECT_EQ(deep.Find("a[ab]*b"), Span(0, 200000));
+}
+
+TEST(RegexMatch, TriesWhoseWorkFollowsTheTextTheyReadAreNotRefused)
+{
+    // One try runs over the whole text and steps back over all of it: more steps than the fixed
+    // budget of a try, but no more than a few per character it read. (Texts of 100 MiB: see the
+    // search benchmark.)
+    Doc none(std::string(std::size_t(9) << 20, 'x'));
+    EXPECT_EQ(none.Find("[^Q]*Q"), kNone);
+    Doc line(std::string(std::size_t(9) << 20, 'a'));
+    EXPECT_EQ(line.Find("a*b"), kNone);
+    line.store.SetText(line.store.Text() + "b");
+    line.stream.Reset();
+    EXPECT_EQ(line.Find("a*b"), Span(0, line.stream.Size()));
 }
 
 // Random patterns from a small grammar, checked against std::regex (ECMAScript, which also
@@ -334,6 +358,25 @@ TEST(RegexMatch, AgreesWithReferenceEngine)
         if (got != kNone && got.first == got.second) continue;
         EXPECT_EQ(got, want) << "pattern " << pattern << " text " << testing::PrintToString(stored);
         ++compared;
+        if (got != want || got == kNone) continue;
+        // The outermost groups are the reference's groups whose parenthesis stands at depth 0.
+        int outer = 0, index = 0, depth = 0;
+        for (const char ch : pattern) {
+            if (ch == '(') {
+                ++index;
+                if (depth++ == 0) {
+                    ++outer;
+                    const Span group = doc.re.Group(outer);
+                    const Span expected = m[static_cast<std::size_t>(index)].matched
+                                              ? Span(m.position(index), m.position(index) + m.length(index))
+                                              : kNone;
+                    EXPECT_EQ(group, expected) << "group " << outer << " of " << pattern << " in "
+                                               << testing::PrintToString(stored);
+                }
+            }
+            if (ch == ')') --depth;
+        }
+        EXPECT_EQ(doc.re.GroupCount(), outer);
     }
     EXPECT_GT(compared, 800);
 }
@@ -362,33 +405,183 @@ TEST(RegexMatch, BackwardSearchFindsTheLastPlaceAForwardTryMatches)
     }
 }
 
-namespace tarnwick {
+// ---------------------------------------------------------------- groups
+
 namespace {
 
-TEST(RegexGroups, OutermostGroupsAreFoundInThePositionTable)
+// The text of outermost group `n` of the last match, or "<none>".
+std::string GroupText(Doc& doc, int n)
 {
-    const auto entries = [](const char* pattern) {
-        TREParser re;
-        EXPECT_TRUE(re.SetExpression(pattern)) << pattern;
-        return re.OutermostGroupEntries();
-    };
-    EXPECT_EQ(entries("(a)(b)"), (std::vector<int>{0, 1}));
-    EXPECT_EQ(entries("x(a+)y*(b(c)d)"), (std::vector<int>{1, 3}));
-    EXPECT_EQ(entries("^(a)"), (std::vector<int>{1}));
-    EXPECT_EQ(entries("[a-z]+"), (std::vector<int>{}));
-    EXPECT_TRUE(entries("(a)|(b)").empty());  // alternatives at the top: no fixed layout
-
-    // The entries delimit exactly the groups' text in a match.
-    TTextStore store;
-    store.SetText("-- xaaayyybcd!");
-    TREParser re;
-    ASSERT_TRUE(re.SetExpression("x(a+)y*(b(c)d)"));
-    TEdStream stream(&store);
-    ASSERT_TRUE(re.Search(stream, true));
-    const std::vector<int> g = re.OutermostGroupEntries();
-    EXPECT_EQ(store.TextRange(re.Position(g[0]), re.Position(g[0] + 1)), "aaa");
-    EXPECT_EQ(store.TextRange(re.Position(g[1]), re.Position(g[1] + 1)), "bcd");
+    const auto [s, e] = doc.re.Group(n);
+    if (s < 0) return "<none>";
+    return doc.store.TextRange(s, e);
 }
 
 }  // namespace
-}  // namespace tarnwick
+
+TEST(RegexGroups, EachOutermostGroupKeepsItsOwnText)
+{
+    // Alternatives at the top level and counted repetitions change how many positions a match
+    // records; the groups follow the pattern as written all the same.
+    Doc alt("k=1");
+    ASSERT_EQ(alt.Find("(\\w+)=(\\w+)|zz"), Span(0, 3));
+    EXPECT_EQ(alt.re.GroupCount(), 2);
+    EXPECT_EQ(GroupText(alt, 1), "k");
+    EXPECT_EQ(GroupText(alt, 2), "1");
+    Doc counted("k=xx1");
+    ASSERT_EQ(counted.Find("(\\w+)=x{2}(\\w+)"), Span(0, 5));
+    EXPECT_EQ(GroupText(counted, 1), "k");
+    EXPECT_EQ(GroupText(counted, 2), "1");
+
+    // The other alternative: its groups took no part.
+    Doc other("a zz b");
+    ASSERT_EQ(other.Find("(\\w+)=(\\w+)|zz"), Span(2, 4));
+    EXPECT_EQ(GroupText(other, 1), "<none>");
+    EXPECT_EQ(GroupText(other, 2), "<none>");
+    EXPECT_EQ(GroupText(other, 3), "<none>");  // no such group
+    EXPECT_EQ(GroupText(other, 0), "<none>");
+    Doc second("b");
+    ASSERT_EQ(second.Find("(a)|(b)"), Span(0, 1));
+    EXPECT_EQ(GroupText(second, 1), "<none>");
+    EXPECT_EQ(GroupText(second, 2), "b");
+
+    // A repeated group keeps its last repetition; nested groups are part of their outermost one.
+    Doc rep("xabacdy!");
+    ASSERT_EQ(rep.Find("x(a[a-z]){2,3}(d(y))"), Span(0, 7));
+    EXPECT_EQ(rep.re.GroupCount(), 2);
+    EXPECT_EQ(GroupText(rep, 1), "ac");
+    EXPECT_EQ(GroupText(rep, 2), "dy");
+
+    // What a failed way through wrote is undone on backtracking.
+    Doc back("abc");
+    ASSERT_EQ(back.Find("(ab|a)(bc)"), Span(0, 3));
+    EXPECT_EQ(GroupText(back, 1), "a");
+    EXPECT_EQ(GroupText(back, 2), "bc");
+    Doc greedy("aaab");
+    ASSERT_EQ(greedy.Find("(a+)(ab)"), Span(0, 4));
+    EXPECT_EQ(GroupText(greedy, 1), "aa");
+    EXPECT_EQ(GroupText(greedy, 2), "ab");
+    Doc loop("ababx abx");
+    ASSERT_EQ(loop.Find("(ab)*(x)"), Span(0, 5));
+    EXPECT_EQ(GroupText(loop, 1), "ab");
+    ASSERT_EQ(loop.Find("(q)*(x)"), Span(4, 5));
+    EXPECT_EQ(GroupText(loop, 1), "<none>");
+    EXPECT_EQ(GroupText(loop, 2), "x");
+
+    // a||b adds its own groups: the whole rewrite is one outermost group.
+    Doc both("cdab");
+    ASSERT_EQ(both.Find("ab||cd"), Span(0, 4));
+    EXPECT_EQ(both.re.GroupCount(), 1);
+    EXPECT_EQ(GroupText(both, 1), "cdab");
+
+    // A search that finds nothing leaves no groups behind.
+    ASSERT_EQ(both.Find("(zz)"), kNone);
+    EXPECT_EQ(GroupText(both, 1), "<none>");
+}
+
+// ---------------------------------------------------------------- the literal every match holds
+
+TEST(RegexLiteral, TheLiteralAndItsDistancesFromTheMatchStart)
+{
+    struct Case {
+        const char* pattern;
+        const char* literal;
+        std::int64_t min, max;
+    } const cases[] = {
+        {"(commit|begin) end", " end", 5, 6},
+        {"[0-9]{5}x", "x", 5, 5},
+        {"select.*from", "select", 0, 0},
+        {"varchar2\\([0-9]+\\)", "varchar2(", 0, 0},
+        {"[a-z_]+_id", "_id", 1, -1},  // no bound: the search does not use it
+        {"x?abc", "abc", 0, 1},
+        {"(ab){2}c", "ababc", 0, 0},
+        {"^abc", "abc", 1, 1},
+        {"\"a b\"c+", "a b", 0, 0},
+        {"a|b", "", 0, 0},
+        {"(ab)*", "", 0, 0},
+        {"a{0}b", "b", 0, 0},
+        {"[ab]{2,4}-(x|y)z", "z", 4, 6},  // the rarer of two characters
+    };
+    for (const Case& c : cases) {
+        TREParser re;
+        ASSERT_TRUE(re.SetExpression(c.pattern)) << c.pattern;
+        EXPECT_EQ(re.RequiredLiteral(), c.literal) << c.pattern;
+        if (*c.literal == '\0') continue;
+        EXPECT_EQ(re.LiteralMinOffset(), c.min) << c.pattern;
+        EXPECT_EQ(re.LiteralMaxOffset(), c.max) << c.pattern;
+    }
+}
+
+TEST(RegexLiteral, LiteralsAcrossRecordsOfALongLine)
+{
+    // A long line is held in records of at most kMaxRecordLength characters: the literal may
+    // start in one and end in the next.
+    const std::int64_t seam = TTextStore::kMaxRecordLength;
+    for (std::int64_t at = seam - 4; at <= seam + 1; ++at) {
+        std::string text(static_cast<std::size_t>(3 * seam), 'y');
+        text.replace(static_cast<std::size_t>(at), 4, "-end");
+        Doc doc(text);
+        EXPECT_EQ(doc.Find("[xy]-end"), Span(at - 1, at + 4)) << at;
+        EXPECT_EQ(doc.Find("-end"), Span(at, at + 4)) << at;
+        EXPECT_EQ(doc.Back("[xy]-end", doc.stream.Size()), Span(at - 1, at + 4)) << at;
+        EXPECT_EQ(doc.Back("-end", doc.stream.Size()), Span(at, at + 4)) << at;
+        EXPECT_EQ(doc.Back("-end", at), Span(at, at + 4)) << at;  // a match may end after the start
+        EXPECT_EQ(doc.Back("-end", at - 1), kNone) << at;
+        EXPECT_EQ(doc.Find("-end", at + 1), kNone) << at;
+    }
+}
+
+// The search with its shortcuts (the literal, the first characters) finds what trying every
+// place in turn finds, forwards and backwards, with the same groups.
+TEST(RegexLiteral, ShortcutsFindWhatTryingEveryPlaceFinds)
+{
+    std::mt19937 rng(4711);
+    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char* const atoms[] = {"a",  "b", "ab", "c",      "\"ba\"", ".", "[ab]",
+                                 "[^a]", "\\w", "x",  "(a|bc)", "(ab)",   "^", "$"};
+    const char* const repeats[] = {"", "", "", "*", "+", "?", "{2}", "{1,3}", "{0,2}"};
+    int matched = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string pattern;
+        const int pieces = 1 + pick(4);
+        for (int i = 0; i < pieces; ++i) {
+            pattern += atoms[pick(sizeof atoms / sizeof *atoms)];
+            pattern += repeats[pick(sizeof repeats / sizeof *repeats)];
+        }
+        if (pick(5) == 0) pattern = "(" + pattern + ")|c" + atoms[pick(4)];
+        TREParser probe;
+        if (!probe.SetExpression(pattern)) continue;
+        // Short lines, and lines longer than one record.
+        std::string text;
+        const int n = pick(2) ? 1 + pick(60) : 4000 + pick(3000);
+        for (int i = 0; i < n; ++i) text += "aabcxy\n"[pick(n > 100 ? 6 : 7)];
+        Doc fast(text), slow(text);
+        ASSERT_TRUE(slow.re.SetExpression(pattern));
+        const std::int64_t size = fast.stream.Size();
+        for (int k = 0; k < 3; ++k) {
+            const std::int64_t from = pick(static_cast<int>(size) + 1);
+            const bool forward = pick(2) == 0;
+            Span got = kNone, want = kNone;
+            bool gotError = false, wantError = false;
+            try {
+                got = fast.Find(pattern, from, forward);
+            } catch (const ERegularExpression&) {
+                gotError = true;
+            }
+            try {
+                slow.stream.Reset();
+                slow.stream.Seek(from, SeekOrigin::soFromBeginning);
+                if (slow.re.SearchEveryPlace(slow.stream, forward)) want = {slow.re.MatchStart(), slow.re.MatchEnd()};
+            } catch (const ERegularExpression&) {
+                wantError = true;
+            }
+            if (gotError || wantError) continue;  // a limit reached on one side
+            ASSERT_EQ(got, want) << pattern << (forward ? " forwards" : " backwards") << " from " << from << " in "
+                                 << testing::PrintToString(text.substr(0, 200));
+            if (got == kNone) continue;
+            ++matched;
+            for (int g = 1; g <= fast.re.GroupCount(); ++g) EXPECT_EQ(fast.re.Group(g), slow.re.Group(g)) << pattern;
+        }
+    }
+    EXPECT_GT(matched, 300);
+}

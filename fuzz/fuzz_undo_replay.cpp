@@ -62,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t at = 0;
     bool limited = false;
     int groupDepth = 0;
+    bool groupEdited = false;  // an edit was written inside the open group
     // The step at which the document was saved; -1 when never saved or no longer reachable.
     std::int64_t savedAt = -1;
     const auto newStep = [&] {
@@ -89,16 +90,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             d.sel = {end, end};
             d.log.EndTransaction(kTransText, d.sel);
             if (groupDepth == 0) newStep();
+            else groupEdited = true;
             break;
         }
         case 3:  // open or close a caret group around the following edits
             if (groupDepth == 0) {
                 d.log.OpenCaretGroup(kFirstCaretGroup + 6, d.sel);
                 groupDepth = 1;
+                groupEdited = false;
             } else {
                 d.log.CloseCaretGroup(kFirstCaretGroup + 6, d.sel);
                 groupDepth = 0;
-                newStep();
+                // A group in which nothing was written is no step.
+                if (groupEdited) newStep();
             }
             break;
         case 4:

@@ -566,6 +566,15 @@ std::pair<std::int64_t, std::int64_t> TCustomDoravaVizu::GetCaretPos() const
     return {column + 1, LineOf(caret_) + 1};
 }
 
+void TCustomDoravaVizu::CaretToLineColumn(std::int64_t line, std::int64_t column)
+{
+    line = std::clamp<std::int64_t>(line, 0, store_->LineCount());
+    const std::int64_t at = OffsetOfColumn(line, std::max<std::int64_t>(0, column));
+    beyondEol_ = false;
+    trackPending_ = false;
+    Select(at, at);
+}
+
 // ---------------------------------------------------------------- selection
 
 std::int64_t TCustomDoravaVizu::SelLength() const

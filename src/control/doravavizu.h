@@ -270,6 +270,11 @@ public:
     bool InsertMode() const { return insertMode_; }
     // The caret as (column, line), both 1-based, the column counting tab expansion.
     std::pair<std::int64_t, std::int64_t> GetCaretPos() const;
+    // Puts the caret, with nothing selected, on display line `line` (0-based, limited to the
+    // lines there are) at display column `column` (0-based, tab expansion counted), limited to
+    // the line's end: a caret beyond the end of its line comes back into the text. The caret is
+    // scrolled into view.
+    void CaretToLineColumn(std::int64_t line, std::int64_t column);
 
     // ---- editing
     // The one primitive every edit goes through.

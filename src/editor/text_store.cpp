@@ -356,6 +356,27 @@ std::int64_t TTextStore::LogicalLineOf(std::int64_t line) const
     return count;
 }
 
+std::int64_t TTextStore::FirstLineOfLogical(std::int64_t logical) const
+{
+    if (logical <= 0) return 0;
+    auto ends = [](const TLineRecord* r) { return r->length_ > 0 && r->text_[r->length_ - 1] == '\r'; };
+    std::int64_t remaining = logical;  // line breaks still to pass
+    std::int64_t line = 0;
+    for (const auto& b : blocks_) {
+        const TextBlock& block = *b;
+        if (block.breaks < 0)
+            block.breaks = static_cast<std::int32_t>(std::count_if(block.records.begin(), block.records.end(), ends));
+        if (block.breaks < remaining) {
+            remaining -= block.breaks;
+            line += static_cast<std::int64_t>(block.records.size());
+            continue;
+        }
+        for (std::size_t i = 0; i < block.records.size(); ++i)
+            if (ends(block.records[i]) && --remaining == 0) return line + static_cast<std::int64_t>(i) + 1;
+    }
+    return lineCount_;
+}
+
 std::int64_t TTextStore::CharsBefore(std::size_t block) const
 {
     std::int64_t sum = 0;

@@ -180,6 +180,11 @@ public:
     // The 0-based logical line (text between two line breaks) that record `line` belongs to: the
     // number of records before it that end with a line break.
     std::int64_t LogicalLineOf(std::int64_t line) const;
+    // The reverse: the index of the first record of the 0-based logical line `logical` (the
+    // record after the `logical`-th record that ends with a line break). 0 for a logical line
+    // below 1; LineCount() when the text has no such line, which is also the empty line after a
+    // closing line break.
+    std::int64_t FirstLineOfLogical(std::int64_t logical) const;
     std::int64_t OffsetOf(const TLineRecord* record) const;
     // First offset of the record plus the column, the column limited to the record's length.
     std::int64_t RecordColumnToOffset(const TLineRecord* record, std::int64_t column) const;

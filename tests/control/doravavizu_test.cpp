@@ -946,6 +946,36 @@ TEST_F(Control, CaretBeyondTheLineEnd)
     EXPECT_EQ(c.Text(), "ab\rcdef");
 }
 
+TEST_F(Control, CaretToALineAndColumn)
+{
+    Load("\tab\rxy\rabcdefgh\rlast");
+    c.SetTabDefault(4);
+    c.Select(1, 3);  // a selection goes
+    c.CaretToLineColumn(2, 5);
+    EXPECT_EQ(c.SelStart(), c.SelEnd());
+    EXPECT_EQ(c.GetCaretPos(), (std::pair<std::int64_t, std::int64_t>{6, 3}));
+    c.CaretToLineColumn(1, 5);  // the line is shorter: its end
+    EXPECT_EQ(c.Caret(), 6);
+    c.CaretToLineColumn(0, 5);  // the tab fills columns 0..3: column 5 is the "b"
+    EXPECT_EQ(c.GetCaretPos().second, 1);
+    EXPECT_EQ(c.Caret(), 2);
+    c.CaretToLineColumn(99, 3);  // past the last line: on the last line
+    EXPECT_EQ(c.Caret(), c.Store().CharCount());
+    c.CaretToLineColumn(-4, 0);
+    EXPECT_EQ(c.Caret(), 0);
+
+    // A caret beyond the end of its line comes back into the text of the new line.
+    SetOption(smoCaretAfterEOL, true);
+    c.Select(6, 6);
+    Keys(vkRight);
+    Keys(vkRight);
+    ASSERT_TRUE(c.CaretBeyondEol());
+    c.CaretToLineColumn(3, c.GetCaretPos().first - 1);
+    EXPECT_FALSE(c.CaretBeyondEol());
+    EXPECT_EQ(c.Caret(), c.LineStart(3) + 4);
+    EXPECT_EQ(c.GetCaretPos(), (std::pair<std::int64_t, std::int64_t>{5, 4}));
+}
+
 }  // namespace
 }  // namespace tarnwick
 

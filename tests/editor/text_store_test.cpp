@@ -74,6 +74,31 @@ TEST(TextStore, LongLinesAreCutIntoContinuationRecords)
     ExpectConsistent(store, std::string(2047, 'y') + "\rz");
 }
 
+TEST(TextStore, FirstRecordOfALogicalLine)
+{
+    TTextStore store;
+    EXPECT_EQ(store.FirstLineOfLogical(0), 0);
+    EXPECT_EQ(store.FirstLineOfLogical(3), 0);  // no lines at all: LineCount()
+
+    // Logical lines 0 "a", 1 (5000 x in three records), 2 "b", 3 the empty line after the last break.
+    store.SetText("a\r" + std::string(5000, 'x') + "\rb\r");
+    ASSERT_EQ(store.LineCount(), 5);
+    EXPECT_EQ(store.FirstLineOfLogical(-1), 0);
+    EXPECT_EQ(store.FirstLineOfLogical(0), 0);
+    EXPECT_EQ(store.FirstLineOfLogical(1), 1);
+    EXPECT_EQ(store.FirstLineOfLogical(2), 4);
+    EXPECT_EQ(store.FirstLineOfLogical(3), 5);
+    EXPECT_EQ(store.FirstLineOfLogical(4), 5);
+    for (std::int64_t line = 0; line < store.LineCount(); ++line)
+        EXPECT_LE(store.FirstLineOfLogical(store.LogicalLineOf(line)), line);
+
+    // A break typed into the long line moves every later logical line one record on.
+    store.Insert(3000, "\r");
+    EXPECT_EQ(store.FirstLineOfLogical(2), store.FromOffset(3001).line);
+    EXPECT_EQ(store.FromLine(store.FirstLineOfLogical(3)).record->View(), "b\r");
+    ExpectConsistent(store, "a\r" + std::string(2998, 'x') + "\r" + std::string(2002, 'x') + "\rb\r");
+}
+
 TEST(TextStore, TypingKeepsTheRecordAndDeletingJoinsLines)
 {
     TTextStore store;

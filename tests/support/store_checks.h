@@ -31,6 +31,9 @@ inline void ExpectConsistent(const TTextStore& store, const std::string& model, 
     const TLineRecord* previous = nullptr;
     for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r), ++line) {
         ASSERT_EQ(store.LogicalLineOf(line), logical) << "line " << line;
+        if (!r->IsContinuation()) {
+            ASSERT_EQ(store.FirstLineOfLogical(logical), line) << "line " << line;
+        }
         if (r->EndsWithBreak()) ++logical;
         const std::string_view text = r->View();
         ASSERT_GT(text.size(), 0u);
@@ -58,6 +61,10 @@ inline void ExpectConsistent(const TTextStore& store, const std::string& model, 
     }
     ASSERT_EQ(store.LineCount(), line);
     ASSERT_EQ(store.LogicalLineOf(line), logical);
+    ASSERT_EQ(store.FirstLineOfLogical(logical + 1), line);
+    if (previous && previous->EndsWithBreak()) {
+        ASSERT_EQ(store.FirstLineOfLogical(logical), line);
+    }
     ASSERT_EQ(store.LastLine(), previous);
     if (line > 0) {
         ASSERT_EQ(store.LongestLine(), longest);

@@ -38,10 +38,10 @@ void SetUpScriptEditor(ui::VOzuvavIdav& editor, VOzuvavIdavParser& sql)
     c.SetSelTextBack(0x800000);  // navy
     VOzuvavIdavOptions options = 0;
     for (VOzuvavIdavOption o :
-         {smoSyntaxHighlight, smoPrintWrap, smoPrintLineNos, smoPrintFilename, smoPrintDate, smoPrintPageNos,
-          smoAutoIndent, smoTabToColumn, smoWordSelect, smoShowRMargin, smoShowGutter, smoShowWrapColumn,
-          smoTitleAsFilename, smoProcessDroppedFiles, smoBlockOverwriteCursor, smoShowWrapGlyph, smoColumnTrack,
-          smoUseTAB, smoSmartFill, smoOLEDragSource})
+         {smoSyntaxHighlight, smoPrintWrap,      smoPrintLineNos,    smoPrintFilename,       smoPrintDate,
+          smoPrintPageNos,    smoAutoIndent,     smoTabToColumn,     smoWordSelect,          smoShowRMargin,
+          smoShowGutter,      smoShowWrapColumn, smoTitleAsFilename, smoProcessDroppedFiles, smoBlockOverwriteCursor,
+          smoShowWrapGlyph,   smoColumnTrack,    smoUseTAB,          smoSmartFill,           smoOLEDragSource})
         options |= OptionBit(o);
     c.SetOptions(options);
 }

@@ -11,10 +11,10 @@
 // for the selection, no line numbers, its default symbol margin as the gutter and a 2-pixel left
 // margin, no wrapping.
 
-#include <QApplication>
-#include <QFile>
 #include <Qsci/qscilexersql.h>
 #include <Qsci/qsciscintilla.h>
+#include <QApplication>
+#include <QFile>
 
 #include "widget_bench.h"
 
@@ -56,8 +56,7 @@ int main(int argc, char** argv)
         e.viewport = editor.viewport();
         e.load = [&](const std::string& path) {
             QFile file(QString::fromStdString(path));
-            if (!file.open(QIODevice::ReadOnly) || !editor.read(&file))
-                throw std::runtime_error("cannot read " + path);
+            if (!file.open(QIODevice::ReadOnly) || !editor.read(&file)) throw std::runtime_error("cannot read " + path);
         };
         e.lineCount = [&] { return static_cast<std::int64_t>(editor.lines()); };
         e.length = [&] { return static_cast<std::int64_t>(editor.length()); };

@@ -46,17 +46,17 @@
 // Results are printed as "RESULT NAME VALUE" lines (milliseconds, MiB or counts), for scripts;
 // "CHECK" lines tell what the run saw of the text, and a failed check exits with status 1.
 
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QWidget>
-#include <ctime>
-#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -144,7 +144,9 @@ public:
         std::ofstream out(path_, std::ios::binary);
         ScriptOptions options;
         options.targetBytes = a.size;
-        GenerateScript(options, [&](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); });
+        GenerateScript(options, [&](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
         out.close();
         if (!out) {
             std::fprintf(stderr, "cannot write the generated script %s\n", path_.c_str());
@@ -248,7 +250,10 @@ private:
     std::vector<double> wall_, cpu_;
 };
 
-inline void Result(const std::string& name, double value) { std::printf("RESULT %s %.3f\n", name.c_str(), value); }
+inline void Result(const std::string& name, double value)
+{
+    std::printf("RESULT %s %.3f\n", name.c_str(), value);
+}
 
 // A single span's wall time as NAME_ms and its CPU time as NAME_cpu_ms.
 inline void Result(const std::string& name, const Span& span)
@@ -355,7 +360,8 @@ inline int Run(const char* editorName, const Arguments& args, Editor& e)
     };
     typeAt("goto_end", "key_end", [&] { e.caretToEnd(); });
     typeAt("goto_middle", "key_middle", [&] { e.caretToLineStart(lines / 2); });
-    typeAt(nullptr, "key_dirty", [&] { e.caretToEnd(); }, false);
+    typeAt(
+        nullptr, "key_dirty", [&] { e.caretToEnd(); }, false);
     std::printf("INFO after typing: lines %lld length %lld\n", static_cast<long long>(e.lineCount()),
                 static_cast<long long>(e.length()));
     Check(e.length() == length0 + 3 * args.keys, "every keystroke typed one character");
@@ -381,7 +387,8 @@ inline int Run(const char* editorName, const Arguments& args, Editor& e)
     }
     Result("pagedown_frames", static_cast<double>(frames.Count()));
     frames.Print("pagedown", true);
-    std::printf("INFO last top line %lld of %lld\n", static_cast<long long>(top), static_cast<long long>(e.lineCount()));
+    std::printf("INFO last top line %lld of %lld\n", static_cast<long long>(top),
+                static_cast<long long>(e.lineCount()));
     if (args.pages == 0) Check(top + 2 * (kHeight / 8) > e.lineCount(), "paging reached the end");
 
     // 5. Memory.

@@ -12,9 +12,12 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QTabWidget>
+#include <filesystem>
+#include <optional>
 
 #include "base/ansi_text.h"
 #include "base/errors.h"
+#include "base/file_io.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_user.h"
 
@@ -374,11 +377,25 @@ bool RunEnvironmentOptions(QWidget* parent, const OptionFiles& files, const Opti
     TFormOptions dialog(parent);
     dialog.Load(options);
     dialog.OnOK = [&] {
+        // The version table is written first; when the conditional defines then fail, the table
+        // goes back to what it held, so that the files change together or not at all.
+        std::error_code ec;
+        std::optional<std::string> tableBefore;
+        if (std::filesystem::exists(files.versionTable, ec)) {
+            try {
+                tableBefore = ReadWholeFile(files.versionTable);
+            } catch (const std::exception& e) {
+                report(&dialog, e.what());
+                return false;
+            }
+        }
         try {
             SaveEnvironmentOptions(files, dialog.VersionLines(), dialog.ConditionalDefineItems(),
                                    dialog.ConditionalDefinesText());
             return true;
         } catch (const std::exception& e) {
+            if (tableBefore) WriteWholeFile(files.versionTable, *tableBefore);
+            else std::filesystem::remove(files.versionTable, ec);
             report(&dialog, e.what());
             return false;
         }

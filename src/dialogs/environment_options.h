@@ -112,8 +112,9 @@ using OptionsErrorSink = std::function<void(QWidget* over, const std::string& te
 // The "Environment Options" action: loads the two option files (a missing file leaves its control
 // empty), runs the dialog modally and, on OK, writes both files (every line ending in CR LF; the
 // edit text of the conditional defines moved to the top of their list, which keeps ten strings).
-// A file that cannot be written is reported as "Cannot create file NAME" and the dialog stays
-// open, so that nothing typed is lost; Cancel then leaves the files as they were. An option file
+// A file that cannot be written is reported as "Cannot create file NAME", neither file changes,
+// and the dialog stays open, so that nothing typed is lost; Cancel then leaves the files as they
+// were. An option file
 // that exists but cannot be read is reported as "Cannot open file NAME" and the dialog does not
 // open. Returns true when OK wrote the files.
 bool RunEnvironmentOptions(QWidget* parent, const OptionFiles& files, const OptionsErrorSink& showError = {});

@@ -296,6 +296,8 @@ VersionSaveResult SaveVersions(std::string scriptText, const std::filesystem::pa
             std::rethrow_exception(outcome.failure);
         } catch (const std::exception& e) {
             show(e.what(), TMessageKind::Error);
+        } catch (...) {
+            show("The versions could not be saved.", TMessageKind::Error);
         }
         return VersionSaveResult::Failed;
     }

@@ -82,9 +82,9 @@ private:
         QCOMPARE(form->edExtension->text(), QString::fromLatin1(extension));
     }
 
-    // Runs the "Environment Options" action on `folder`'s files; `drive` gets the dialog once it
+    // Runs the "Environment Options" action on the option files; `drive` gets the dialog once it
     // runs (null when it never opened). Returns the action's result and the messages shown.
-    std::pair<bool, std::vector<std::string>> Run(const TempFolder& folder, const std::filesystem::path& sub,
+    std::pair<bool, std::vector<std::string>> Run(const OptionFiles& files,
                                                   const std::function<void(TFormOptions*)>& drive)
     {
         std::vector<std::string> messages;
@@ -93,10 +93,15 @@ private:
             driven = true;
             drive(qobject_cast<TFormOptions*>(QApplication::activeModalWidget()));
         });
-        const bool ok = ui::RunEnvironmentOptions(nullptr, OptionFiles::InFolder(folder.path() / sub),
+        const bool ok = ui::RunEnvironmentOptions(nullptr, files,
                                                   [&](QWidget*, const std::string& text) { messages.push_back(text); });
         if (!driven) QCoreApplication::processEvents();  // the dialog did not open: let the driver see that
         return {ok, messages};
+    }
+    std::pair<bool, std::vector<std::string>> Run(const TempFolder& folder, const std::filesystem::path& sub,
+                                                  const std::function<void(TFormOptions*)>& drive)
+    {
+        return Run(OptionFiles::InFolder(folder.path() / sub), drive);
     }
 
 private slots:
@@ -441,6 +446,39 @@ private slots:
         QCOMPARE(messages,
                  std::vector<std::string>{"Cannot create file " + (folder.path() / "gone" / "tarnwick.edf").string()});
         QVERIFY(!std::filesystem::exists(folder / "gone"));
+    }
+
+    void bothFilesChangeOrNeither()
+    {
+        // The conditional defines go to a folder that is not there: the version table, written
+        // first, goes back to what it was (or away, when it was not there).
+        TempFolder folder;
+        OptionFiles files = OptionFiles::InFolder(folder.path());
+        files.conditionalDefines = folder / "gone" / "tarnwick.cdf";
+        const std::string cdf = "Cannot create file " + files.conditionalDefines.string();
+        folder.Write("tarnwick.edf", "A\tA\t.a\r\n");
+        auto [ok, messages] = Run(files, [](TFormOptions* d) {
+            QVERIFY(d);
+            QTest::mouseClick(d->ListBox->viewport(), Qt::LeftButton, {},
+                              d->ListBox->visualItemRect(d->ListBox->item(0)).center());
+            QTest::mouseClick(d->btReplace, Qt::LeftButton);
+            QTest::mouseClick(d->btOK, Qt::LeftButton);
+            QVERIFY(d->isVisible());
+            QTest::mouseClick(d->btCancel, Qt::LeftButton);
+        });
+        QVERIFY(!ok);
+        QCOMPARE(messages, std::vector<std::string>{cdf});
+        QCOMPARE(folder.Read("tarnwick.edf"), std::string("A\tA\t.a\r\n"));
+
+        std::filesystem::remove(folder / "tarnwick.edf");
+        std::tie(ok, messages) = Run(files, [](TFormOptions* d) {
+            QVERIFY(d);
+            QTest::mouseClick(d->btOK, Qt::LeftButton);
+            d->reject();
+        });
+        QVERIFY(!ok);
+        QCOMPARE(messages, std::vector<std::string>{cdf});
+        QVERIFY(!std::filesystem::exists(folder / "tarnwick.edf"));
     }
 
     void aTableThatCannotBeReadIsReportedAndTheDialogStaysClosed()

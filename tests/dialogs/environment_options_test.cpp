@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -154,6 +155,16 @@ private slots:
             ClickRow(1);
             form->grab().save(folder + QStringLiteral("/environment-options.png"));
         }
+
+        // More versions than the list shows: the scroll bar narrows the columns, and the
+        // headings move with them.
+        EnvironmentOptions many;
+        for (int i = 10; i < 30; ++i) many.versionLines.push_back("V" + std::to_string(i) + "\tD\t.x");
+        Open(many);
+        QVERIFY(form->ListBox->verticalScrollBar()->isVisible());
+        const int narrower = form->ListBox->viewport()->width();
+        QVERIFY(narrower < list.width());
+        QCOMPARE(form->lbExtension->x(), list.left() + narrower - narrower / 3 + 2);
     }
 
     void addNeedsANewNameADefineAndAnExtension()

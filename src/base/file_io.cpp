@@ -124,7 +124,7 @@ fs::path ResolveTarget(const fs::path& file)
 
 std::string TemporaryName(const fs::path& target)
 {
-    static std::mt19937_64 rng{std::random_device{}()};
+    thread_local std::mt19937_64 rng{std::random_device{}()};  // files are written from worker threads too
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
     std::string name(".");

@@ -14,7 +14,10 @@
 //          untitled window goes through Save As).
 //       2. When it still has no file name (the dialog was cancelled), stop: nothing is written.
 //       3. Otherwise:
-//            SaveVersions(*Editor, FileName, version, files, *ErrorList, show);
+//            SaveVersions(*Editor, file, version, files, *ErrorList, show);
+//          with `file` the script's path as the file functions take it
+//          (QFile::encodeName(FileName).toStdString()), `files` the option files
+//          (OptionFiles::Default with the option folder) and `show` the window's message boxes.
 //
 //   The edit window creates its error list as a TVersionErrorList, hidden, under the editor in
 //   the window's QSplitter (hiding the list hides the splitter's handle with it), and calls

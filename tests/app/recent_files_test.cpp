@@ -179,6 +179,11 @@ private slots:
         // The first name stays where it is.
         list->Click(0);
         QCOMPARE(list->Filenames(), QStringList({"/C", "/A", "/B"}));
+
+        if (const QString folder = qEnvironmentVariable("TARNWICK_SHOTS"); !folder.isEmpty()) {
+            list->SetMenuIndex(4);
+            menu_->grab().save(folder + QStringLiteral("/recent-files-menu.png"));
+        }
     }
 
     void AHandlerThatAddsTheNameItselfGivesTheSameOrder()

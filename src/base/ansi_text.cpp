@@ -62,6 +62,13 @@ std::string AnsiLower(std::string_view s)
     return r;
 }
 
+std::string AnsiUpper(std::string_view s)
+{
+    std::string r(s);
+    for (char& c : r) c = AnsiUpperChar(c);
+    return r;
+}
+
 bool AnsiSameText(std::string_view a, std::string_view b) noexcept
 {
     if (a.size() != b.size()) return false;

@@ -25,13 +25,32 @@ constexpr std::array<unsigned char, 256> MakeAnsiLowerTable()
     return t;
 }
 inline constexpr std::array<unsigned char, 256> kAnsiLower = MakeAnsiLowerTable();
+
+// The inverse of the lower-case table: every character that some capital folds to goes back to
+// that capital. The letters without a capital of their own in the code page (sharp s, micro
+// sign, f hook) stay as they are.
+constexpr std::array<unsigned char, 256> MakeAnsiUpperTable()
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
+    for (int c = 0; c < 256; ++c)
+        if (kAnsiLower[c] != c) t[kAnsiLower[c]] = static_cast<unsigned char>(c);
+    return t;
+}
+inline constexpr std::array<unsigned char, 256> kAnsiUpper = MakeAnsiUpperTable();
 }  // namespace detail
 
 // Lower-case form of one character under Windows-1252 (A-Z, the accented capitals, Š, Œ, Ž, Ÿ).
 inline char AnsiLowerChar(char c) noexcept { return static_cast<char>(detail::kAnsiLower[static_cast<unsigned char>(c)]); }
 
+// Upper-case form of one character under Windows-1252 (a-z, the accented small letters, š, œ, ž, ÿ).
+inline char AnsiUpperChar(char c) noexcept { return static_cast<char>(detail::kAnsiUpper[static_cast<unsigned char>(c)]); }
+
 // The whole text folded to lower case, character by character.
 std::string AnsiLower(std::string_view s);
+
+// The whole text in upper case, character by character (the length never changes).
+std::string AnsiUpper(std::string_view s);
 
 // Case-insensitive equality under the locale's rules.
 bool AnsiSameText(std::string_view a, std::string_view b) noexcept;

@@ -20,6 +20,21 @@ TEST(AnsiText, CaseRulesCoverTheWesternLetters)
     EXPECT_FALSE(AsciiStartsWithText("#def", "#define"));
 }
 
+TEST(AnsiText, UpperAndLowerCaseAreInverseOverTheCodePage)
+{
+    EXPECT_EQ(AnsiUpper("select \xE9t\xE9 from \x9A\x9C\x9E\xFF;"), "SELECT \xC9T\xC9 FROM \x8A\x8C\x8E\x9F;");
+    EXPECT_EQ(AnsiLower("SELECT \xC9T\xC9 FROM \x8A\x8C\x8E\x9F;"), "select \xe9t\xe9 from \x9a\x9c\x9e\xff;");
+    // Without a capital in the code page: sharp s, micro sign, f hook; the signs stay too.
+    EXPECT_EQ(AnsiUpper("\xDF\xB5\x83\xF7\xD7"), "\xDF\xB5\x83\xF7\xD7");
+    for (int c = 0; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        // Every character is a fixed point of one fold after the other.
+        EXPECT_EQ(AnsiUpperChar(AnsiLowerChar(AnsiUpperChar(ch))), AnsiUpperChar(ch)) << c;
+        EXPECT_EQ(AnsiLowerChar(AnsiUpperChar(AnsiLowerChar(ch))), AnsiLowerChar(ch)) << c;
+        EXPECT_TRUE(AnsiSameText(std::string(1, ch), std::string(1, AnsiUpperChar(ch)))) << c;
+    }
+}
+
 TEST(AnsiText, OrderIgnoresCaseAndKeepsAccentsNearTheirLetter)
 {
     EXPECT_EQ(AnsiCompareText("oracle", "ORACLE"), 0);

@@ -29,6 +29,8 @@ QPixmap Load(const QString& name)
 
 }  // namespace
 
+QPixmap ResourcePixmap(const QString& alias) { return Load(alias); }
+
 int GutterGlyphCount() { return kGutterCount; }
 int SecondGutterGlyphCount() { return kSecondGutterCount; }
 

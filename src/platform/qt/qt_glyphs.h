@@ -35,6 +35,9 @@ QPixmap SecondGutterGlyph(int index);
 // The wrapped-line glyph (resource "SEM_WRAPPED"), 15 x 16, same transparency rule.
 QPixmap WrappedGlyph();
 
+// Any picture of the program's resources by its alias ("toolbar/save"); null when there is none.
+QPixmap ResourcePixmap(const QString& alias);
+
 // The glyph with every pixel of its bottom-left pixel's colour made transparent.
 QPixmap WithBottomLeftTransparent(const QPixmap& glyph);
 

@@ -1,0 +1,152 @@
+#pragma once
+// TFrameForm: the program's main window, a multiple-document frame whose children are edit
+// windows (documents/edit_form.h). It owns every command as an action, the menus and the
+// toolbar bound to them, the status panels the active edit window fills, the versions drop-down
+// menu, and the handling of files dropped on it. Each action works on the active edit window.
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <filesystem>
+#include <memory>
+
+#include "documents/edit_frame.h"
+#include "documents/frame_actions.h"
+
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace tarnwick {
+class TKeyValueStore;
+class TMostRecentUsedList;
+}  // namespace tarnwick
+
+namespace tarnwick::ui {
+
+class UserDialogs;
+
+// What the frame is given to work with; anything left empty takes the program's own.
+struct FrameSetup {
+    TKeyValueStore* registry = nullptr;   // the user's settings; else the platform's store
+    UserDialogs* dialogs = nullptr;       // the questions and dialogs; else the real ones
+    std::filesystem::path optionFolder;   // the option files; else TARNWICK_CONFIG_DIR or the program's folder
+    std::filesystem::path programFolder;  // where the manual is; else the program's folder
+};
+
+class TFrameForm : public QMainWindow, public EditFrame {
+    Q_OBJECT
+
+public:
+    static constexpr int kStatusPanels = 4;
+    static constexpr int kStatusPanelWidth = 70;
+    // The longest dropped file name taken, in characters.
+    static constexpr int kMaxDroppedName = 254;
+
+    explicit TFrameForm(FrameSetup setup = {}, QWidget* parent = nullptr);
+    ~TFrameForm() override;
+
+    // After the frame is shown: opens the named file in one window, or else one untitled window.
+    void FormShow(const QString& file);
+
+    // ---- EditFrame
+    const TFrameActions& Actions() const override { return actions_; }
+    void SetStatusPanel(int index, const QString& text) override;
+    TEditForm* ActiveEditForm() const override;
+    void OpenInNewWindow(const QString& file) override;
+    void FileUsed(TEditForm& form, const QString& file) override;
+    void RecentFileSelected(const QString& file) override { MostRecentUsedListSelectFilename(file); }
+    bool Terminating() const override { return terminating_; }
+    TKeyValueStore& Registry() override { return *registry_; }
+    UserDialogs& Dialogs() override { return *dialogs_; }
+    std::filesystem::path OptionFolder() const override { return optionFolder_; }
+
+    // ---- parts
+    QMdiArea* ClientArea() const { return mdiArea_; }
+    QList<TEditForm*> EditForms() const;
+    QLabel* StatusPanel(int index) const { return panels_.at(static_cast<std::size_t>(index)); }
+    QToolBar* Toolbar() const { return toolbar_; }
+    QToolButton* SaveVersionsButton() const { return saveVersionsButton_; }
+    QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* ToolsMenu() const { return toolsMenu_; }
+    QMenu* WindowMenu() const { return windowMenu_; }
+    QMenu* HelpMenu() const { return helpMenu_; }
+    QMenu* PopupVersions() const { return popupVersions_; }
+    // The recent-files list of the frame's File menu, and that of an edit window's File menu.
+    TMostRecentUsedList* MostRecentUsedList() const { return mru_; }
+    static TMostRecentUsedList* MostRecentUsedList(const TEditForm& form);
+    // Where the frame's recent-files entries go in its File menu.
+    static constexpr int kRecentFilesIndex = 4;
+
+    // ---- commands
+    // A new untitled edit window; the first one (or any while the active one is maximized)
+    // opens maximized.
+    TEditForm* NewEditForm();
+    // Closes the edit windows one after the other, each asking about unsaved changes; false when
+    // one stayed open (Cancel), the windows not yet closed then stay too.
+    bool CloseAll();
+    // Files dropped on the frame: each existing file opens in a new window; folders, missing
+    // files and names of more than kMaxDroppedName characters are skipped.
+    void FilesDropped(const QStringList& files);
+    // A recent-files entry: "File not found" when the file is gone, else a new window opens it.
+    void MostRecentUsedListSelectFilename(const QString& file);
+    void Cascade1Click();
+    void Arrangeicons1Click();
+    // The Window menu's list of open windows, made afresh (it is also made when the menu opens).
+    void RebuildWindowList();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolbar();
+    void CreateStatusBar();
+    void ConnectActions();
+    void SubWindowActivated(QMdiSubWindow* window);
+    void RebuildMenuBar();
+    QMdiSubWindow* CurrentSubWindow() const;
+    QList<QMdiSubWindow*> OpenSubWindows() const;
+    void ChangeCase(bool upper);
+    void Tile(bool horizontal);
+
+    void acOpenExecute();
+    void acContentsExecute();
+    void acAboutExecute();
+
+    std::unique_ptr<TKeyValueStore> ownRegistry_;
+    std::unique_ptr<UserDialogs> ownDialogs_;
+    TKeyValueStore* registry_ = nullptr;
+    UserDialogs* dialogs_ = nullptr;
+    std::filesystem::path optionFolder_;
+    std::filesystem::path programFolder_;
+    bool terminating_ = false;
+
+    TFrameActions actions_;
+    QMdiArea* mdiArea_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QToolButton* saveVersionsButton_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* toolsMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QMenu* popupVersions_ = nullptr;
+    TMostRecentUsedList* mru_ = nullptr;
+    QAction* cascadeAction_ = nullptr;
+    QAction* arrangeAction_ = nullptr;
+    QAction* windowListSeparator_ = nullptr;
+    QList<QAction*> windowListActions_;
+    std::array<QLabel*, kStatusPanels> panels_{};
+    QPointer<TEditForm> menusOf_;  // the edit window whose menus the menu bar shows
+    bool menusBuilt_ = false;
+};
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,108 @@
+#pragma once
+// TEditForm: the window of one open script inside the frame. It holds the editor, coloured by
+// its own SQL highlighter, and under it the error list of saving all versions (hidden until a
+// run fails). It loads and saves the script, keeps a backup of the file's previous contents,
+// asks before discarding changes, and keeps the frame's status panels and actions in step with
+// the editor. The frame's actions work on the active window through the operations below.
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "highlight/parser.h"
+#include "widgets/vozuvavidav.h"
+
+class QListWidget;
+class QMenu;
+class QSplitter;
+
+namespace tarnwick::ui {
+
+class EditFrame;
+class ReplaceDialog;
+
+// The registry key of the highlighter's style and key overrides.
+inline constexpr const char* kEditorOptionsKey = "Software\\Corvanti\\Tarnwick\\EditorOptions";
+
+// The settings a script's editor starts with, the SQL highlighter `sql` active.
+void SetUpScriptEditor(ui::VOzuvavIdav& editor, VOzuvavIdavParser& sql);
+
+class TEditForm : public QWidget {
+    Q_OBJECT
+
+public:
+    // A fresh untitled window: the editor set up, the highlighter's overrides read from the
+    // registry, the code templates and auto-replace entries read from the option folder.
+    explicit TEditForm(EditFrame& frame, QWidget* parent = nullptr);
+    ~TEditForm() override;
+
+    ui::VOzuvavIdav* Editor() const { return editor_; }
+    QSplitter* Splitter() const { return splitter_; }
+    QListWidget* ErrorList() const { return errorList_; }
+    VOzuvavIdavParser& SQLParser() { return *sqlParser_; }
+
+    // The script's full path; empty for a window never saved.
+    const QString& FileName() const { return fileName_; }
+    // The window's menus: File takes the place of the frame's File menu while the window is
+    // active, Edit and SQL go before the frame's Tools menu.
+    QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* EditMenu() const { return editMenu_; }
+    QMenu* SqlMenu() const { return sqlMenu_; }
+    // The editor's context menu.
+    QMenu* EditorMenu() const { return editorMenu_; }
+    // The window's find-and-replace dialog (modeless; made on first use).
+    ReplaceDialog* FindReplaceDialog() const { return replaceDialog_; }
+    // The frame's Replace action: shows the replace dialog.
+    void ShowReplaceDialog();
+    // Where this window's recent-files entries go in its File menu.
+    static constexpr int kRecentFilesIndex = 10;
+
+    // Loads the file (the caret at the start of the text) under a busy cursor. A file that cannot
+    // be read is reported; the window keeps the name and returns false.
+    bool OpenFile(const QString& file);
+    // Saves to FileName, keeping the file's previous contents as its backup; an untitled window
+    // asks for a name first. False when nothing was saved (cancelled, or the write failed, which
+    // is reported; the file on disk then keeps its previous contents).
+    bool Save();
+    // Asks for a new name and saves under it; false when cancelled or when the save failed.
+    bool SaveAs();
+    void Undo();
+    void Redo();
+
+    // The window became the active one: its actions are enabled and the status shown.
+    void FormActivate();
+    // The status panels and the enabled state of the frame's actions from the editor's state
+    // (only while this is the active window).
+    void UpdateStatus();
+    // Whether closing may go on: asks "Save changes to %s?" for a modified text. Yes saves and
+    // closes only when the save succeeded; No closes; Cancel keeps the window.
+    bool CloseQuery();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetFileName(const QString& file);
+    void BuildMenus();
+    void LoadOptionFiles();
+    void EditorFilesDropped(const std::vector<std::string>& files);
+    bool IsActive() const;
+    void ReportError(const QString& text);
+
+    EditFrame& frame_;
+    std::unique_ptr<VOzuvavIdavParser> sqlParser_;
+    ui::VOzuvavIdav* editor_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QListWidget* errorList_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QMenu* sqlMenu_ = nullptr;
+    QMenu* editorMenu_ = nullptr;
+    ReplaceDialog* replaceDialog_ = nullptr;
+    QString fileName_;
+};
+
+}  // namespace tarnwick::ui

@@ -21,16 +21,20 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/recent_files.h"
 #include "base/ansi_text.h"
 #include "base/errors.h"
+#include "dialogs/environment_options.h"
 #include "documents/edit_form.h"
 #include "documents/replace_dialog.h"
 #include "documents/user_dialogs.h"
+#include "documents/version_saving.h"
 #include "platform/executable_dir.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "platform/qt/qt_text.h"
 #include "versions/version_table.h"
 #include "widgets/colors.h"
 
@@ -102,6 +106,9 @@ TFrameForm::TFrameForm(FrameSetup setup, QWidget* parent) : QMainWindow(parent)
         MostRecentUsedListSelectFilename(file);
     };
     mru_->SetRegistryKey(kTarnwickKey);
+
+    // The versions menu from the version table; a table that cannot be read leaves it empty.
+    if (std::optional<QString> error = RebuildPopupVersions()) startError_ = *error;
 
     // Files dropped from a file manager anywhere on the frame.
     setAcceptDrops(true);
@@ -243,9 +250,10 @@ void TFrameForm::ConnectActions()
     connect(a.acContents, &QAction::triggered, this, &TFrameForm::acContentsExecute);
     connect(a.acAbout, &QAction::triggered, this, &TFrameForm::acAboutExecute);
     onForm(a.acReplace, [](TEditForm& form) { form.ShowReplaceDialog(); });
+    onForm(a.acSaveAllVersions, [](TEditForm& form) { form.SaveVersions(kAllVersions); });
+    connect(a.acEnvironmentOptions, &QAction::triggered, this, &TFrameForm::acEnvironmentOptionsExecute);
     // Printer setup, print, preview and the editor options have no command in this program yet
-    // (their actions stay disabled, frame_actions.cpp); neither have the environment options and
-    // Save All Versions.
+    // (their actions stay disabled, frame_actions.cpp).
 }
 
 // ---------------------------------------------------------------- windows
@@ -338,6 +346,7 @@ void TFrameForm::MostRecentUsedListSelectFilename(const QString& file)
 void TFrameForm::FormShow(const QString& file)
 {
     setWindowTitle(QStringLiteral("Tarnwick"));
+    if (!startError_.isEmpty()) dialogs_->ShowError(this, std::exchange(startError_, QString()));
     // The file named on the command line opens even if it is not there: loading reports it.
     if (!file.isEmpty()) OpenInNewWindow(file);
     else NewEditForm();
@@ -489,6 +498,25 @@ void TFrameForm::ChangeCase(bool upper)
     // The converted text stays selected (it has the same length).
     c.Select(anchor, caret);
     c.FlushChange();
+}
+
+std::optional<QString> TFrameForm::RebuildPopupVersions()
+{
+    const std::optional<std::string> error =
+        RebuildVersionsMenu(*popupVersions_, OptionFiles::InFolder(optionFolder_), [this](std::size_t index) {
+            if (TEditForm* form = ActiveEditForm()) form->SaveVersions(index);
+        });
+    if (!error) return std::nullopt;
+    return ToQString(*error);
+}
+
+void TFrameForm::acEnvironmentOptionsExecute()
+{
+    RunEnvironmentOptions(this, OptionFiles::InFolder(optionFolder_), [this](QWidget* over, const std::string& text) {
+        dialogs_->ShowError(over, ToQString(text));
+    });
+    // After OK and Cancel alike the versions menu follows the version table.
+    if (std::optional<QString> error = RebuildPopupVersions()) dialogs_->ShowError(this, *error);
 }
 
 void TFrameForm::acAboutExecute()

@@ -11,6 +11,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "documents/edit_frame.h"
 #include "documents/frame_actions.h"
@@ -121,6 +122,9 @@ private:
     void acOpenExecute();
     void acContentsExecute();
     void acAboutExecute();
+    void acEnvironmentOptionsExecute();
+    // Makes the versions menu afresh from the version table; the error when it cannot be read.
+    std::optional<QString> RebuildPopupVersions();
 
     std::unique_ptr<TKeyValueStore> ownRegistry_;
     std::unique_ptr<UserDialogs> ownDialogs_;
@@ -129,6 +133,7 @@ private:
     std::filesystem::path optionFolder_;
     std::filesystem::path programFolder_;
     bool terminating_ = false;
+    QString startError_;  // shown once the frame is on the screen
 
     TFrameActions actions_;
     QMdiArea* mdiArea_ = nullptr;

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMenu>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -20,6 +19,7 @@
 #include "documents/replace_dialog.h"
 #include "documents/script_file.h"
 #include "documents/user_dialogs.h"
+#include "documents/version_saving.h"
 #include "editor/streams.h"
 #include "highlight/builtin_sql.h"
 #include "platform/key_value_store.h"
@@ -99,8 +99,9 @@ TEditForm::TEditForm(EditFrame& frame, QWidget* parent)
 
     editor_ = new ui::VOzuvavIdav(this);
     editor_->setObjectName(QStringLiteral("Editor"));
-    errorList_ = new QListWidget(this);
+    errorList_ = new TVersionErrorList(this);
     errorList_->setObjectName(QStringLiteral("ErrorList"));
+    errorList_->SetEditor(editor_);
     splitter_ = new QSplitter(Qt::Vertical, this);
     splitter_->setObjectName(QStringLiteral("Splitter"));
     splitter_->setHandleWidth(kSplitterWidth);
@@ -347,6 +348,18 @@ void TEditForm::ShowReplaceDialog()
         };
     }
     replaceDialog_->Open();
+}
+
+void TEditForm::SaveVersions(VersionSelection version)
+{
+    if (fileName_.isEmpty() || editor_->Control().Modified()) Save();
+    if (fileName_.isEmpty()) return;
+    const OptionFiles files = OptionFiles::InFolder(frame_.OptionFolder());
+    ui::SaveVersions(*editor_, FileBytes(fileName_), version, files, *errorList_,
+                     [this](const std::string& text, TMessageKind kind) {
+                         if (kind == TMessageKind::Error) frame_.Dialogs().ShowError(this, ToQString(text));
+                         else frame_.Dialogs().ShowInformation(this, ToQString(text));
+                     });
 }
 
 void TEditForm::Undo()

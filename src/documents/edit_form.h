@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "highlight/parser.h"
+#include "versions/version_run.h"
 #include "widgets/vozuvavidav.h"
 
-class QListWidget;
 class QMenu;
 class QSplitter;
 
@@ -22,6 +22,7 @@ namespace tarnwick::ui {
 
 class EditFrame;
 class ReplaceDialog;
+class TVersionErrorList;
 
 // The registry key of the highlighter's style and key overrides.
 inline constexpr const char* kEditorOptionsKey = "Software\\Corvanti\\Tarnwick\\EditorOptions";
@@ -40,7 +41,8 @@ public:
 
     ui::VOzuvavIdav* Editor() const { return editor_; }
     QSplitter* Splitter() const { return splitter_; }
-    QListWidget* ErrorList() const { return errorList_; }
+    // The errors of a failed Save All Versions run; hidden until one fails.
+    TVersionErrorList* ErrorList() const { return errorList_; }
     VOzuvavIdavParser& SQLParser() { return *sqlParser_; }
 
     // The script's full path; empty for a window never saved.
@@ -70,6 +72,11 @@ public:
     bool SaveAs();
     void Undo();
     void Redo();
+    // Save All Versions (all versions, or the one at an index of the sorted version table): an
+    // untitled or modified script is saved first (an untitled one through Save As); with no name
+    // after that nothing is written. Then the versions are written next to the script; a failed
+    // run fills the error list and shows it.
+    void SaveVersions(VersionSelection version);
 
     // The window became the active one: its actions are enabled and the status shown.
     void FormActivate();
@@ -96,7 +103,7 @@ private:
     std::unique_ptr<VOzuvavIdavParser> sqlParser_;
     ui::VOzuvavIdav* editor_ = nullptr;
     QSplitter* splitter_ = nullptr;
-    QListWidget* errorList_ = nullptr;
+    TVersionErrorList* errorList_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* sqlMenu_ = nullptr;

@@ -136,8 +136,6 @@ TFrameActions CreateFrameActions(QWidget* owner)
     // program yet: their actions are shown with their captions, shortcuts and glyphs, disabled.
     for (QAction* later : {actions.acPrinterSetup, actions.acPrint, actions.acPreview, actions.acEditorOptions})
         SetUnavailable(later);
-    // Not yet carried either: the environment options dialog and Save All Versions.
-    for (QAction* later : {actions.acEnvironmentOptions, actions.acSaveAllVersions}) SetUnavailable(later);
     // Convert does nothing itself: its entry opens the case submenu.
     auto* convert = new QMenu(owner);
     convert->addAction(actions.acUpper);

@@ -31,8 +31,10 @@
 #include "app/about_box.h"
 #include "app/frame_form.h"
 #include "app/recent_files.h"
+#include "dialogs/environment_options.h"
 #include "documents/edit_form.h"
 #include "documents/replace_dialog.h"
+#include "documents/version_saving.h"
 #include "platform/qt/qt_key_value_store.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
@@ -127,6 +129,9 @@ private slots:
         registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
         dialogs = std::make_unique<ScriptedDialogs>();
         QApplication::clipboard()->clear();
+        // Two SQL versions, entered out of order.
+        dir->Write("tarnwick.edf", "Second\tDB\t.db\r\nFirst\tDA\t.da\r\n");
+        dir->Write("tarnwick.cdf", "COMMON\r\n");
     }
     void cleanup()
     {
@@ -223,8 +228,8 @@ private slots:
         };
         const ui::TFrameActions& a = A();
         const QKeySequence none;
-        // Printer setup and the environment options are not in the program yet: they start disabled
-        // though their commands would be available.
+        // Printer setup is not in the program yet: it starts disabled though its command would be
+        // available.
         const Row rows[] = {
             {a.acNew, "&New", "New", none, true},
             {a.acOpen, "&Open...", "Open", none, true},
@@ -251,7 +256,7 @@ private slots:
             {a.acLower, "&Lower Case", "Lower", QKeySequence("Ctrl+L"), true},
             {a.acConvert, "C&onvert", "Convert", none, true},
             {a.acPreview, "P&review...", "Preview", QKeySequence("F9"), false},
-            {a.acEnvironmentOptions, "&Environment Options...", "Environment options", none, false},
+            {a.acEnvironmentOptions, "&Environment Options...", "Environment options", none, true},
             {a.acSaveAllVersions, "Save All &Versions", "Save all versions", none, false},
             {a.acAbout, "&About...", nullptr, none, true},
             {a.acContents, "&Contents...", nullptr, none, true},
@@ -628,6 +633,77 @@ private slots:
         AnswerModal([&](QWidget* modal) { about = qobject_cast<ui::TAboutBox*>(modal) != nullptr; });
         A().acAbout->trigger();
         QVERIFY(about);
+    }
+
+    void saveAllVersions()
+    {
+        MakeFrame();
+        QCOMPARE(Titles(frame->PopupVersions()->actions()), (QStringList{"First", "Second"}));
+        frame->FormShow(QString());
+        QVERIFY(dialogs->errors.isEmpty());
+        QVERIFY(A().acSaveAllVersions->isEnabled());
+        ui::TEditForm* form = frame->ActiveEditForm();
+        const std::string script =
+            "#ifdef DA\r\nselect 'a' \xE9;\r\n#endif\r\n#ifdef DB\r\nselect 'b';\r\n#endif\r\n#ifdef "
+            "COMMON\r\nall;\r\n#endif\r\n";
+        C(form).SetText(script);
+        C(form).SetModified(false);
+        // Modified and untitled.
+        QTest::keyClick(form->Editor(), Qt::Key_End, Qt::ControlModifier);
+        Type(form, QStringLiteral("-- the end"));
+
+        // Untitled: a name first; cancelling it writes nothing.
+        A().acSaveAllVersions->trigger();
+        QVERIFY(!fs::exists(dir->path() / "load.da"));
+        QVERIFY(form->FileName().isEmpty());
+
+        dialogs->saveNames.push_back(Q(dir->path() / "load.sql"));
+        A().acSaveAllVersions->trigger();
+        QCOMPARE(form->FileName(), Q(dir->path() / "load.sql"));
+        QCOMPARE(QByteArray::fromStdString(dir->Read("load.sql")), QByteArray::fromStdString(script + "-- the end"));
+        // (The preprocessor keeps the line break before a kept line, as it always does.)
+        QCOMPARE(QByteArray::fromStdString(dir->Read("load.da")), QByteArray("\r\nselect 'a' \xE9;\r\nall;"));
+        QCOMPARE(QByteArray::fromStdString(dir->Read("load.db")), QByteArray("\r\nselect 'b';\r\nall;"));
+        QVERIFY(dialogs->errors.isEmpty());
+        QVERIFY(dialogs->informations.isEmpty());
+
+        // The first entry of the versions menu writes the first version only.
+        fs::remove(dir->path() / "load.da");
+        fs::remove(dir->path() / "load.db");
+        frame->PopupVersions()->actions().first()->trigger();
+        QVERIFY(fs::exists(dir->path() / "load.da"));
+        QVERIFY(!fs::exists(dir->path() / "load.db"));
+
+        // An error: the list under the editor and the message.
+        C(form).SetText("#ifdef DA\r\n#else\r\n#else\r\n");
+        A().acSaveAllVersions->trigger();
+        QCOMPARE(dialogs->informations, QStringList{"There are errors."});
+        QVERIFY(form->ErrorList()->isVisible());
+        QVERIFY(form->ErrorList()->count() > 0);
+        QVERIFY(form->ErrorList()->item(0)->text().startsWith(QStringLiteral("Line 3: ")));
+    }
+
+    void theVersionsMenuFollowsTheVersionTable()
+    {
+        fs::remove(dir->path() / "tarnwick.edf");
+        MakeFrame();
+        frame->FormShow(QString());
+        // No version table: reported once the frame shows, the menu stays empty.
+        QCOMPARE(dialogs->errors.size(), 1);
+        QVERIFY(dialogs->errors.first().startsWith(QStringLiteral("Cannot open file ")));
+        QVERIFY(frame->PopupVersions()->actions().isEmpty());
+
+        // The environment options dialog, cancelled: the menu is made again all the same.
+        dir->Write("tarnwick.edf", "Only\tONLY\t.only\r\n");
+        bool options = false;
+        AnswerModal([&](QWidget* modal) {
+            options = qobject_cast<ui::TFormOptions*>(modal) != nullptr;
+            static_cast<QDialog*>(modal)->reject();
+        });
+        A().acEnvironmentOptions->trigger();
+        QVERIFY(options);
+        QCOMPARE(Titles(frame->PopupVersions()->actions()), QStringList{"Only"});
+        QCOMPARE(dialogs->errors.size(), 1);
     }
 
     void theManual()

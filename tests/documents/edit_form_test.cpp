@@ -24,6 +24,7 @@
 #include "documents/edit_form.h"
 #include "documents/edit_frame.h"
 #include "documents/frame_actions.h"
+#include "documents/version_saving.h"
 #include "highlight/style_string.h"
 #include "platform/qt/qt_key_value_store.h"
 #include "support/scripted_dialogs.h"

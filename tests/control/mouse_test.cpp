@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/doravavizu.h"
@@ -246,14 +247,14 @@ TEST_F(Mouse, TabStopOffOrDisabledIgnoresTheMouse)
 TEST_F(Mouse, PositionsFarOutsideTheWindowAreHarmless)
 {
     c.SetText("one\rtwo\rthree");
-    for (const int v : {INT_MIN, -1, INT_MAX}) {
+    for (const auto& [v, w] : {std::pair{INT_MIN, INT_MAX}, std::pair{-1, 1}, std::pair{INT_MAX, INT_MIN}}) {
         c.MouseDown(v, v, 0, now += 1000);
-        c.MouseMove(v, -v, 0, true);
+        c.MouseMove(v, w, 0, true);
         c.AutoScrollStep();
         c.MouseUp(v, v, 0);
         c.MouseMove(v, v, 0, false);
         c.DragEnter(stText, 0, v, v);
-        c.DragOver(scCtrl, -v, v);
+        c.DragOver(scCtrl, w, v);
         c.DragLeave();
     }
     EXPECT_EQ(c.Text(), "one\rtwo\rthree");

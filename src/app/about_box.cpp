@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -216,11 +217,17 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(left, 70, right - left, 4);
 
-    // The system's name may be long: two lines of room.
-    OS = new QLabel(about::OsLine(about::CurrentSystem()), this);
+    // The system's name may be long: two lines of room, the kernel on the second when the line
+    // does not fit on one.
+    const about::SystemDescription system = about::CurrentSystem();
+    QString osText = about::OsLine(system);
+    OS = new QLabel(this);
     OS->setWordWrap(true);
     OS->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     OS->setGeometry(left, 82, right - left, 34);
+    if (!system.kernel.isEmpty() && QFontMetrics(OS->font()).horizontalAdvance(osText) > OS->width())
+        osText.replace(QStringLiteral(" (") + system.kernel + u')', QStringLiteral("\n(") + system.kernel + u')');
+    OS->setText(osText);
 
     PhysMem = new QLabel(about::MemoryLine(about::SystemFamily(), about::PhysicalMemoryKb()), this);
     PhysMem->setGeometry(left, 116, right - left, 18);

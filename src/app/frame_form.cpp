@@ -8,7 +8,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -17,6 +16,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -44,6 +44,8 @@ namespace {
 
 constexpr int kFrameWidth = 640;
 constexpr int kFrameHeight = 480;
+constexpr int kEditWidth = 435;  // an edit window's own size
+constexpr int kEditHeight = 315;
 constexpr TColor kApplicationWorkspace = 0x8000000C;  // the system colour of an MDI client area
 
 // The local files named by dropped data.
@@ -204,8 +206,6 @@ void TFrameForm::CreateStatusBar()
         panel->setFixedWidth(kStatusPanelWidth);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setTextFormat(Qt::PlainText);
-        // The caret position is right-aligned figures: keep the columns still as it moves.
-        if (i == 0) panel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         bar->addWidget(panel);
         panels_[i] = panel;
     }
@@ -425,7 +425,30 @@ void TFrameForm::RebuildWindowList()
 
 void TFrameForm::Cascade1Click()
 {
-    mdiArea_->cascadeSubWindows();
+    // The windows overlapping from the top left, each a title bar's height further on, all of the
+    // same size: three quarters of the client area, or the windows' own size where that is more
+    // and still fits. The active window ends on top.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : OpenSubWindows())
+        if (!window->isMinimized()) windows << window;
+    if (windows.isEmpty()) return;
+    const QRect area = mdiArea_->viewport()->rect();
+    const int step = std::max(16, mdiArea_->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first()));
+    const int n = static_cast<int>(windows.size());
+    const int width = std::max(std::min(area.width() - step * (n - 1), kEditWidth), area.width() * 3 / 4);
+    const int height = std::max(std::min(area.height() - step * (n - 1), kEditHeight), area.height() * 3 / 4);
+    // Past the client area's corner the offsets start again at the top left.
+    const int room = std::max(1, std::min(area.width() - width, area.height() - height) / step + 1);
+    QMdiSubWindow* active = CurrentSubWindow();
+    if (windows.removeOne(active)) windows << active;
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* window = windows[i];
+        if (window->isMaximized()) window->showNormal();
+        const int offset = step * (i % room);
+        window->setGeometry(area.left() + offset, area.top() + offset, width, height);
+        window->raise();
+    }
+    if (active) mdiArea_->setActiveSubWindow(active);
 }
 
 void TFrameForm::Arrangeicons1Click()

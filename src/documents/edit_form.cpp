@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -245,6 +246,8 @@ bool TEditForm::OpenFile(const QString& file)
     }
     try {
         BusyCursor busy;
+        // The window and the busy cursor are on the screen before a long load begins.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         // A text written with Unix line breaks is saved with them again.
         c.SaveFormat = FileHasUnixLineBreaks(FileBytes(name)) ? sfUNIX : sfTEXT;
         c.LoadFromFile(FileBytes(name));

@@ -748,6 +748,12 @@ private slots:
         }
         frame->Cascade1Click();
         QVERIFY(Window(frame->EditForms()[0])->pos() != Window(frame->EditForms()[1])->pos());
+        for (ui::TEditForm* f : frame->EditForms()) {
+            QVERIFY(!Window(f)->isMaximized());
+            QCOMPARE(Window(f)->size(), Window(frame->EditForms()[0])->size());
+            QVERIFY(Window(f)->width() >= area.width() * 3 / 4);
+            QVERIFY(Window(f)->geometry().bottom() <= area.bottom());
+        }
         Window(frame->EditForms()[0])->showMinimized();
         Window(frame->EditForms()[1])->showMinimized();
         frame->Arrangeicons1Click();

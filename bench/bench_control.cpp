@@ -20,19 +20,16 @@
 #include <vector>
 
 #include "control/doravavizu.h"
-#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
 #include "script_generator.h"
+#include "support/fake_host.h"
 
 namespace {
 
 using namespace tarnwick;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 struct Keystrokes {
     double total = 0, worst = 0;
@@ -143,7 +140,8 @@ int main(int argc, char** argv)
     std::printf("| undo all (%d steps) | %.3f s |\n", undone, undo);
     std::printf("| regular-expression replace-all (%lld replacements) | %.3f s |\n", static_cast<long long>(replaced),
                 replace);
-    std::printf("| word wrap at 80 columns (%lld lines after) | %.3f s |\n", static_cast<long long>(wrappedLines), wrap);
+    std::printf("| word wrap at 80 columns (%lld lines after) | %.3f s |\n", static_cast<long long>(wrappedLines),
+                wrap);
     c.SetParser(1, nullptr);
     return 0;
 }

@@ -61,7 +61,8 @@ int main(int argc, char** argv)
         }
     }
 
-    const fs::path folder = fs::temp_directory_path() / ("tarnwick-bench-edit-" + std::to_string(QCoreApplication::applicationPid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("tarnwick-bench-edit-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(folder);
     const fs::path file = folder / "script.sql";
     {

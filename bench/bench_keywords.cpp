@@ -23,9 +23,10 @@ using namespace tarnwick;
 
 std::vector<std::string> Words()
 {
-    static const char* sql[] = {"select", "from", "where", "insert", "into", "values", "update", "delete", "create",
-                                "table", "index", "view", "begin", "end", "declare", "cursor", "loop", "exit",
-                                "commit", "rollback", "varchar2", "number", "integer", "primary", "key", "null"};
+    static const char* sql[] = {"select",  "from",    "where",   "insert", "into",   "values",   "update",
+                                "delete",  "create",  "table",   "index",  "view",   "begin",    "end",
+                                "declare", "cursor",  "loop",    "exit",   "commit", "rollback", "varchar2",
+                                "number",  "integer", "primary", "key",    "null"};
     std::vector<std::string> words(std::begin(sql), std::end(sql));
     std::mt19937 rng(3);
     while (words.size() < 2000) {
@@ -84,10 +85,10 @@ void BM_LongestMatchEverywhere(benchmark::State& state)
         }
         benchmark::DoNotOptimize(matches);
     }
-    state.counters["attempts/s"] = benchmark::Counter(static_cast<double>(size) * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
-    state.counters["matches/s"] = benchmark::Counter(static_cast<double>(matches) * static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["attempts/s"] = benchmark::Counter(
+        static_cast<double>(size) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["matches/s"] = benchmark::Counter(
+        static_cast<double>(matches) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["matches"] = static_cast<double>(matches);
 }
 BENCHMARK(BM_LongestMatchEverywhere)->Unit(benchmark::kMillisecond);

@@ -27,7 +27,8 @@ using tarnwick::bench::ScriptMode;
 
 constexpr std::uint64_t kMiB = 1 << 20;
 
-const std::string& GeneratedScript(ScriptMode mode, std::uint64_t bytes) {
+const std::string& GeneratedScript(ScriptMode mode, std::uint64_t bytes)
+{
     static std::map<std::pair<ScriptMode, std::uint64_t>, std::string> cache;
     auto key = std::make_pair(mode, bytes);
     auto it = cache.find(key);
@@ -39,7 +40,8 @@ const std::string& GeneratedScript(ScriptMode mode, std::uint64_t bytes) {
 
 // Preprocesses `script` with `symbols` defined. Returns an empty text on success (the output
 // goes to `output`), else the first message with its line number.
-std::string CheckPreprocess(const std::string& script, const std::vector<std::string>& symbols, std::string& output) {
+std::string CheckPreprocess(const std::string& script, const std::vector<std::string>& symbols, std::string& output)
+{
     std::string firstError;
     std::vector<std::string> defined = symbols;
     bool ok = tarnwick::PreprocessScript(script, output, defined, [&](std::int64_t line, const std::string& message) {
@@ -56,7 +58,8 @@ const tarnwick::PreprocessErrorReporter kIgnoreErrors = [](std::int64_t, const s
 // point into the script (no copy of the unchanged stretches).
 enum class Output { String, Pieces };
 
-void BM_PreprocessScript(benchmark::State& state, ScriptMode mode, Output output) {
+void BM_PreprocessScript(benchmark::State& state, ScriptMode mode, Output output)
+{
     const std::string& script = GeneratedScript(mode, static_cast<std::uint64_t>(state.range(0)) * kMiB);
     const std::vector<std::string> symbols = {"VER_A"};
 
@@ -106,17 +109,23 @@ BENCHMARK_CAPTURE(BM_PreprocessScript, full_pieces, ScriptMode::Full, Output::Pi
     ->Arg(1)
     ->Arg(64)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_PreprocessScript, cpp_string, ScriptMode::Cpp, Output::String)->Arg(64)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_PreprocessScript, cpp_pieces, ScriptMode::Cpp, Output::Pieces)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PreprocessScript, cpp_string, ScriptMode::Cpp, Output::String)
+    ->Arg(64)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PreprocessScript, cpp_pieces, ScriptMode::Cpp, Output::Pieces)
+    ->Arg(64)
+    ->Unit(benchmark::kMillisecond);
 
 // A fresh folder under the system's temporary folder, removed when the object goes.
 class TempFolder {
 public:
-    TempFolder() {
+    TempFolder()
+    {
         std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
-    ~TempFolder() {
+    ~TempFolder()
+    {
         if (!path_.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(path_, ignored);
@@ -133,7 +142,8 @@ private:
 };
 
 // One version run over a four-version table: four preprocessor passes and four files written.
-void BM_RunVersions(benchmark::State& state) {
+void BM_RunVersions(benchmark::State& state)
+{
     const std::string& script = GeneratedScript(ScriptMode::Full, static_cast<std::uint64_t>(state.range(0)) * kMiB);
     TempFolder folder;
     if (!folder.ok()) {
@@ -170,7 +180,8 @@ void BM_RunVersions(benchmark::State& state) {
         bool result = tarnwick::RunVersions(script, scriptFile, tarnwick::kAllVersions, files, sink);
         benchmark::DoNotOptimize(result);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 4 * static_cast<std::int64_t>(script.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 4 *
+                            static_cast<std::int64_t>(script.size()));
     state.counters["script_MiB"] = static_cast<double>(script.size()) / kMiB;
 }
 

@@ -7,9 +7,9 @@
 // SIZE (default 100M) is the script's length; each MATCHES count (default 10000 50000 100000)
 // gives one run on a fresh copy of the script with that many occurrences of a marker word spread
 // evenly over it. Each run is made twice: with the dialog's default pace of events (at most every
-// 20 ms) and with events after every single match (--paced or --every: only the one). Printed per run: the time of the Replace All,
-// the time per match, how often the events ran and the window painted, and the longest time the
-// window went without its events running (what a person waiting for a Cancel feels).
+// 20 ms) and with events after every single match (--paced or --every: only the one). Printed per run: the time of the
+// Replace All, the time per match, how often the events ran and the window painted, and the longest time the window
+// went without its events running (what a person waiting for a Cancel feels).
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -100,8 +100,8 @@ int main(int argc, char** argv)
 
     VOzuvavIdavParser sql;
     LoadBuiltInSqlHighlighter(sql);
-    std::printf("%-9s %9s %-10s %10s %12s %8s %8s %12s\n", "size", "matches", "events", "seconds", "us/match",
-                "rounds", "paints", "longest ms");
+    std::printf("%-9s %9s %-10s %10s %12s %8s %8s %12s\n", "size", "matches", "events", "seconds", "us/match", "rounds",
+                "paints", "longest ms");
     for (const int count : counts) {
         const std::string text = WithMarkers(script, count);
         for (const int interval : intervals) {
@@ -157,9 +157,9 @@ int main(int argc, char** argv)
                 ++done;
             }
             std::printf("%-9s %9d %-10s %10.3f %12.2f %8d %8d %12lld   %s (%zu in the text)\n",
-                        (std::to_string(text.size() >> 20) + "M").c_str(), count,
-                        interval ? "paced" : "every", seconds, seconds * 1e6 / count, rounds, paints.paints,
-                        static_cast<long long>(longest), report.toLatin1().constData(), done);
+                        (std::to_string(text.size() >> 20) + "M").c_str(), count, interval ? "paced" : "every", seconds,
+                        seconds * 1e6 / count, rounds, paints.paints, static_cast<long long>(longest),
+                        report.toLatin1().constData(), done);
             std::fflush(stdout);
             editor.Control().SetParser(1, nullptr);
         }

@@ -10,11 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <fstream>
 #include <map>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 #include "editor/ed_stream.h"
 #include "editor/text_store.h"
@@ -29,8 +29,9 @@ const std::string& Script(std::int64_t lines)
     static std::map<std::int64_t, std::string> cache;
     auto it = cache.find(lines);
     if (it != cache.end()) return it->second;
-    static const char* words[] = {"select", "from", "where", "insert", "into", "values", "update", "set", "and",
-                                  "customer_id", "order_date", "'text'", "42", "(", ")", ",", "=", "--", "sum(x)"};
+    static const char* words[] = {"select", "from", "where",       "insert",     "into",   "values", "update",
+                                  "set",    "and",  "customer_id", "order_date", "'text'", "42",     "(",
+                                  ")",      ",",    "=",           "--",         "sum(x)"};
     std::mt19937 rng(7);
     std::string s;
     s.reserve(static_cast<std::size_t>(lines) * 52);
@@ -123,7 +124,12 @@ void BM_LineBreakEdits(benchmark::State& state)
         store.Delete(at, at + 1);
     }
 }
-BENCHMARK(BM_LineBreakEdits)->Arg(10'000)->Arg(100'000)->Arg(2'000'000)->Iterations(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LineBreakEdits)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(2'000'000)
+    ->Iterations(10'000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_ReadThroughStream(benchmark::State& state)
 {

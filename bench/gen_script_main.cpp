@@ -47,7 +47,8 @@ struct Arguments {
     bool help = false;
 };
 
-Arguments ParseArguments(int argc, char** argv) {
+Arguments ParseArguments(int argc, char** argv)
+{
     Arguments args;
     std::optional<std::uint64_t> size;
     for (int i = 1; i < argc; ++i) {
@@ -96,7 +97,8 @@ Arguments ParseArguments(int argc, char** argv) {
     return args;
 }
 
-void WriteToStdout(const ScriptOptions& options) {
+void WriteToStdout(const ScriptOptions& options)
+{
     tarnwick::bench::GenerateScript(options, [](std::string_view piece) {
         if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
             throw Failure(std::string("cannot write to standard output: ") + std::strerror(errno));
@@ -108,7 +110,8 @@ void WriteToStdout(const ScriptOptions& options) {
 }
 
 // Writes into a temporary file beside `target`, then renames it over the target.
-void WriteToFile(const ScriptOptions& options, const std::filesystem::path& target) {
+void WriteToFile(const ScriptOptions& options, const std::filesystem::path& target)
+{
     std::filesystem::path temporary = target;
     temporary += ".partial";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
@@ -148,7 +151,8 @@ void WriteToFile(const ScriptOptions& options, const std::filesystem::path& targ
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     try {
         Arguments args = ParseArguments(argc, argv);
         if (args.help) {

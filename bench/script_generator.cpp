@@ -13,7 +13,8 @@ class Rng {
 public:
     explicit Rng(std::uint64_t seed) : state_(seed) {}
 
-    std::uint64_t Next() {
+    std::uint64_t Next()
+    {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
@@ -26,7 +27,8 @@ public:
     bool Chance(std::uint32_t percent) { return Below(100) < percent; }
 
     template <typename T, std::size_t N>
-    const T& Pick(const std::array<T, N>& items) {
+    const T& Pick(const std::array<T, N>& items)
+    {
         return items[Below(static_cast<std::uint32_t>(N))];
     }
 
@@ -39,21 +41,21 @@ constexpr std::size_t kMaxDepth = 4;
 
 using Words = std::string_view;
 
-constexpr std::array<Words, 12> kTables = {"customers", "orders",    "order_lines", "products",
-                                           "invoices",  "payments",  "shipments",   "suppliers",
+constexpr std::array<Words, 12> kTables = {"customers", "orders",      "order_lines", "products",
+                                           "invoices",  "payments",    "shipments",   "suppliers",
                                            "employees", "departments", "audit_trail", "price_history"};
 
-constexpr std::array<Words, 14> kColumns = {"id",         "name",        "created_at", "updated_at", "amount",
-                                            "status",     "customer_id", "product_id", "quantity",   "price",
-                                            "note",       "region_code", "valid_from", "valid_to"};
+constexpr std::array<Words, 14> kColumns = {"id",     "name",        "created_at", "updated_at", "amount",
+                                            "status", "customer_id", "product_id", "quantity",   "price",
+                                            "note",   "region_code", "valid_from", "valid_to"};
 
-constexpr std::array<Words, 8> kColumnTypes = {"number(10)",   "number(12,2)", "varchar2(80)", "varchar2(400)",
-                                               "date",         "timestamp",    "char(1)",      "varchar2(30)"};
+constexpr std::array<Words, 8> kColumnTypes = {"number(10)", "number(12,2)", "varchar2(80)", "varchar2(400)",
+                                               "date",       "timestamp",    "char(1)",      "varchar2(30)"};
 
 constexpr std::array<Words, 6> kStatuses = {"'open'", "'closed'", "'pending'", "'void'", "'shipped'", "'held'"};
 
 constexpr std::array<Words, 20> kCommentWords = {
-    "rebuild", "the",     "summary", "for",    "each",     "region",  "keeps", "history",  "rows",   "older",
+    "rebuild", "the",     "summary", "for",    "each",     "region",  "keeps", "history",  "rows",    "older",
     "than",    "release", "needs",   "manual", "clean-up", "indexes", "after", "the load", "checked", "by DBA"};
 
 // Macros the full script sets once, at the top. Names are letters only so that a reference
@@ -72,12 +74,17 @@ constexpr std::array<Macro, 6> kMacros = {{{"schema", "app"},
 class ScriptWriter {
 public:
     ScriptWriter(const ScriptOptions& options, const std::function<void(std::string_view)>& sink)
-        : rng_(options.seed), full_(options.mode == ScriptMode::Full), target_(options.targetBytes), sink_(sink),
-          eol_(full_ ? "\r\n" : "\n") {
+        : rng_(options.seed),
+          full_(options.mode == ScriptMode::Full),
+          target_(options.targetBytes),
+          sink_(sink),
+          eol_(full_ ? "\r\n" : "\n")
+    {
         buf_.reserve(kChunkBytes + 4096);
     }
 
-    std::uint64_t Run() {
+    std::uint64_t Run()
+    {
         Header();
         while (Size() < target_) Item();
         while (!open_.empty()) CloseBlock();
@@ -93,7 +100,8 @@ private:
 
     std::uint64_t Size() const { return written_ + buf_.size(); }
 
-    void Flush() {
+    void Flush()
+    {
         if (buf_.empty()) return;
         sink_(buf_);
         written_ += buf_.size();
@@ -101,23 +109,27 @@ private:
     }
 
     void Put(std::string_view text) { buf_ += text; }
-    void PutNumber(std::uint64_t n) {
+    void PutNumber(std::uint64_t n)
+    {
         char digits[24];
         auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
         (void)ec;
         buf_.append(digits, end);
     }
-    void EndLine() {
+    void EndLine()
+    {
         buf_ += eol_;
         if (buf_.size() >= kChunkBytes) Flush();
     }
-    void Line(std::string_view text) {
+    void Line(std::string_view text)
+    {
         Put(text);
         EndLine();
     }
 
     // A table name, qualified by the schema macro in most full-script references.
-    void PutTable(std::string_view table) {
+    void PutTable(std::string_view table)
+    {
         if (full_) {
             std::uint32_t r = rng_.Below(10);
             if (r < 6) {
@@ -129,7 +141,8 @@ private:
         Put(table);
     }
 
-    void PutIndent() {
+    void PutIndent()
+    {
         if (full_ && rng_.Chance(5)) {
             Put("\t");
         } else {
@@ -138,7 +151,8 @@ private:
     }
 
     // An inline block comment, now and then, in the full script.
-    void MaybeInlineComment() {
+    void MaybeInlineComment()
+    {
         if (full_ && rng_.Chance(8)) {
             Put(" /* ");
             Put(rng_.Pick(kCommentWords));
@@ -149,7 +163,8 @@ private:
     }
 
     // A trailing "--" remark, now and then, in the full script.
-    void MaybeTrailingRemark() {
+    void MaybeTrailingRemark()
+    {
         if (full_ && rng_.Chance(6)) {
             Put(" -- ");
             Put(rng_.Pick(kCommentWords));
@@ -158,7 +173,8 @@ private:
 
     // --- directives ----------------------------------------------------------------------------
 
-    void Directive(std::string_view keyword, std::string_view argument) {
+    void Directive(std::string_view keyword, std::string_view argument)
+    {
         if (full_) {
             if (rng_.Chance(8)) Put("  ");
             std::uint32_t spelling = rng_.Below(100);
@@ -184,18 +200,18 @@ private:
         EndLine();
     }
 
-    std::string_view PickSymbol() {
-        return rng_.Chance(70) ? rng_.Pick(kVersionSymbols) : rng_.Pick(kFeatureSymbols);
-    }
+    std::string_view PickSymbol() { return rng_.Chance(70) ? rng_.Pick(kVersionSymbols) : rng_.Pick(kFeatureSymbols); }
 
-    void OpenBlock() {
+    void OpenBlock()
+    {
         bool negated = full_ && rng_.Chance(30);
         std::string_view symbol = PickSymbol();
         Directive(negated ? "ifndef" : "ifdef", symbol);
         open_.push_back({symbol});
     }
 
-    void ElseBranch() {
+    void ElseBranch()
+    {
         open_.back().hasElse = true;
         if (full_ && rng_.Chance(15)) {
             Directive("else", "-- otherwise");
@@ -204,7 +220,8 @@ private:
         }
     }
 
-    void CloseBlock() {
+    void CloseBlock()
+    {
         open_.pop_back();
         if (full_ && rng_.Chance(15)) {
             Directive("endif", "-- end of block");
@@ -213,7 +230,8 @@ private:
         }
     }
 
-    void DefineOrUndefine() {
+    void DefineOrUndefine()
+    {
         std::string_view symbol = rng_.Pick(kFeatureSymbols);
         if (!full_) {
             // Our blocks are active while their condition holds now, the C preprocessor's while
@@ -232,7 +250,8 @@ private:
 
     // --- text ----------------------------------------------------------------------------------
 
-    void Header() {
+    void Header()
+    {
         if (full_) {
             Line("-- Generated load script: tables, data fixes and grants for every SQL version.");
             Put("-- seed ");
@@ -254,7 +273,8 @@ private:
         }
     }
 
-    void Item() {
+    void Item()
+    {
         std::uint32_t r = rng_.Below(1000);
         if (r < 80) {
             if (open_.size() < kMaxDepth) {
@@ -304,7 +324,8 @@ private:
         Statement();
     }
 
-    void CommentLine() {
+    void CommentLine()
+    {
         Put("-- ");
         std::uint32_t words = 2 + rng_.Below(8);
         for (std::uint32_t i = 0; i < words; ++i) {
@@ -315,7 +336,8 @@ private:
         EndLine();
     }
 
-    void BlockComment() {
+    void BlockComment()
+    {
         if (rng_.Chance(30)) {
             // Code before the opening delimiter stays.
             Put("select count(*) from ");
@@ -346,20 +368,22 @@ private:
         EndLine();
     }
 
-    void Statement() {
+    void Statement()
+    {
         switch (rng_.Below(8)) {
-            case 0: CreateTable(); break;
-            case 1:
-            case 2: Insert(); break;
-            case 3:
-            case 4: Select(); break;
-            case 5: Update(); break;
-            case 6: Grant(); break;
-            default: PlsqlBlock(); break;
+        case 0: CreateTable(); break;
+        case 1:
+        case 2: Insert(); break;
+        case 3:
+        case 4: Select(); break;
+        case 5: Update(); break;
+        case 6: Grant(); break;
+        default: PlsqlBlock(); break;
         }
     }
 
-    void CreateTable() {
+    void CreateTable()
+    {
         std::string_view table = rng_.Pick(kTables);
         Put("create table ");
         PutTable(table);
@@ -391,7 +415,8 @@ private:
         }
     }
 
-    void Insert() {
+    void Insert()
+    {
         Put("insert into ");
         PutTable(rng_.Pick(kTables));
         Put(" (id, amount, status, note)");
@@ -416,7 +441,8 @@ private:
         EndLine();
     }
 
-    void Select() {
+    void Select()
+    {
         Put("select ");
         std::uint32_t columns = 1 + rng_.Below(4);
         for (std::uint32_t i = 0; i < columns; ++i) {
@@ -453,7 +479,8 @@ private:
         Line(" order by 1;");
     }
 
-    void Update() {
+    void Update()
+    {
         Put("update ");
         PutTable(rng_.Pick(kTables));
         Put(" set status = ");
@@ -466,14 +493,16 @@ private:
         EndLine();
     }
 
-    void Grant() {
+    void Grant()
+    {
         Put("grant select, insert on ");
         PutTable(rng_.Pick(kTables));
         Put(full_ ? (rng_.Chance(50) ? " to &owner;" : " to &grantee;") : " to report_role;");
         EndLine();
     }
 
-    void PlsqlBlock() {
+    void PlsqlBlock()
+    {
         Line("begin");
         Put("  for r in (select id from ");
         PutTable(rng_.Pick(kTables));
@@ -503,7 +532,8 @@ private:
 
 }  // namespace
 
-std::optional<ScriptMode> ParseScriptMode(std::string_view name) {
+std::optional<ScriptMode> ParseScriptMode(std::string_view name)
+{
     if (name == "full") return ScriptMode::Full;
     if (name == "cpp") return ScriptMode::Cpp;
     return std::nullopt;
@@ -511,12 +541,14 @@ std::optional<ScriptMode> ParseScriptMode(std::string_view name) {
 
 std::string_view ScriptModeName(ScriptMode mode) { return mode == ScriptMode::Full ? "full" : "cpp"; }
 
-std::uint64_t GenerateScript(const ScriptOptions& options, const std::function<void(std::string_view)>& sink) {
+std::uint64_t GenerateScript(const ScriptOptions& options, const std::function<void(std::string_view)>& sink)
+{
     ScriptWriter writer(options, sink);
     return writer.Run();
 }
 
-std::string GenerateScript(const ScriptOptions& options) {
+std::string GenerateScript(const ScriptOptions& options)
+{
     std::string script;
     if (options.targetBytes < std::numeric_limits<std::size_t>::max() / 2) {
         script.reserve(static_cast<std::size_t>(options.targetBytes) + 4096);
@@ -525,7 +557,8 @@ std::string GenerateScript(const ScriptOptions& options) {
     return script;
 }
 
-std::optional<std::uint64_t> ParseByteSize(std::string_view text) {
+std::optional<std::uint64_t> ParseByteSize(std::string_view text)
+{
     std::uint64_t value = 0;
     const char* first = text.data();
     const char* last = text.data() + text.size();

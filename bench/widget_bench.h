@@ -250,10 +250,7 @@ private:
     std::vector<double> wall_, cpu_;
 };
 
-inline void Result(const std::string& name, double value)
-{
-    std::printf("RESULT %s %.3f\n", name.c_str(), value);
-}
+inline void Result(const std::string& name, double value) { std::printf("RESULT %s %.3f\n", name.c_str(), value); }
 
 // A single span's wall time as NAME_ms and its CPU time as NAME_cpu_ms.
 inline void Result(const std::string& name, const Span& span)

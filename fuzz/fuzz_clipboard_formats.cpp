@@ -55,7 +55,8 @@ void CheckPayload(const std::string& payload)
     Check(h.present && h.valid);
     Check(h.endHtml == payload.size());
     Check(Count(payload, kHtmlStartFragment) == 1 && Count(payload, kHtmlEndFragment) == 1);
-    const std::string_view fragment = std::string_view(payload).substr(h.startFragment, h.endFragment - h.startFragment);
+    const std::string_view fragment =
+        std::string_view(payload).substr(h.startFragment, h.endFragment - h.startFragment);
     Check(std::string_view(payload).substr(0, h.startFragment).ends_with(kHtmlStartFragment));
     Check(std::string_view(payload).substr(h.endFragment).starts_with(kHtmlEndFragment));
     const std::string_view filtered = FilterHtmlPaste(payload, stHTML | stHTMLFragment);
@@ -74,8 +75,8 @@ void CheckWriter(std::string_view data)
     Check(h.present && h.valid);
     Check(std::string_view(out).substr(h.startFragment, h.endFragment - h.startFragment) == fragment);
     Check(std::string_view(out).substr(h.startHtml, h.endHtml - h.startHtml) ==
-          std::string(before) + std::string(kHtmlStartFragment) + std::string(fragment) + std::string(kHtmlEndFragment) +
-              std::string(after));
+          std::string(before) + std::string(kHtmlStartFragment) + std::string(fragment) +
+              std::string(kHtmlEndFragment) + std::string(after));
 }
 
 void CheckConversions(std::string_view data)
@@ -86,7 +87,8 @@ void CheckConversions(std::string_view data)
     // The data as UTF-16 units, against one character at a time.
     std::u16string units(data.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) | static_cast<unsigned char>(data[2 * i + 1]) << 8);
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
+                                         static_cast<unsigned char>(data[2 * i + 1]) << 8);
     std::string expected;
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char16_t c = units[i];

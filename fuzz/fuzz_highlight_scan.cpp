@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const char* const kSnippets[] = {"/*", "*/", "'", "\"", "\n", "--", "begin ", "x", "#", "&a", " ", "\n\n"};
     for (std::size_t i = 0; i + 2 < edits.size(); i += 3) {
         const std::int64_t n = store.CharCount();
-        const std::int64_t at = n ? (static_cast<unsigned char>(edits[i]) << 8 | static_cast<unsigned char>(edits[i + 1])) % (n + 1) : 0;
+        const std::int64_t at =
+            n ? (static_cast<unsigned char>(edits[i]) << 8 | static_cast<unsigned char>(edits[i + 1])) % (n + 1) : 0;
         const unsigned what = static_cast<unsigned char>(edits[i + 2]);
         if (what & 0x80 && at < n) store.Delete(at, std::min(n, at + 1 + (what & 7)));
         else store.Insert(at, kSnippets[what % (sizeof kSnippets / sizeof *kSnippets)]);

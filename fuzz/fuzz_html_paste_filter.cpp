@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Check(out.size() <= data.size());
     Check(out.empty() || (out.data() >= data.data() && out.data() + out.size() <= data.data() + data.size()));
 
-    const bool active = (types & stHTML) && !(types & stNoHTMLFilter) && (types & (stHTMLFromFirstTag | stHTMLFragment));
+    const bool active =
+        (types & stHTML) && !(types & stNoHTMLFilter) && (types & (stHTMLFromFirstTag | stHTMLFragment));
     if (!active) {
         Check(out.data() == data.data() && out.size() == data.size());
         return 0;
@@ -48,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (out.data() == fromTag.data() && out.size() == fromTag.size()) {
         // Kept whole: there must be no start marker followed by an end marker.
         const std::size_t start = fromTag.find("<!--StartFragment-->");
-        Check(start == std::string_view::npos || fromTag.find("<!--EndFragment-->", start + 20) == std::string_view::npos);
+        Check(start == std::string_view::npos ||
+              fromTag.find("<!--EndFragment-->", start + 20) == std::string_view::npos);
         return 0;
     }
     // Cut out: preceded by the first start marker, followed by an end marker, with no end marker inside.

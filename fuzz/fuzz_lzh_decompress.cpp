@@ -15,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0) return 0;
     const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
-    if (data[0] & 1)
-        tarnwick::fuzz::RoundTrip(rest, tarnwick::TCompressor::cmLZH, "!HZL");
-    else
-        tarnwick::fuzz::DecodeHostile("!HZL", rest);
+    if (data[0] & 1) tarnwick::fuzz::RoundTrip(rest, tarnwick::TCompressor::cmLZH, "!HZL");
+    else tarnwick::fuzz::DecodeHostile("!HZL", rest);
     return 0;
 }

@@ -29,7 +29,8 @@ namespace {
 
 using namespace tarnwick;
 
-[[noreturn]] void Fail(const char* what, std::string_view detail = {}) {
+[[noreturn]] void Fail(const char* what, std::string_view detail = {})
+{
     std::fprintf(stderr, "invariant broken: %s\n", what);
     if (!detail.empty()) std::fprintf(stderr, "  at: [%.*s]\n", static_cast<int>(detail.size()), detail.data());
     std::abort();
@@ -44,7 +45,8 @@ struct TempFile {
     std::string created;
     int fd = -1;
 
-    TempFile() {
+    TempFile()
+    {
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", ec)
                                            ? std::filesystem::path("/dev/shm")
@@ -59,13 +61,15 @@ struct TempFile {
             created.clear();
         }
     }
-    ~TempFile() {
+    ~TempFile()
+    {
         close(fd);
         if (!created.empty()) unlink(created.c_str());
     }
 
     // Replaces the contents with `data`.
-    void Write(std::string_view data) {
+    void Write(std::string_view data)
+    {
         std::size_t done = 0;
         while (done < data.size()) {
             ssize_t n = pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
@@ -76,7 +80,8 @@ struct TempFile {
     }
 };
 
-TempFile& Temp() {
+TempFile& Temp()
+{
     static TempFile file;
     return file;
 }
@@ -84,7 +89,8 @@ TempFile& Temp() {
 int Sign(int v) { return (v > 0) - (v < 0); }
 
 // The text with every line break (CR LF, CR, LF) written as LF, less one break at the very end.
-std::string NormalisedLines(std::string_view text) {
+std::string NormalisedLines(std::string_view text)
+{
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
@@ -98,7 +104,8 @@ std::string NormalisedLines(std::string_view text) {
     return out;
 }
 
-void CheckSplitLines(std::string_view text, const std::vector<std::string>& lines) {
+void CheckSplitLines(std::string_view text, const std::vector<std::string>& lines)
+{
     std::string joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].find_first_of("\r\n") != std::string::npos) Fail("line break inside a line", lines[i]);
@@ -109,7 +116,8 @@ void CheckSplitLines(std::string_view text, const std::vector<std::string>& line
 }
 
 // Checks the text helpers on a pair of lines.
-void CheckTextPair(const std::string& a, const std::string& b) {
+void CheckTextPair(const std::string& a, const std::string& b)
+{
     const int ab = AnsiCompareText(a, b);
     if (Sign(ab) != -Sign(AnsiCompareText(b, a))) Fail("comparison not antisymmetric", a);
     if (AnsiCompareText(a, a) != 0) Fail("line not equal to itself", a);
@@ -117,7 +125,8 @@ void CheckTextPair(const std::string& a, const std::string& b) {
     if (same && ab != 0) Fail("lines equal but for case are ordered apart", a);
     if (AsciiSameText(a, b) && !same) Fail("ASCII-equal lines differ under the locale", a);
     if (!AnsiSameText(a, AnsiLower(a))) Fail("a line differs from its lower-case form", a);
-    if (AsciiStartsWithText(a, b) != (a.size() >= b.size() && AsciiSameText(std::string_view(a).substr(0, b.size()), b))) {
+    if (AsciiStartsWithText(a, b) !=
+        (a.size() >= b.size() && AsciiSameText(std::string_view(a).substr(0, b.size()), b))) {
         Fail("prefix test disagrees with equality", a);
     }
     std::string_view t = Trim(a);
@@ -125,7 +134,8 @@ void CheckTextPair(const std::string& a, const std::string& b) {
     if (std::string_view(a).find(t) == std::string_view::npos) Fail("trimmed text not part of the line", a);
 }
 
-void CheckSorted(const std::vector<std::string>& lines, const std::vector<std::string>& sorted) {
+void CheckSorted(const std::vector<std::string>& lines, const std::vector<std::string>& sorted)
+{
     std::unordered_set<std::string> input(lines.begin(), lines.end());
     std::unordered_map<std::string, const std::string*> folded;
     std::size_t nonEmpty = 0;
@@ -142,8 +152,9 @@ void CheckSorted(const std::vector<std::string>& lines, const std::vector<std::s
     // No line is lost: each one read is in the list, or one equal to it is.
     for (const std::string& line : lines) {
         if (line.empty()) continue;
-        auto at = std::lower_bound(sorted.begin(), sorted.end(), line,
-                                   [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
+        auto at = std::lower_bound(sorted.begin(), sorted.end(), line, [](const std::string& a, const std::string& b) {
+            return AnsiCompareText(a, b) < 0;
+        });
         if (at == sorted.end() || AnsiCompareText(*at, line) != 0) Fail("a line was lost in sorting", line);
     }
     // Inserting line by line, as the dialog's list does, gives the same list.
@@ -159,7 +170,8 @@ void CheckSorted(const std::vector<std::string>& lines, const std::vector<std::s
     if (inserted != sorted) Fail("inserting line by line differs from sorting");
 }
 
-void CheckVersionLine(const std::string& line) {
+void CheckVersionLine(const std::string& line)
+{
     const SqlVersion v = SqlVersion::FromLine(line);
     if (v.name.find('\t') != std::string::npos || v.define.find('\t') != std::string::npos) {
         Fail("tab in a version's name or define", line);
@@ -175,7 +187,8 @@ void CheckVersionLine(const std::string& line) {
 
 // Pieces are the line's non-empty stretches between separating ";"; a ";" separates exactly
 // when it is outside double quotes (checked where every quote is closed).
-void CheckConditionalDefines(const std::string& line) {
+void CheckConditionalDefines(const std::string& line)
+{
     const std::vector<std::string> pieces = SplitConditionalDefines(line);
     const bool balanced = std::count(line.begin(), line.end(), '"') % 2 == 0;
     std::vector<bool> quoted(line.size());
@@ -207,7 +220,8 @@ void CheckConditionalDefines(const std::string& line) {
     }
 }
 
-void CheckStartingSymbols(const std::vector<std::string>& lines) {
+void CheckStartingSymbols(const std::vector<std::string>& lines)
+{
     const std::string define = lines.empty() ? std::string("VER_A") : lines.back();
     const std::vector<std::string> symbols = StartingSymbols(define, lines);
     if (symbols.empty() || symbols.front() != define) Fail("starting symbols do not begin with the define");
@@ -218,9 +232,11 @@ void CheckStartingSymbols(const std::vector<std::string>& lines) {
     }
 }
 
-void CheckPromote(const std::vector<std::string>& items, const std::string& editText) {
+void CheckPromote(const std::vector<std::string>& items, const std::string& editText)
+{
     const std::vector<std::string> result = PromoteConditionalDefines(items, editText);
-    auto found = std::find_if(items.begin(), items.end(), [&](const std::string& s) { return AnsiSameText(s, editText); });
+    auto found =
+        std::find_if(items.begin(), items.end(), [&](const std::string& s) { return AnsiSameText(s, editText); });
     std::vector<std::string> expected;
     if (found != items.end()) {
         expected.push_back(*found);
@@ -234,8 +250,10 @@ void CheckPromote(const std::vector<std::string>& items, const std::string& edit
     if (result != expected) Fail("promoted list is wrong", editText);
 }
 
-void CheckOutputFile(const std::string& name, const std::string& extension) {
-    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos ||
+void CheckOutputFile(const std::string& name, const std::string& extension)
+{
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\0", 2)) != std::string::npos ||
         extension.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
         return;
     }
@@ -247,7 +265,8 @@ void CheckOutputFile(const std::string& name, const std::string& extension) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     const std::vector<std::string> lines = SplitLines(text);

@@ -45,14 +45,17 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-[[noreturn]] void Fail(const char* what, const Outcome& outcome) {
+[[noreturn]] void Fail(const char* what, const Outcome& outcome)
+{
     std::fprintf(stderr, "invariant broken: %s\n  ok=%d reports=%zu\n", what, outcome.ok ? 1 : 0,
                  outcome.reports.size());
-    for (const Report& r : outcome.reports) std::fprintf(stderr, "  line %lld: %s\n", (long long)r.line, r.message.c_str());
+    for (const Report& r : outcome.reports)
+        std::fprintf(stderr, "  line %lld: %s\n", (long long)r.line, r.message.c_str());
     std::abort();
 }
 
-Outcome Run(std::string_view script, const std::vector<std::string>& symbols) {
+Outcome Run(std::string_view script, const std::vector<std::string>& symbols)
+{
     Outcome outcome;
     outcome.symbols = symbols;
     outcome.ok = tarnwick::PreprocessScript(script, outcome.output, outcome.symbols,
@@ -66,7 +69,8 @@ bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
 // The number of the last line: 1, plus, for every break run that precedes a line, the number of
 // times the run's first character occurs in it.
-std::int64_t LastLineNumber(std::string_view script) {
+std::int64_t LastLineNumber(std::string_view script)
+{
     std::int64_t line = 1;
     std::size_t i = 0;
     while (i < script.size()) {
@@ -82,11 +86,13 @@ std::int64_t LastLineNumber(std::string_view script) {
     return line;
 }
 
-bool IsEndOfTextMessage(const std::string& message) {
+bool IsEndOfTextMessage(const std::string& message)
+{
     return message == kOpenCommentAtEnd || message == kOpenBlockAtEnd;
 }
 
-void CheckReports(const Outcome& outcome, std::int64_t lastLine) {
+void CheckReports(const Outcome& outcome, std::int64_t lastLine)
+{
     if (outcome.reports.size() > 3) Fail("more than three messages", outcome);
     if (outcome.ok != outcome.reports.empty()) Fail("success flag disagrees with the messages", outcome);
     std::int64_t previous = 1;
@@ -96,7 +102,8 @@ void CheckReports(const Outcome& outcome, std::int64_t lastLine) {
         if (r.line < previous || r.line > lastLine) Fail("line number out of range or decreasing", outcome);
         previous = r.line;
         if (i > 0 && !IsEndOfTextMessage(r.message)) Fail("a line message after the first message", outcome);
-        if (IsEndOfTextMessage(r.message) && r.line != lastLine) Fail("end-of-text message not on the last line", outcome);
+        if (IsEndOfTextMessage(r.message) && r.line != lastLine)
+            Fail("end-of-text message not on the last line", outcome);
     }
     if (outcome.reports.size() >= 2) {
         const std::string& a = outcome.reports[outcome.reports.size() - 2].message;
@@ -106,7 +113,8 @@ void CheckReports(const Outcome& outcome, std::int64_t lastLine) {
     }
 }
 
-void CheckSymbols(const Outcome& outcome, const std::vector<std::string>& initial, std::string_view script) {
+void CheckSymbols(const Outcome& outcome, const std::vector<std::string>& initial, std::string_view script)
+{
     for (const std::string& symbol : outcome.symbols) {
         bool known = false;
         for (const std::string& s : initial) known = known || s == symbol;
@@ -115,12 +123,14 @@ void CheckSymbols(const Outcome& outcome, const std::vector<std::string>& initia
 }
 
 // True when no line of `script` can be a directive, a comment or hold a macro reference.
-bool IsPlainText(std::string_view script) {
+bool IsPlainText(std::string_view script)
+{
     return script.find_first_of("#&") == std::string_view::npos && script.find("/*") == std::string_view::npos &&
            script.find("*/") == std::string_view::npos && script.find("--") == std::string_view::npos;
 }
 
-std::string WithCrLf(std::string_view script) {
+std::string WithCrLf(std::string_view script)
+{
     std::string out;
     out.reserve(script.size() * 2);
     for (char c : script) {
@@ -130,7 +140,8 @@ std::string WithCrLf(std::string_view script) {
     return out;
 }
 
-std::string WithoutCr(std::string_view text) {
+std::string WithoutCr(std::string_view text)
+{
     std::string out;
     out.reserve(text.size());
     for (char c : text)
@@ -140,7 +151,8 @@ std::string WithoutCr(std::string_view text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     std::string_view input(reinterpret_cast<const char*>(data), size);
     std::string_view script = input;
     std::vector<std::string> symbols;
@@ -185,7 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (outcome.ok) {
         std::string text = pieces.ToString();
-        if (text != outcome.output || pieces.size() != text.size()) Fail("pieces differ from the string output", outcome);
+        if (text != outcome.output || pieces.size() != text.size())
+            Fail("pieces differ from the string output", outcome);
     }
     return 0;
 }

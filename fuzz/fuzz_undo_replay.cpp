@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             break;
         }
-        if (!limited && groupDepth == 0 && savedAt >= 0) Check(d.log.Modified() == (static_cast<std::int64_t>(at) != savedAt));
+        if (!limited && groupDepth == 0 && savedAt >= 0)
+            Check(d.log.Modified() == (static_cast<std::int64_t>(at) != savedAt));
         if (beeps > 0) return 0;  // a failed replay clears the log; the rest of the history is gone
         Check(d.log.Recording());
     }

@@ -50,8 +50,8 @@ QString KernelName(const QString& type)
     static const struct {
         const char* type;
         const char* name;
-    } known[] = {{"linux", "Linux"},     {"darwin", "Darwin"},   {"freebsd", "FreeBSD"},
-                 {"netbsd", "NetBSD"},   {"openbsd", "OpenBSD"}, {"winnt", "Windows NT"}};
+    } known[] = {{"linux", "Linux"},   {"darwin", "Darwin"},   {"freebsd", "FreeBSD"},
+                 {"netbsd", "NetBSD"}, {"openbsd", "OpenBSD"}, {"winnt", "Windows NT"}};
     for (const auto& k : known)
         if (type == QLatin1String(k.type)) return QString::fromLatin1(k.name);
     if (type.isEmpty()) return type;

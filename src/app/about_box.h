@@ -29,12 +29,12 @@ namespace about {
 
 // What the about box says of the operating system.
 struct SystemDescription {
-    QString name;          // "Windows 10 Version 22H2", "Debian GNU/Linux 12 (bookworm)"
-    int major = -1;        // version numbers; -1 where the system gives none
+    QString name;    // "Windows 10 Version 22H2", "Debian GNU/Linux 12 (bookworm)"
+    int major = -1;  // version numbers; -1 where the system gives none
     int minor = -1;
     int build = -1;
-    QString servicePack;   // empty when there is none
-    QString kernel;        // kernel type and version, "Linux 6.1.0-18-amd64"; used without numbers
+    QString servicePack;  // empty when there is none
+    QString kernel;       // kernel type and version, "Linux 6.1.0-18-amd64"; used without numbers
 };
 
 // The program's version in four parts, "MAJOR.MINOR.PATCH.TWEAK" (from the build).

@@ -52,7 +52,8 @@ QStringList Read(const TKeyValueStore& store, std::string_view key)
     if (!store.KeyExists(list)) return names;
     const int total = ParseTotal(store.ReadValue(list, kTotal));
     names.reserve(total);
-    for (int i = 0; i < total; ++i) names << ToQString(store.ReadValue(list, std::to_string(i)).value_or(std::string()));
+    for (int i = 0; i < total; ++i)
+        names << ToQString(store.ReadValue(list, std::to_string(i)).value_or(std::string()));
     return names;
 }
 

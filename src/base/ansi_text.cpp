@@ -15,14 +15,11 @@ constexpr std::array<unsigned short, 256> MakePrimaryTable()
     std::array<unsigned short, 256> t{};
     for (int c = 0; c < 256; ++c) {
         const int l = kLower[c];
-        if (l >= '0' && l <= '9')
-            t[c] = static_cast<unsigned short>(0x200 + l);
-        else if (l >= 'a' && l <= 'z')
-            t[c] = static_cast<unsigned short>(0x300 + l);
+        if (l >= '0' && l <= '9') t[c] = static_cast<unsigned short>(0x200 + l);
+        else if (l >= 'a' && l <= 'z') t[c] = static_cast<unsigned short>(0x300 + l);
         else if (l >= 0x80)
             t[c] = static_cast<unsigned short>(0x400 + l);  // symbols of the upper half after the letters
-        else
-            t[c] = static_cast<unsigned short>(0x100 + l);
+        else t[c] = static_cast<unsigned short>(0x100 + l);
     }
     auto base = [&](int lower, char letter) { t[lower] = static_cast<unsigned short>(0x300 + letter); };
     for (int c = 0xE0; c <= 0xE6; ++c) base(c, 'a');
@@ -53,7 +50,6 @@ constexpr auto kPrimary = MakePrimaryTable();
 inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace
-
 
 std::string AnsiLower(std::string_view s)
 {

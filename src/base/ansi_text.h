@@ -18,10 +18,10 @@ constexpr std::array<unsigned char, 256> MakeAnsiLowerTable()
     for (int c = 'A'; c <= 'Z'; ++c) t[c] = static_cast<unsigned char>(c + 32);
     for (int c = 0xC0; c <= 0xDE; ++c)
         if (c != 0xD7) t[c] = static_cast<unsigned char>(c + 32);  // 0xD7 is the multiplication sign
-    t[0x8A] = 0x9A;  // S caron
-    t[0x8C] = 0x9C;  // OE
-    t[0x8E] = 0x9E;  // Z caron
-    t[0x9F] = 0xFF;  // Y diaeresis
+    t[0x8A] = 0x9A;                                                // S caron
+    t[0x8C] = 0x9C;                                                // OE
+    t[0x8E] = 0x9E;                                                // Z caron
+    t[0x9F] = 0xFF;                                                // Y diaeresis
     return t;
 }
 inline constexpr std::array<unsigned char, 256> kAnsiLower = MakeAnsiLowerTable();
@@ -41,10 +41,16 @@ inline constexpr std::array<unsigned char, 256> kAnsiUpper = MakeAnsiUpperTable(
 }  // namespace detail
 
 // Lower-case form of one character under Windows-1252 (A-Z, the accented capitals, Š, Œ, Ž, Ÿ).
-inline char AnsiLowerChar(char c) noexcept { return static_cast<char>(detail::kAnsiLower[static_cast<unsigned char>(c)]); }
+inline char AnsiLowerChar(char c) noexcept
+{
+    return static_cast<char>(detail::kAnsiLower[static_cast<unsigned char>(c)]);
+}
 
 // Upper-case form of one character under Windows-1252 (a-z, the accented small letters, š, œ, ž, ÿ).
-inline char AnsiUpperChar(char c) noexcept { return static_cast<char>(detail::kAnsiUpper[static_cast<unsigned char>(c)]); }
+inline char AnsiUpperChar(char c) noexcept
+{
+    return static_cast<char>(detail::kAnsiUpper[static_cast<unsigned char>(c)]);
+}
 
 // The whole text folded to lower case, character by character.
 std::string AnsiLower(std::string_view s);

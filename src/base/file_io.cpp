@@ -140,7 +140,8 @@ std::string TemporaryName(const fs::path& target)
 bool WritePieces(int fd, std::span<const std::string_view> pieces) noexcept
 {
     for (std::string_view piece : pieces)
-        if (!piece.empty() && ::_write(fd, piece.data(), static_cast<unsigned>(piece.size())) != static_cast<int>(piece.size()))
+        if (!piece.empty() &&
+            ::_write(fd, piece.data(), static_cast<unsigned>(piece.size())) != static_cast<int>(piece.size()))
             return false;
     return true;
 }

@@ -71,10 +71,7 @@ public:
 
     // Shows the code templates' pick list (items "description" TAB "name", `selected`
     // preselected) below the caret line; the window reports the user's choice to `list`.
-    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/,
-                              int /*selected*/)
-    {
-    }
+    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/, int /*selected*/) {}
 
     // ---- mouse
     virtual void SetCursor(TCursorKind /*cursor*/) {}

@@ -7,11 +7,11 @@
 #include <new>
 
 #include "base/file_io.h"
-#include "editor/tab_stops.h"
-#include "editor/word_wrap.h"
 #include "editor/editor_errors.h"
 #include "editor/export_writers.h"
 #include "editor/marks.h"
+#include "editor/tab_stops.h"
+#include "editor/word_wrap.h"
 #include "highlight/rescan.h"
 
 namespace tarnwick {
@@ -205,10 +205,7 @@ void TCustomDoravaVizu::MeasureFont()
     }
 }
 
-int TCustomDoravaVizu::TextLeftEdge() const
-{
-    return Margin() + (HasOption(smoShowGutter) ? Gutter() : 0);
-}
+int TCustomDoravaVizu::TextLeftEdge() const { return Margin() + (HasOption(smoShowGutter) ? Gutter() : 0); }
 
 void TCustomDoravaVizu::Resized()
 {
@@ -387,10 +384,7 @@ void TCustomDoravaVizu::SetTabDefault(int width)
     Invalidate();
 }
 
-std::string TCustomDoravaVizu::TabColumns() const
-{
-    return TabColumnsText(Settings());
-}
+std::string TCustomDoravaVizu::TabColumns() const { return TabColumnsText(Settings()); }
 
 void TCustomDoravaVizu::SetTabColumns(std::string_view text)
 {
@@ -585,10 +579,7 @@ std::int64_t TCustomDoravaVizu::SelLength() const
     return n + static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\r'));
 }
 
-void TCustomDoravaVizu::SetSelStart(std::int64_t start)
-{
-    Select(start, start);
-}
+void TCustomDoravaVizu::SetSelStart(std::int64_t start) { Select(start, start); }
 
 void TCustomDoravaVizu::SetSelLength(std::int64_t length)
 {
@@ -704,8 +695,7 @@ void TCustomDoravaVizu::RawReplace(std::int64_t start, std::int64_t end, std::st
     if (lockCount_ == 0 && repaintEnabled_ && host_) {
         if (lastLine != firstLine || text.find('\r') != std::string_view::npos || end - start > 0)
             host_->InvalidateLines(firstLine, std::numeric_limits<std::int64_t>::max());
-        else
-            host_->InvalidateLines(firstLine, lastLine);
+        else host_->InvalidateLines(firstLine, lastLine);
     }
     Notify(cfText);
 }
@@ -729,8 +719,7 @@ void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
     const std::string_view inserted = plain ? std::string_view(filled) : std::string_view(normalized);
     const bool record = !replaying_ && UndoStack().Recording();
     try {
-        if (record)
-            UndoStack().BeginTextTransaction({anchor_, caret_}, store_->TextRange(start, end), inserted);
+        if (record) UndoStack().BeginTextTransaction({anchor_, caret_}, store_->TextRange(start, end), inserted);
         RawReplace(start, end, inserted);
     } catch (const std::bad_alloc&) {
         throw EDoravaVizu(msg::kNotEnoughMemory);
@@ -1121,10 +1110,7 @@ void TCustomDoravaVizu::LockUpdate(bool lock)
 
 // ---------------------------------------------------------------- scrolling
 
-std::int64_t TCustomDoravaVizu::VerticalScrollScale() const
-{
-    return store_->LineCount() / 32000 + 1;
-}
+std::int64_t TCustomDoravaVizu::VerticalScrollScale() const { return store_->LineCount() / 32000 + 1; }
 
 TScrollInfo TCustomDoravaVizu::VerticalScrollInfo() const
 {

@@ -228,8 +228,7 @@ public:
     std::function<void(TCustomDoravaVizu&, std::vector<std::string>& files, int x, int y)> OnFilesDropped;
     // Data dragged over the control: the formats offered, the point and the effect proposed,
     // which the handler may change.
-    std::function<void(TCustomDoravaVizu&, std::uint16_t sourceTypes, int x, int y, TDropEffect& effect)>
-        OnOLEDragOver;
+    std::function<void(TCustomDoravaVizu&, std::uint16_t sourceTypes, int x, int y, TDropEffect& effect)> OnOLEDragOver;
     std::function<void(TCustomDoravaVizu&, int x, int y, std::int64_t offset)> OnTripleClick;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackAdd;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackFree;
@@ -557,7 +556,7 @@ protected:
     bool hideSelection_ = true;
 
     // mouse and drag and drop
-    int clicks_ = 0;                 // 1..4: the click count of the last press
+    int clicks_ = 0;  // 1..4: the click count of the last press
     std::int64_t lastPressTime_ = -1;
     std::int64_t lastClickLine_ = -1;
     bool mouseSelecting_ = false;

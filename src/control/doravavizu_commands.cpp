@@ -83,10 +83,7 @@ std::int64_t TCustomDoravaVizu::WordAfter(std::int64_t from) const
     return from;
 }
 
-void TCustomDoravaVizu::MoveCaret(std::int64_t to, bool extend)
-{
-    Select(extend ? anchor_ : to, to);
-}
+void TCustomDoravaVizu::MoveCaret(std::int64_t to, bool extend) { Select(extend ? anchor_ : to, to); }
 
 void TCustomDoravaVizu::VerticalMove(int command, bool extend)
 {

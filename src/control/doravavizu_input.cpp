@@ -22,17 +22,12 @@ bool ShiftExtends(std::uint16_t key)
     case vkLeft:
     case vkUp:
     case vkRight:
-    case vkDown:
-        return true;
-    default:
-        return false;
+    case vkDown: return true;
+    default: return false;
     }
 }
 
-bool Blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 // How far smart tab and auto-indent look up for a line to line up with: far enough for any real
 // script, and a keystroke stays cheap in a file of a million blank lines.

@@ -26,10 +26,7 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-bool WordChar(const TCustomDoravaVizu& c, char ch)
-{
-    return c.IsWordChar(ch) || c.IsWordStartChar(ch);
-}
+bool WordChar(const TCustomDoravaVizu& c, char ch) { return c.IsWordChar(ch) || c.IsWordStartChar(ch); }
 
 std::string JoinLines(const std::vector<std::string>& lines)
 {
@@ -45,10 +42,7 @@ std::string JoinLines(const std::vector<std::string>& lines)
 
 // ---------------------------------------------------------------- positions under the mouse
 
-std::int64_t TCustomDoravaVizu::LastDisplayLine() const
-{
-    return LineOf(store_->CharCount());
-}
+std::int64_t TCustomDoravaVizu::LastDisplayLine() const { return LineOf(store_->CharCount()); }
 
 TCustomDoravaVizu::TMouseHit TCustomDoravaVizu::HitTest(int x, int y, bool clampLeft) const
 {

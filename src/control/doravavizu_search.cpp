@@ -212,7 +212,8 @@ std::int64_t TCustomDoravaVizu::ReplaceAll(const std::string& text, const std::s
             // The match is shown selected while the question is asked.
             Select(a + shift, b + shift);
             const std::string found = store_->TextRange(a + shift, b + shift);
-            if (!host_ || !host_->MessageBox(FormatReplaceQuestion(found, replacement), TMessageKind::Question)) continue;
+            if (!host_ || !host_->MessageBox(FormatReplaceQuestion(found, replacement), TMessageKind::Question))
+                continue;
         }
         anchor_ = a + shift;
         caret_ = b + shift;

@@ -96,10 +96,7 @@ void VOzuvavIdavStrings::SetText(std::string_view text)
     c_.SetText(text);
 }
 
-std::string VOzuvavIdavStrings::GetText() const
-{
-    return c_.Text();
-}
+std::string VOzuvavIdavStrings::GetText() const { return c_.Text(); }
 
 void VOzuvavIdavStrings::AddStrings(const std::vector<std::string>& lines)
 {

@@ -35,9 +35,7 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         }
         return 1;
     }
-    case SM_LOCKUPDATE:
-        LockUpdate(set);
-        return lockCount_;
+    case SM_LOCKUPDATE: LockUpdate(set); return lockCount_;
     case SM_INSERTSTREAM: {
         auto* stream = reinterpret_cast<TStream*>(second);
         if (stream) InsertStream(*stream, quiet);
@@ -83,18 +81,10 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         return static_cast<std::intptr_t>(text.size());
     }
     case SM_CANREDO: return CanRedo() ? 1 : 0;
-    case SM_REDO:
-        Redo();
-        return 1;
-    case SM_BLOCKINDENT:
-        BlockIndent(static_cast<int>(first), (second & 1) != 0);
-        return 1;
-    case SM_BLOCKUNINDENT:
-        BlockUnindent(static_cast<int>(first));
-        return 1;
-    case SM_APPLYSETTINGS:
-        ApplySettings();
-        return 1;
+    case SM_REDO: Redo(); return 1;
+    case SM_BLOCKINDENT: BlockIndent(static_cast<int>(first), (second & 1) != 0); return 1;
+    case SM_BLOCKUNINDENT: BlockUnindent(static_cast<int>(first)); return 1;
+    case SM_APPLYSETTINGS: ApplySettings(); return 1;
     case SM_SETTOKENBYTES:
     case SM_GETTOKENBYTES: {
         // Attribute bytes of a range of lines (all lines when no range is given), one byte per
@@ -125,8 +115,10 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
     case SM_UNDOSTACK:
         // Set: the store takes the given log over (a new empty one for null) and the previous
         // log, now the caller's, is returned. Get: the store's log.
-        if (set) return reinterpret_cast<std::intptr_t>(
-            store_->ExchangeUndoStack(std::unique_ptr<TUndoStack>(reinterpret_cast<TUndoStack*>(second))).release());
+        if (set)
+            return reinterpret_cast<std::intptr_t>(
+                store_->ExchangeUndoStack(std::unique_ptr<TUndoStack>(reinterpret_cast<TUndoStack*>(second)))
+                    .release());
         return reinterpret_cast<std::intptr_t>(&UndoStack());
     case SM_TEXTSTORE:
         if (first == 1) AttachStore(reinterpret_cast<TTextStore*>(second));
@@ -167,9 +159,7 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
         if (first == 0 && second == -1) Select(-1, 0);
         else Select(first, second);
         return 1;
-    case EM_LINESCROLL:
-        ScrollTo(leftColumn_ + first, topLine_ + second, true);
-        return 1;
+    case EM_LINESCROLL: ScrollTo(leftColumn_ + first, topLine_ + second, true); return 1;
     case EM_SCROLLCARET:
         Select(anchor_, caret_);
         ScrollCaretIntoView();
@@ -196,13 +186,9 @@ std::intptr_t TCustomDoravaVizu::Perform(int code, std::intptr_t first, std::int
     }
     case EM_CANUNDO: return CanUndo() ? 1 : 0;
     case EM_UNDO:
-    case WM_UNDO:
-        Undo();
-        return 1;
+    case WM_UNDO: Undo(); return 1;
     case EM_LINEFROMCHAR: return static_cast<std::intptr_t>(LineOf(first == -1 ? caret_ : first));
-    case EM_EMPTYUNDOBUFFER:
-        UndoStack().Clear();
-        return 1;
+    case EM_EMPTYUNDOBUFFER: UndoStack().Clear(); return 1;
     case EM_GETFIRSTVISIBLELINE: return static_cast<std::intptr_t>(topLine_);
     case WM_SETTEXT: {
         const char* text = reinterpret_cast<const char*>(second);

@@ -44,10 +44,7 @@ QValidator* NoControlCharacters(QObject* parent)
 }
 
 // The version name of a line: its text before the first tab.
-std::string_view NameOf(std::string_view line)
-{
-    return line.substr(0, line.find('\t'));
-}
+std::string_view NameOf(std::string_view line) { return line.substr(0, line.find('\t')); }
 
 }  // namespace
 
@@ -215,10 +212,7 @@ std::vector<std::string> TFormOptions::ConditionalDefineItems() const
     return items;
 }
 
-std::string TFormOptions::ConditionalDefinesText() const
-{
-    return FromQString(cbConditional->currentText());
-}
+std::string TFormOptions::ConditionalDefinesText() const { return FromQString(cbConditional->currentText()); }
 
 void TFormOptions::showEvent(QShowEvent* event)
 {

@@ -38,14 +38,8 @@ constexpr int kSplitterWidth = 3;
 constexpr int kErrorListHeight = 61;
 
 // File names travel as the file system's bytes.
-std::string FileBytes(const QString& file)
-{
-    return QFile::encodeName(file).toStdString();
-}
-QString FileFromBytes(const std::string& file)
-{
-    return QFile::decodeName(QByteArray::fromStdString(file));
-}
+std::string FileBytes(const QString& file) { return QFile::encodeName(file).toStdString(); }
+QString FileFromBytes(const std::string& file) { return QFile::decodeName(QByteArray::fromStdString(file)); }
 
 // Shows the busy cursor for its life.
 class BusyCursor {
@@ -221,10 +215,7 @@ void TEditForm::SetFileName(const QString& file)
     if (parentWidget() && parentWidget()->isWindow() != isWindow()) parentWidget()->setWindowTitle(caption);
 }
 
-bool TEditForm::IsActive() const
-{
-    return frame_.ActiveEditForm() == this;
-}
+bool TEditForm::IsActive() const { return frame_.ActiveEditForm() == this; }
 
 void TEditForm::ReportError(const QString& text)
 {
@@ -365,15 +356,9 @@ void TEditForm::SaveVersions(VersionSelection version)
                      });
 }
 
-void TEditForm::Undo()
-{
-    editor_->Control().Undo();
-}
+void TEditForm::Undo() { editor_->Control().Undo(); }
 
-void TEditForm::Redo()
-{
-    editor_->Control().Redo();
-}
+void TEditForm::Redo() { editor_->Control().Redo(); }
 
 void TEditForm::FormActivate()
 {

@@ -30,15 +30,9 @@ void SetUnavailable(QAction* action)
     action->setEnabled(false);
 }
 
-bool IsUnavailable(const QAction* action)
-{
-    return action->property(kUnavailable).toBool();
-}
+bool IsUnavailable(const QAction* action) { return action->property(kUnavailable).toBool(); }
 
-void EnableAction(QAction* action, bool enabled)
-{
-    action->setEnabled(enabled && !IsUnavailable(action));
-}
+void EnableAction(QAction* action, bool enabled) { action->setEnabled(enabled && !IsUnavailable(action)); }
 
 QList<QAction*> TFrameActions::All() const
 {

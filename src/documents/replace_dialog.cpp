@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,7 +55,8 @@ TFormConfirmReplace::TFormConfirmReplace(QWidget* parent) : QDialog(parent)
         QPushButton** button;
         const char* caption;
         int result;
-    } buttons[] = {{&Button1, "&Yes", kYes}, {&Button2, "&No", kNo}, {&Button3, "Cancel", kCancel}, {&Button4, "&All", kAll}};
+    } buttons[] = {
+        {&Button1, "&Yes", kYes}, {&Button2, "&No", kNo}, {&Button3, "Cancel", kCancel}, {&Button4, "&All", kAll}};
     int left = 12;
     for (const auto& b : buttons) {
         auto* button = new QPushButton(QString::fromLatin1(b.caption), this);
@@ -91,10 +92,10 @@ TConfirmAnswer TFormConfirmReplace::Ask(const QString& findText)
     const int result = exec();
     asking_ = false;
     switch (result) {
-        case kYes: return TConfirmAnswer::Yes;
-        case kNo: return TConfirmAnswer::No;
-        case kAll: return TConfirmAnswer::All;
-        default: return TConfirmAnswer::Cancel;
+    case kYes: return TConfirmAnswer::Yes;
+    case kNo: return TConfirmAnswer::No;
+    case kAll: return TConfirmAnswer::All;
+    default: return TConfirmAnswer::Cancel;
     }
 }
 
@@ -128,8 +129,8 @@ std::int64_t ReplaceLoop::Search(const ReplaceOptions& options, std::int64_t sta
     if (from < 0 || from > size - length) return -1;
     TEdStream stream(&store);
     const TSearchWordTests words;
-    const std::int64_t at = PlainTextSearch(words, stream, size, tables_, options.wholeWord, options.matchCase,
-                                            options.up, from, text);
+    const std::int64_t at =
+        PlainTextSearch(words, stream, size, tables_, options.wholeWord, options.matchCase, options.up, from, text);
     if (at < 0 || at > size - length) return -1;
     return at;
 }
@@ -147,13 +148,13 @@ ReplaceLoop::Occurrence ReplaceLoop::ReplaceOne(const ReplaceOptions& options)
     bool replace = !editor_.ReadOnly;
     if (replace && confirmEach_ && Confirm) {
         switch (Confirm(options.findText)) {
-            case TConfirmAnswer::Yes: break;
-            case TConfirmAnswer::No: replace = false; break;
-            case TConfirmAnswer::All: confirmEach_ = false; break;
-            case TConfirmAnswer::Cancel:
-                stopRequested_ = true;
-                replace = false;
-                break;
+        case TConfirmAnswer::Yes: break;
+        case TConfirmAnswer::No: replace = false; break;
+        case TConfirmAnswer::All: confirmEach_ = false; break;
+        case TConfirmAnswer::Cancel:
+            stopRequested_ = true;
+            replace = false;
+            break;
         }
     }
     std::int64_t next = options.up ? at : at + 1;

@@ -64,10 +64,7 @@ QStringList UserDialogs::FileFilters()
     return {QStringLiteral("SQL files (*.sql)"), QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")};
 }
 
-QString UserDialogs::DefaultSuffix()
-{
-    return QStringLiteral("sql");
-}
+QString UserDialogs::DefaultSuffix() { return QStringLiteral("sql"); }
 
 UserDialogs::Answer UserDialogs::AskYesNoCancel(QWidget* parent, const QString& question)
 {
@@ -124,9 +121,6 @@ void UserDialogs::ShowInformation(QWidget* parent, const QString& text)
     QMessageBox::information(parent, ApplicationTitle(), text);
 }
 
-bool UserDialogs::OpenDocument(const QString& file)
-{
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
-}
+bool UserDialogs::OpenDocument(const QString& file) { return QDesktopServices::openUrl(QUrl::fromLocalFile(file)); }
 
 }  // namespace tarnwick::ui

@@ -110,10 +110,7 @@ void TVersionErrorList::ErrorListClick()
         GotoErrorLine(*editor_, *line);
 }
 
-void TVersionErrorList::Close2Click()
-{
-    HideWithSplitter();
-}
+void TVersionErrorList::Close2Click() { HideWithSplitter(); }
 
 void TVersionErrorList::contextMenuEvent(QContextMenuEvent* event)
 {

@@ -18,12 +18,9 @@ struct SpecChar {
 int DigitValue(char c, int base)
 {
     int v = -1;
-    if (c >= '0' && c <= '9')
-        v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        v = c - 'A' + 10;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
     return v < base ? v : -1;
 }
 
@@ -51,29 +48,23 @@ public:
         const char e = text_[pos_++];
         const char letter = (e >= 'A' && e <= 'Z') ? static_cast<char>(e - 'A' + 'a') : e;
         switch (letter) {
-            case 'b':
-                return {8, true};
-            case 'e':
-                return {27, true};
-            case 'n':
-                return {13, true};
-            case 'r':
-                return {10, true};
-            case 's':
-                return {' ', true};
-            case 't':
-                return {9, true};
-            case 'x':
-            case 'u':
-                if (AtEnd() || DigitValue(text_[pos_], 16) < 0)
-                    throw Exception(std::string("Hexadecimal digits expected after \\") + e);
-                return {Number(16), true};
-            default:
-                if (DigitValue(e, 8) >= 0) {
-                    --pos_;
-                    return {Number(8), true};
-                }
-                return {static_cast<std::uint8_t>(e), true};
+        case 'b': return {8, true};
+        case 'e': return {27, true};
+        case 'n': return {13, true};
+        case 'r': return {10, true};
+        case 's': return {' ', true};
+        case 't': return {9, true};
+        case 'x':
+        case 'u':
+            if (AtEnd() || DigitValue(text_[pos_], 16) < 0)
+                throw Exception(std::string("Hexadecimal digits expected after \\") + e);
+            return {Number(16), true};
+        default:
+            if (DigitValue(e, 8) >= 0) {
+                --pos_;
+                return {Number(8), true};
+            }
+            return {static_cast<std::uint8_t>(e), true};
         }
     }
 

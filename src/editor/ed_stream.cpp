@@ -90,7 +90,8 @@ std::size_t TEdStream::Read(void* buffer, std::size_t count)
             inRecord_ = 0;
             continue;
         }
-        const std::size_t take = std::min<std::size_t>(count - copied, static_cast<std::size_t>(record_->Length() - inRecord_));
+        const std::size_t take =
+            std::min<std::size_t>(count - copied, static_cast<std::size_t>(record_->Length() - inRecord_));
         std::memcpy(out + copied, record_->Text() + inRecord_, take);
         copied += take;
         inRecord_ += static_cast<std::int64_t>(take);
@@ -115,8 +116,14 @@ std::int64_t TEdStream::Seek(std::int64_t offset, SeekOrigin origin)
     return position_;
 }
 
-TFastMemoryStream::TFastMemoryStream(const char* text) : TReadOnlyMemoryStream(text ? std::string_view(text) : std::string_view()) {}
+TFastMemoryStream::TFastMemoryStream(const char* text)
+    : TReadOnlyMemoryStream(text ? std::string_view(text) : std::string_view())
+{
+}
 
-void TFastMemoryStream::Repoint(const char* text) { TReadOnlyMemoryStream::Repoint(text ? std::string_view(text) : std::string_view()); }
+void TFastMemoryStream::Repoint(const char* text)
+{
+    TReadOnlyMemoryStream::Repoint(text ? std::string_view(text) : std::string_view());
+}
 
 }  // namespace tarnwick

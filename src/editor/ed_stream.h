@@ -22,10 +22,7 @@ public:
     void Reset();
 
     // The character at the position; 0 at the end.
-    char CurrentChar() const
-    {
-        return record_ && inRecord_ < record_->Length() ? record_->Text()[inRecord_] : '\0';
-    }
+    char CurrentChar() const { return record_ && inRecord_ < record_->Length() ? record_->Text()[inRecord_] : '\0'; }
     std::int64_t GetPos() const { return position_; }
     // Moves to `offset`, kept between 0 and the last character.
     void SetPos(std::int64_t offset);

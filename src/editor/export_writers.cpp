@@ -68,10 +68,7 @@ void OrderAndClamp(const TTextStore& store, std::int64_t& start, std::int64_t& e
     end = std::clamp<std::int64_t>(end, 0, store.CharCount());
 }
 
-[[noreturn]] void UnknownFormat(int format)
-{
-    throw EDoravaVizu("Unknown write format: " + std::to_string(format));
-}
+[[noreturn]] void UnknownFormat(int format) { throw EDoravaVizu("Unknown write format: " + std::to_string(format)); }
 
 // ---- plain text
 
@@ -180,7 +177,7 @@ constexpr TColor clWindow = clSystem + 5;
 
 struct TTokenLook {
     bool bold = false, italic = false, underline = false;
-    TColor fg = 0, bg = 0;  // RGB (0x00BBGGRR)
+    TColor fg = 0, bg = 0;           // RGB (0x00BBGGRR)
     int fgIndex = -1, bgIndex = -1;  // colour-table entries; -1 when not in the table
 };
 
@@ -246,10 +243,7 @@ TLooks BuildLooks(const TExportContext& context)
     return looks;
 }
 
-TColor ToRgb(TColor c)
-{
-    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
-}
+TColor ToRgb(TColor c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
 std::string Escaped(const TEscapes& escapes, std::string_view s)
 {
@@ -412,15 +406,9 @@ TExportContext ExportContextFor(const TSM_Settings& settings, std::string title,
     return c;
 }
 
-std::string RtfEscaped(std::string_view text)
-{
-    return Escaped(RtfEscapes(), text);
-}
+std::string RtfEscaped(std::string_view text) { return Escaped(RtfEscapes(), text); }
 
-std::string HtmlEscaped(std::string_view text)
-{
-    return Escaped(HtmlEscapes(), text);
-}
+std::string HtmlEscaped(std::string_view text) { return Escaped(HtmlEscapes(), text); }
 
 TColor DefaultSystemColor(TColor systemColor)
 {
@@ -493,12 +481,8 @@ std::int64_t WriteRange(const TTextStore& store, std::int64_t start, std::int64_
     OrderAndClamp(store, start, end);
     TChunkWriter w(out);
     switch (format) {
-    case wfRTF:
-        WriteRtf(store, start, end, context, w);
-        break;
-    case wfHTML:
-        WriteHtml(store, start, end, context, w);
-        break;
+    case wfRTF: WriteRtf(store, start, end, context, w); break;
+    case wfHTML: WriteHtml(store, start, end, context, w); break;
     default:
         ForEachSegment(store, start, end, [&](const TLineRecord& r, std::size_t from, std::size_t to) {
             PutText(w, r.View().substr(from, to - from), format);

@@ -27,7 +27,7 @@ enum TWriteFormat : int {
     wfTextCRLF = 1,  // CR LF
     wfRTF = 2,
     wfHTML = 4,
-    wfTextLF = 8,    // LF
+    wfTextLF = 8,  // LF
 };
 
 // What the RTF and HTML writers need besides the text.

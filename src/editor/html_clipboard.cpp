@@ -154,8 +154,10 @@ Parts SplitDocument(std::string_view doc)
     }
     std::string_view content = doc.substr(p);
     std::string_view tail = content;
-    while (!tail.empty() && (IsBlankChar(tail.back()) || tail.back() == '\r' || tail.back() == '\n')) tail.remove_suffix(1);
-    if (tail.size() >= 7 && SameAsciiText(tail.substr(tail.size() - 7), "</html>")) content = tail.substr(0, tail.size() - 7);
+    while (!tail.empty() && (IsBlankChar(tail.back()) || tail.back() == '\r' || tail.back() == '\n'))
+        tail.remove_suffix(1);
+    if (tail.size() >= 7 && SameAsciiText(tail.substr(tail.size() - 7), "</html>"))
+        content = tail.substr(0, tail.size() - 7);
     return {"<html><body>", std::string(content), "</body></html>"};
 }
 
@@ -188,10 +190,12 @@ std::string WriteHtmlClipboard(std::string_view fragment, std::string_view befor
 {
     std::size_t fixed = kVersionLine.size();
     for (std::string_view name : kOffsetNames) fixed += name.size() + 2;
-    const std::size_t html = before.size() + kHtmlStartFragment.size() + fragment.size() + kHtmlEndFragment.size() + after.size();
+    const std::size_t html =
+        before.size() + kHtmlStartFragment.size() + fragment.size() + kHtmlEndFragment.size() + after.size();
     // Ten digits each, or more for data beyond 10 GB.
     int width = 10;
-    while (Zeros(fixed + 4 * static_cast<std::size_t>(width) + html, 0).size() > static_cast<std::size_t>(width)) ++width;
+    while (Zeros(fixed + 4 * static_cast<std::size_t>(width) + html, 0).size() > static_cast<std::size_t>(width))
+        ++width;
     const std::size_t startHtml = fixed + 4 * static_cast<std::size_t>(width);
     const std::size_t startFragment = startHtml + before.size() + kHtmlStartFragment.size();
     const std::size_t endFragment = startFragment + fragment.size();
@@ -233,14 +237,10 @@ THtmlClipboardHeader ReadHtmlClipboardHeader(std::string_view data)
             if (!slot) slot = ParseNumber(value);
             known = true;
         };
-        if (SameAsciiText(name, "StartHTML"))
-            number(startHtml);
-        else if (SameAsciiText(name, "EndHTML"))
-            number(endHtml);
-        else if (SameAsciiText(name, "StartFragment"))
-            number(startFragment);
-        else if (SameAsciiText(name, "EndFragment"))
-            number(endFragment);
+        if (SameAsciiText(name, "StartHTML")) number(startHtml);
+        else if (SameAsciiText(name, "EndHTML")) number(endHtml);
+        else if (SameAsciiText(name, "StartFragment")) number(startFragment);
+        else if (SameAsciiText(name, "EndFragment")) number(endFragment);
         else if (SameAsciiText(name, "Version")) {
             if (h.version.empty()) h.version = std::string(Trimmed(value));
             known = true;

@@ -60,11 +60,11 @@ void TKeyStore::AddBinding(std::uint16_t first, std::uint16_t second, int comman
 {
     // Checked before anything changes. A binding to -1 would be a bound node without a command, and
     // a key of 0 would read back as "no binding" (a second key of 0 as a single-key binding).
-    if (command < 0) throw EKeyControllerException("Invalid command id " + std::to_string(command) + " in a key binding");
+    if (command < 0)
+        throw EKeyControllerException("Invalid command id " + std::to_string(command) + " in a key binding");
     if (first == 0) throw EKeyControllerException("Key binding without a key");
     const std::uint16_t secondKey = ShortcutKey(second);
-    if (second != 0 && secondKey == 0)
-        throw EKeyControllerException("Second key of a key sequence without a key code");
+    if (second != 0 && secondKey == 0) throw EKeyControllerException("Second key of a key sequence without a key code");
 
     TKeyNode* node = Find(nullptr, first);
     if (!node) {
@@ -436,31 +436,11 @@ namespace {
 
 // Sorted by name, byte by byte.
 constexpr TKeyName kKeyNames[] = {
-    {"backspace", vkBack},
-    {"delete", vkDelete},
-    {"down", vkDown},
-    {"end", vkEnd},
-    {"f1", 112},
-    {"f10", 121},
-    {"f11", 122},
-    {"f12", 123},
-    {"f2", 113},
-    {"f3", 114},
-    {"f4", 115},
-    {"f5", 116},
-    {"f6", 117},
-    {"f7", 118},
-    {"f8", 119},
-    {"f9", 120},
-    {"home", vkHome},
-    {"insert", vkInsert},
-    {"left", vkLeft},
-    {"pagedown", vkNext},
-    {"pageup", vkPrior},
-    {"return", vkReturn},
-    {"right", vkRight},
-    {"space", vkSpace},
-    {"tab", vkTab},
+    {"backspace", vkBack}, {"delete", vkDelete}, {"down", vkDown},     {"end", vkEnd},     {"f1", 112},
+    {"f10", 121},          {"f11", 122},         {"f12", 123},         {"f2", 113},        {"f3", 114},
+    {"f4", 115},           {"f5", 116},          {"f6", 117},          {"f7", 118},        {"f8", 119},
+    {"f9", 120},           {"home", vkHome},     {"insert", vkInsert}, {"left", vkLeft},   {"pagedown", vkNext},
+    {"pageup", vkPrior},   {"return", vkReturn}, {"right", vkRight},   {"space", vkSpace}, {"tab", vkTab},
     {"up", vkUp},
 };
 

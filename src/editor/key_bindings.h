@@ -72,8 +72,8 @@ struct TKeyNode {
     std::uint16_t shortcut = 0;
     TKeyNode* parent = nullptr;  // the first-key node a second-key node follows; null on the first level
     std::vector<std::unique_ptr<TKeyNode>> children;  // the second-key level under this node
-    bool bound = false;  // a binding ends here
-    int command = -1;    // command id bound here; -1 when none
+    bool bound = false;                               // a binding ends here
+    int command = -1;                                 // command id bound here; -1 when none
 };
 
 // One binding as the enumeration and the stream give it: (first, 0) for a single key.

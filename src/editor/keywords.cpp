@@ -136,10 +136,8 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
         }
         if (n < 0 || nodes_[static_cast<std::size_t>(n)].ch != ch) {
             const std::int32_t created = newNode(ch, n);
-            if (prev < 0)
-                nodes_[static_cast<std::size_t>(node)].child = created;
-            else
-                nodes_[static_cast<std::size_t>(prev)].sibling = created;
+            if (prev < 0) nodes_[static_cast<std::size_t>(node)].child = created;
+            else nodes_[static_cast<std::size_t>(prev)].sibling = created;
             n = created;
         }
         node = n;
@@ -160,9 +158,10 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
 
 bool TKeywords::ComputeAllApply() const
 {
-    allApply_ = std::all_of(nodes_.begin(), nodes_.end(), [&](const Node& n) { return Meets(n.states, currentStates_); }) &&
-                std::all_of(entries_.begin(), entries_.end(),
-                            [&](const TKeywordEntry& e) { return Meets(e.states, currentStates_); });
+    allApply_ =
+        std::all_of(nodes_.begin(), nodes_.end(), [&](const Node& n) { return Meets(n.states, currentStates_); }) &&
+        std::all_of(entries_.begin(), entries_.end(),
+                    [&](const TKeywordEntry& e) { return Meets(e.states, currentStates_); });
     allApplyValid_ = true;
     return allApply_;
 }
@@ -231,10 +230,8 @@ TKeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
         else stream.Seek(start.position - best.length, SeekOrigin::soFromBeginning);
     } else {
         stream.Restore(start);
-        if (forwards)
-            stream.NextChar();
-        else
-            stream.PrevChar();
+        if (forwards) stream.NextChar();
+        else stream.PrevChar();
     }
     return best;
 }
@@ -294,8 +291,7 @@ void TSyntaxKeywords::LoadFromStream(TStream& stream)
 
     Clear();
     try {
-        for (const Word& w : loaded)
-            AddWord(w.text, caseSensitive, w.style.token, w.style.states, w.style.terminator);
+        for (const Word& w : loaded) AddWord(w.text, caseSensitive, w.style.token, w.style.states, w.style.terminator);
     } catch (...) {
         Clear();
         throw;

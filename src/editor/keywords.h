@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ansi_text.h"
 #include "editor/byte_set.h"
 #include "editor/char_group.h"
-#include "base/ansi_text.h"
 #include "editor/ed_stream.h"
 #include "editor/editor_errors.h"
 #include "editor/streams.h"
@@ -26,10 +26,10 @@ namespace tarnwick {
 
 // One stored word ending at a trie node.
 struct TKeywordEntry {
-    TStateSet states;      // states in which the word is valid
-    std::int64_t data = 0; // token value (highlighter) or the owner's entry identifier
-    std::int32_t group = 0; // index of the terminator group in the table's group manager
-    std::int32_t next = -1; // next entry ending at the same node, -1 for none
+    TStateSet states;        // states in which the word is valid
+    std::int64_t data = 0;   // token value (highlighter) or the owner's entry identifier
+    std::int32_t group = 0;  // index of the terminator group in the table's group manager
+    std::int32_t next = -1;  // next entry ending at the same node, -1 for none
 };
 
 // The result of a match: the entry found (null when none) and how many characters it covers.
@@ -138,10 +138,10 @@ protected:
 
 private:
     struct Node {
-        TStateSet states;             // union of the state sets of the words through this node
-        std::int32_t sibling = -1;    // next node of the same level, in ascending character order
-        std::int32_t child = -1;      // first node of the next level
-        std::int32_t firstEntry = -1; // entries of the words ending here
+        TStateSet states;              // union of the state sets of the words through this node
+        std::int32_t sibling = -1;     // next node of the same level, in ascending character order
+        std::int32_t child = -1;       // first node of the next level
+        std::int32_t firstEntry = -1;  // entries of the words ending here
         std::uint8_t ch = 0;
     };
 

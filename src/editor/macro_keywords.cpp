@@ -24,9 +24,9 @@ struct TShortcutName {
     const char* name;
 };
 constexpr TShortcutName kShortcutNames[] = {
-    {vkBack, "BkSp"},   {vkTab, "Tab"},   {vkReturn, "Enter"}, {27, "Esc"},      {vkSpace, "Space"},
-    {vkPrior, "PgUp"},  {vkNext, "PgDn"}, {vkEnd, "End"},      {vkHome, "Home"}, {vkLeft, "Left"},
-    {vkUp, "Up"},       {vkRight, "Right"}, {vkDown, "Down"},  {vkInsert, "Ins"}, {vkDelete, "Del"},
+    {vkBack, "BkSp"},  {vkTab, "Tab"},     {vkReturn, "Enter"}, {27, "Esc"},       {vkSpace, "Space"},
+    {vkPrior, "PgUp"}, {vkNext, "PgDn"},   {vkEnd, "End"},      {vkHome, "Home"},  {vkLeft, "Left"},
+    {vkUp, "Up"},      {vkRight, "Right"}, {vkDown, "Down"},    {vkInsert, "Ins"}, {vkDelete, "Del"},
 };
 
 std::string KeyText(std::uint16_t key)
@@ -155,8 +155,7 @@ void TMacroKeywords::Put(std::string name, std::string_view description, std::st
     AddToTrie(name);
 }
 
-void TMacroKeywords::Add(std::string_view name, std::string_view description, bool caseSensitive,
-                         std::string_view body)
+void TMacroKeywords::Add(std::string_view name, std::string_view description, bool caseSensitive, std::string_view body)
 {
     Put(caseSensitive ? std::string(name) : AnsiLower(name), description, body);
 }
@@ -499,7 +498,8 @@ void TMacroKeywords::LoadFromText(std::string_view text)
         inEntry = true;
         std::size_t nameEnd = line.find_first_of("|]", 1);
         TMacroEntry e;
-        e.name = std::string(Trim(std::string_view(line).substr(1, nameEnd == std::string::npos ? std::string::npos : nameEnd - 1)));
+        e.name = std::string(
+            Trim(std::string_view(line).substr(1, nameEnd == std::string::npos ? std::string::npos : nameEnd - 1)));
         std::size_t headerEnd = nameEnd;
         if (nameEnd != std::string::npos && line[nameEnd] == '|') {
             std::size_t close = line.find(']', nameEnd + 1);
@@ -535,7 +535,8 @@ std::string TMacroKeywords::SaveToText() const
         std::size_t pos = 0;
         for (;;) {
             std::size_t cr = e.body.find('\r', pos);
-            std::string_view line = std::string_view(e.body).substr(pos, cr == std::string::npos ? std::string::npos : cr - pos);
+            std::string_view line =
+                std::string_view(e.body).substr(pos, cr == std::string::npos ? std::string::npos : cr - pos);
             if (!line.empty() && line[0] == '[') bad("a body line starts with \"[\"");
             out.append(line);
             out += "\r\n";
@@ -620,9 +621,14 @@ std::vector<int> TAutoReplace::ParseTriggers(std::string_view triggers, const TC
         char k = s.Current();
         s.Next();
         switch (k) {
-        case 'n': case 'N': case 'r': case 'R': add(vkReturn); break;
-        case 's': case 'S': add(vkSpace); break;
-        case 't': case 'T': add(vkTab); break;
+        case 'n':
+        case 'N':
+        case 'r':
+        case 'R': add(vkReturn); break;
+        case 's':
+        case 'S': add(vkSpace); break;
+        case 't':
+        case 'T': add(vkTab); break;
         case '{': {
             std::string name;
             bool closed = false;
@@ -633,7 +639,8 @@ std::vector<int> TAutoReplace::ParseTriggers(std::string_view triggers, const TC
                     closed = true;
                     break;
                 }
-                if (std::isalnum(static_cast<unsigned char>(n))) name += static_cast<char>(std::tolower(static_cast<unsigned char>(n)));
+                if (std::isalnum(static_cast<unsigned char>(n)))
+                    name += static_cast<char>(std::tolower(static_cast<unsigned char>(n)));
             }
             if (!closed) throw EDoravaVizu("Bad key specifier");
             add(KeyNameToVirtualKey(name));

@@ -77,15 +77,12 @@ public:
 
     // Shows the pick list of `list` with `items` ("description" TAB "name"), `selected`
     // preselected; the list's PickList calls report what the user does with it.
-    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/,
-                              int /*selected*/)
-    {
-    }
+    virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/, int /*selected*/) {}
     // Template expansion hook: may change the replacement.
     virtual void TemplateEvent(const std::string& /*name*/, std::string& /*replacement*/) {}
     // Auto-replace hook: `wordStart` is the offset of the word; may change the replacement or veto it.
-    virtual void AutoReplaceEvent(std::int64_t /*wordStart*/, const std::string& /*word*/,
-                                  std::string& /*replaceWith*/, bool& /*canReplace*/)
+    virtual void AutoReplaceEvent(std::int64_t /*wordStart*/, const std::string& /*word*/, std::string& /*replaceWith*/,
+                                  bool& /*canReplace*/)
     {
     }
 };

@@ -466,7 +466,8 @@ void TSM_Breakpoints::Reap(TSM_BreakpointData* breakpoint)
 void TSM_Breakpoints::Sort()
 {
     if (sorted_) return;
-    std::stable_sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) { return a->offset_ < b->offset_; });
+    std::stable_sort(items_.begin(), items_.end(),
+                     [](const auto& a, const auto& b) { return a->offset_ < b->offset_; });
     sorted_ = true;
 }
 
@@ -478,7 +479,7 @@ std::vector<std::unique_ptr<TSM_BreakpointData>>::iterator TSM_Breakpoints::Firs
 }
 
 TSM_BreakpointData& TSM_Breakpoints::Add(std::int64_t offset, std::int32_t kind, std::int32_t tag, std::string text,
-                                          bool enabled)
+                                         bool enabled)
 {
     auto breakpoint = std::make_unique<TSM_BreakpointData>(kind, tag, std::move(text), enabled);
     breakpoint->offset_ = std::max<std::int64_t>(offset, 0);
@@ -625,10 +626,11 @@ void TSM_Breakpoints::Shift(std::int64_t start, std::int64_t delta)
 }
 
 // Stream form of one breakpoint: offset, enabled, kind, tag, text.
-void TSM_Breakpoints::WriteItem(TStream& stream, std::int64_t offset, bool enabled, std::int32_t kind,
-                                std::int32_t tag, std::string_view text)
+void TSM_Breakpoints::WriteItem(TStream& stream, std::int64_t offset, bool enabled, std::int32_t kind, std::int32_t tag,
+                                std::string_view text)
 {
-    WriteI32(stream, static_cast<std::int32_t>(std::min<std::int64_t>(offset, std::numeric_limits<std::int32_t>::max())));
+    WriteI32(stream,
+             static_cast<std::int32_t>(std::min<std::int64_t>(offset, std::numeric_limits<std::int32_t>::max())));
     WriteU8(stream, enabled ? 1 : 0);
     WriteI32(stream, kind);
     WriteI32(stream, tag);

@@ -27,8 +27,7 @@ struct FoldTable {
     std::array<unsigned char, 256> map{};
     FoldTable()
     {
-        for (int c = 0; c < 256; ++c)
-            map[c] = static_cast<unsigned char>(AnsiLowerChar(static_cast<char>(c)));
+        for (int c = 0; c < 256; ++c) map[c] = static_cast<unsigned char>(AnsiLowerChar(static_cast<char>(c)));
     }
 };
 
@@ -59,8 +58,7 @@ constexpr std::int64_t kWalkDistance = 4096;
 
 // How common a character is in program text, from the most common down; characters not listed
 // are rarer than all of these.
-constexpr std::string_view kCommonChars =
-    " \reatoinsrlcdu_mpfhgybwv,.()'=;\t0123456789kx*-jqzEATOINSRLCDU";
+constexpr std::string_view kCommonChars = " \reatoinsrlcdu_mpfhgybwv,.()'=;\t0123456789kx*-jqzEATOINSRLCDU";
 
 // Characters from this rank on are rare enough that looking for them byte by byte beats
 // skipping by the pattern's length.
@@ -229,7 +227,8 @@ struct Search {
             if (!kFold) {
                 // Exact case with common characters: the library's substring search.
                 while (s <= top) {
-                    const void* hit = memmem(t + s, static_cast<std::size_t>(top - s + n), p, static_cast<std::size_t>(n));
+                    const void* hit =
+                        memmem(t + s, static_cast<std::size_t>(top - s + n), p, static_cast<std::size_t>(n));
                     if (!hit) {
                         s = top + 1;
                         break;
@@ -415,10 +414,8 @@ std::int64_t ReadTextWindow(TEdStream& stream, std::vector<char>& buf, std::int6
         // A place at the end of a record is the start of the next one.
         if (TLineRecord* next = store->Next(at.record)) at = {next, 0, at.position};
     }
-    if (at.record && at.inRecord < at.record->Length())
-        stream.Restore(at);
-    else
-        stream.Seek(at.position, SeekOrigin::soFromBeginning);
+    if (at.record && at.inRecord < at.record->Length()) stream.Restore(at);
+    else stream.Seek(at.position, SeekOrigin::soFromBeginning);
     if (left > 0) {
         std::memmove(buf.data(), buf.data() + left, want - left);
         return static_cast<std::int64_t>(want - left);

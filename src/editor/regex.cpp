@@ -359,13 +359,13 @@ private:
             if (!(branchFlags & kHasWidth)) *flags &= ~kHasWidth;
             // Either alternative: no one text, and no literal that both are known to hold.
             shape->min = std::min(shape->min, other.min);
-            shape->max =
-                shape->max == kNoBound || other.max == kNoBound ? kNoBound : std::max(shape->max, other.max);
+            shape->max = shape->max == kNoBound || other.max == kNoBound ? kNoBound : std::max(shape->max, other.max);
             shape->fixed = false;
             shape->text.clear();
             shape->literal.clear();
         }
-        const int ender = Node(paren ? static_cast<std::uint8_t>(TREParser::opCLOSE + depth) : std::uint8_t{TREParser::opEND});
+        const int ender =
+            Node(paren ? static_cast<std::uint8_t>(TREParser::opCLOSE + depth) : std::uint8_t{TREParser::opEND});
         Tail(ret, ender);
         if (!sizing_)
             for (int br = ret; br != 0; br = NextOf(br)) OpTail(br, ender);
@@ -535,18 +535,20 @@ private:
         const int optional = high < 0 ? 0xFFFF : high - low;
         const std::uint8_t decA[] = {a}, decB[] = {b};
         const std::uint8_t setA[] = {a, static_cast<std::uint8_t>(low >> 8), static_cast<std::uint8_t>(low & 0xFF)};
-        const std::uint8_t setB[] = {b, static_cast<std::uint8_t>(optional >> 8), static_cast<std::uint8_t>(optional & 0xFF)};
+        const std::uint8_t setB[] = {b, static_cast<std::uint8_t>(optional >> 8),
+                                     static_cast<std::uint8_t>(optional & 0xFF)};
 
         // Build the head in front of the atom, last node first.
         constexpr std::size_t kCounterNode = kNodeSize + 1, kSetNode = kNodeSize + 3;
-        Insert(TREParser::opDECREMENT, atom, kCounterNode, decB);                // D2
-        Insert(TREParser::opTEST, atom, kCounterNode, decB);                     // T
-        Insert(TREParser::opDECREMENT, atom, kCounterNode, decA);                // D1
-        Insert(TREParser::opWHILEPOSITIVE, atom, kCounterNode, decA);            // W
-        Insert(TREParser::opBRANCH, atom, kNodeSize);                            // L
-        Insert(TREParser::opSETCOUNTER, atom, kSetNode, setB);                   // S2
-        Insert(TREParser::opSETCOUNTER, atom, kSetNode, setA);                   // S1
-        const int s1 = atom, s2 = s1 + static_cast<int>(kSetNode), l = s2 + static_cast<int>(kSetNode), w = l + kNodeSize;
+        Insert(TREParser::opDECREMENT, atom, kCounterNode, decB);      // D2
+        Insert(TREParser::opTEST, atom, kCounterNode, decB);           // T
+        Insert(TREParser::opDECREMENT, atom, kCounterNode, decA);      // D1
+        Insert(TREParser::opWHILEPOSITIVE, atom, kCounterNode, decA);  // W
+        Insert(TREParser::opBRANCH, atom, kNodeSize);                  // L
+        Insert(TREParser::opSETCOUNTER, atom, kSetNode, setB);         // S2
+        Insert(TREParser::opSETCOUNTER, atom, kSetNode, setA);         // S1
+        const int s1 = atom, s2 = s1 + static_cast<int>(kSetNode), l = s2 + static_cast<int>(kSetNode),
+                  w = l + kNodeSize;
         const int d1 = w + static_cast<int>(kCounterNode), t = d1 + static_cast<int>(kCounterNode);
         const int d2 = t + static_cast<int>(kCounterNode), x = d2 + static_cast<int>(kCounterNode);
         Tail(s1, s2);
@@ -572,12 +574,8 @@ private:
         ++pos_;
         switch (c) {
         case '^': return Node(TREParser::opBOL);
-        case '$':
-            *shape = Shape::Char(0);
-            return Node(TREParser::opEOL);
-        case '.':
-            *flags |= kHasWidth | kSimple;
-            return Node(TREParser::opANY);
+        case '$': *shape = Shape::Char(0); return Node(TREParser::opEOL);
+        case '.': *flags |= kHasWidth | kSimple; return Node(TREParser::opANY);
         case '[': {
             *flags |= kHasWidth | kSimple;
             return Class(column);
@@ -844,7 +842,8 @@ public:
     void Finish(bool found)
     {
         const int keep = found ? std::min(re_.count_ + 3, TREParser::kPositions) : 0;
-        for (int i = keep; i <= highWater_ && i < TREParser::kPositions; ++i) re_.positions_[static_cast<std::size_t>(i)] = -1;
+        for (int i = keep; i <= highWater_ && i < TREParser::kPositions; ++i)
+            re_.positions_[static_cast<std::size_t>(i)] = -1;
         if (!found) re_.count_ = 0;
         re_.groups_ = groups_;
         if (!found) std::fill(re_.groups_.begin(), re_.groups_.end(), -1);
@@ -867,8 +866,7 @@ private:
             const Change& c = trail_.back();
             if (c.slot < TREParser::kCounters)
                 counters_[static_cast<std::size_t>(c.slot)] = static_cast<std::int32_t>(c.old);
-            else
-                groups_[static_cast<std::size_t>(c.slot - TREParser::kCounters)] = c.old;
+            else groups_[static_cast<std::size_t>(c.slot - TREParser::kCounters)] = c.old;
             trail_.pop_back();
         }
     }
@@ -1300,7 +1298,8 @@ namespace {
 
 // Moves the stream to the next place at or after its position (forwards) or at or before it
 // (backwards) whose character is in `set`; false when there is none. Reads the records directly.
-bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool oneChar, unsigned char only, bool forward)
+bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool oneChar, unsigned char only,
+                     bool forward)
 {
     const TTextStore* store = stream.Store();
     TEdStream::Place at = stream.Save();
@@ -1311,7 +1310,8 @@ bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool o
             const std::int64_t length = at.record->Length();
             std::int64_t i = at.inRecord;
             if (oneChar) {
-                const void* hit = i < length ? std::memchr(text + i, only, static_cast<std::size_t>(length - i)) : nullptr;
+                const void* hit =
+                    i < length ? std::memchr(text + i, only, static_cast<std::size_t>(length - i)) : nullptr;
                 i = hit ? static_cast<const char*>(hit) - text : length;
             } else {
                 while (i < length && !set[static_cast<unsigned char>(text[i])]) ++i;
@@ -1475,10 +1475,7 @@ private:
     static constexpr std::int64_t kLargest = 1 << 20;
 
     const char* At(std::int64_t offset) const { return buf_.data() + (offset - base_); }
-    bool Read(bool backwards = false)
-    {
-        return ReadTextWindow(stream_, buf_, base_, end_, backwards) == end_ - base_;
-    }
+    bool Read(bool backwards = false) { return ReadTextWindow(stream_, buf_, base_, end_, backwards) == end_ - base_; }
 
     TEdStream& stream_;
     const TLiteralScanner& scanner_;

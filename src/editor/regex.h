@@ -180,14 +180,14 @@ private:
 
     std::string expression_;
     std::vector<std::uint8_t> program_;
-    int counters_ = 0;  // counters the program uses
+    int counters_ = 0;              // counters the program uses
     std::vector<int> repeatNodes_;  // the STAR and PLUS nodes, in program order
     TByteSet first_;
     std::array<bool, 256> firstTable_{};  // the same, one entry per character
     bool anyFirst_ = true;
     bool firstIsOneChar_ = false;
     unsigned char firstChar_ = 0;
-    int leadRepeat_ = 0;  // the repetition every match starts with, if any
+    int leadRepeat_ = 0;                         // the repetition every match starts with, if any
     std::vector<int> groupOpens_, groupCloses_;  // OPEN 1 and CLOSE 1 nodes, in program order
     std::vector<std::int64_t> groups_;           // start and end of each outermost group
     // The literal every match holds, from literalMin_ to literalMax_ after its start.

@@ -123,7 +123,8 @@ void TSM_Settings::SetEditableStyle(int index, const TEditableStyle& style)
 bool TSM_Settings::HasHotSpots() const
 {
     if (hotSpots_ < 0)
-        hotSpots_ = std::any_of(styles_.begin(), styles_.end(), [](const TStyleRecord& r) { return r.defined && r.hotSpot; });
+        hotSpots_ =
+            std::any_of(styles_.begin(), styles_.end(), [](const TStyleRecord& r) { return r.defined && r.hotSpot; });
     return hotSpots_ != 0;
 }
 

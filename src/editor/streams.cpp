@@ -141,7 +141,7 @@ std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin)
 {
     const int whence = origin == SeekOrigin::soFromBeginning ? SEEK_SET
                        : origin == SeekOrigin::soFromCurrent ? SEEK_CUR
-                                                              : SEEK_END;
+                                                             : SEEK_END;
     if (std::fseek(file_, static_cast<long>(offset), whence) != 0) throw EStreamError("Stream seek error");
     return static_cast<std::int64_t>(std::ftell(file_));
 }
@@ -199,7 +199,8 @@ TByteSet ReadSet32(TStream& s)
 std::int32_t ReadCount(TStream& s, std::size_t minItemSize)
 {
     const std::int32_t count = ReadI32(s);
-    const std::int64_t need = static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::max<std::size_t>(minItemSize, 1));
+    const std::int64_t need =
+        static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::max<std::size_t>(minItemSize, 1));
     if (count < 0 || (minItemSize > 0 && need > s.Remaining()))
         throw EStreamError("Invalid count " + std::to_string(count) + " in stream");
     return count;
@@ -224,7 +225,8 @@ void WriteI32(TStream& s, std::int32_t v) { WriteU32(s, static_cast<std::uint32_
 
 void WriteSStr(TStream& s, std::string_view text)
 {
-    if (text.size() > 255) throw EStreamError("Text too long for a short string (" + std::to_string(text.size()) + " characters)");
+    if (text.size() > 255)
+        throw EStreamError("Text too long for a short string (" + std::to_string(text.size()) + " characters)");
     WriteU8(s, static_cast<std::uint8_t>(text.size()));
     s.WriteBuffer(text.data(), text.size());
 }

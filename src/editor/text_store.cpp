@@ -216,10 +216,7 @@ void TTextStore::ForgetLength(std::size_t length)
     while (maxLength_ > 0 && lengthCounts_[static_cast<std::size_t>(maxLength_)] == 0) --maxLength_;
 }
 
-void TTextStore::UpdateLongestLine()
-{
-    longestLine_ = lineCount_ == 0 ? 0 : static_cast<std::int32_t>(maxLength_);
-}
+void TTextStore::UpdateLongestLine() { longestLine_ = lineCount_ == 0 ? 0 : static_cast<std::int32_t>(maxLength_); }
 
 // Builds the records of `text`, handing each to `emit`: lines are normalised on the way (see
 // NormalizeText) and cut at CR and at kMaxRecordLength characters. A record after one without CR
@@ -511,7 +508,8 @@ void TTextStore::ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount
         for (TLineRecord* r : added) take(r);
         for (std::size_t i = slot; i < first->records.size(); ++i) take(first->records[i]);
         const auto pos = blocks_.begin() + static_cast<std::ptrdiff_t>(first->index);
-        blocks_.insert(blocks_.erase(pos), std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
+        blocks_.insert(blocks_.erase(pos), std::make_move_iterator(pieces.begin()),
+                       std::make_move_iterator(pieces.end()));
         structural = true;
     }
 
@@ -584,7 +582,8 @@ TLineRecord* TTextStore::Prev(const TLineRecord* r) const
     const TextBlock* block = r->block_;
     const std::size_t slot = SlotOf(r);
     if (slot > 0) return At(block, slot - 1);
-    return block->index > 0 ? At(blocks_[block->index - 1].get(), blocks_[block->index - 1]->records.size() - 1) : nullptr;
+    return block->index > 0 ? At(blocks_[block->index - 1].get(), blocks_[block->index - 1]->records.size() - 1)
+                            : nullptr;
 }
 
 TLinePosition TTextStore::FromOffset(std::int64_t offset) const
@@ -696,8 +695,8 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
         NotifyLineShift(offset, inserted);
         return;
     } else {
-        const TLinePosition at = offset == charCount_ ? TLinePosition{last, lineCount_ - 1, charCount_ - last->length_}
-                                                      : FromOffset(offset);
+        const TLinePosition at =
+            offset == charCount_ ? TLinePosition{last, lineCount_ - 1, charCount_ - last->length_} : FromOffset(offset);
         TLineRecord* r = at.record;
         const std::size_t column = static_cast<std::size_t>(offset - at.offset);
         const std::string normalized = NormalizeText(text);
@@ -826,8 +825,10 @@ std::string TTextStore::TextRange(std::int64_t start, std::int64_t end) const
     out.reserve(static_cast<std::size_t>(end - start));
     TLinePosition at = FromOffset(start);
     std::size_t column = static_cast<std::size_t>(start - at.offset);
-    for (TLineRecord* r = at.record; r && static_cast<std::int64_t>(out.size()) < end - start; r = Next(r), column = 0) {
-        const std::size_t take = std::min<std::size_t>(r->length_ - column, static_cast<std::size_t>(end - start) - out.size());
+    for (TLineRecord* r = at.record; r && static_cast<std::int64_t>(out.size()) < end - start;
+         r = Next(r), column = 0) {
+        const std::size_t take =
+            std::min<std::size_t>(r->length_ - column, static_cast<std::size_t>(end - start) - out.size());
         out.append(r->text_ + column, take);
     }
     return out;
@@ -921,8 +922,7 @@ void TTextStore::RecutRecords(const std::vector<TLineRecord*>& old, const Joined
         std::uint32_t flags = lfRepaint | stale | (tab ? lfHasTab : 0);
         if (joined.attributes) {
             bool complete = true;
-            if (joined.hasAttributes)
-                complete = std::memchr(joined.hasAttributes + pos, 0, piece.size()) == nullptr;
+            if (joined.hasAttributes) complete = std::memchr(joined.hasAttributes + pos, 0, piece.size()) == nullptr;
             if (complete) std::memcpy(AllocateAttributes(r), joined.attributes + pos, piece.size());
             else flags |= lfAttributesStale;
         }
@@ -1124,7 +1124,8 @@ void TTextStore::SnapBreakpoints(std::int64_t start, std::int64_t end)
     }
     for (auto& [b, offset] : moves) breakpoints_->SetOffset(b, offset);
     TSM_BreakpointData& point = codeBreaks_->Record();
-    if (point.Enabled() && misplaced(point.Offset())) codeBreaks_->SetExecutionPoint(LogicalLineStart(*this, point.Offset()));
+    if (point.Enabled() && misplaced(point.Offset()))
+        codeBreaks_->SetExecutionPoint(LogicalLineStart(*this, point.Offset()));
 }
 
 // ---- document state

@@ -9,10 +9,7 @@ namespace tarnwick {
 
 // ---------------------------------------------------------------------------------------- TStack
 
-TStack::~TStack()
-{
-    DiscardAll();
-}
+TStack::~TStack() { DiscardAll(); }
 
 void TStack::Release(void* item)
 {
@@ -115,8 +112,7 @@ std::int64_t TLogRecord::PayloadSize() const
 {
     std::int64_t size = 16;
     if (kind == TLogKind::Text && text) size += static_cast<std::int64_t>(text->size());
-    if (kind == TLogKind::Stream && stream)
-        size += stream->Size() + static_cast<std::int64_t>(sizeof(TMemoryStream));
+    if (kind == TLogKind::Stream && stream) size += stream->Size() + static_cast<std::int64_t>(sizeof(TMemoryStream));
     return size;
 }
 
@@ -127,10 +123,7 @@ TUndoStack::TUndoStack()
     FreeItem = [](void* item) { delete static_cast<TLogRecord*>(item); };
 }
 
-TUndoStack::~TUndoStack()
-{
-    DiscardAll();
-}
+TUndoStack::~TUndoStack() { DiscardAll(); }
 
 void TUndoStack::Fail(const char* message)
 {
@@ -344,8 +337,7 @@ const TLogRecord& Expect(void* item, TLogKind expected)
     const auto* record = static_cast<const TLogRecord*>(item);
     if (!record) throw EDoravaVizu(kMsgBadStackState);
     // A text slot may hold a stream record (stream insertion), never anything else.
-    const bool ok = record->kind == expected ||
-                    (expected == TLogKind::Text && record->kind == TLogKind::Stream);
+    const bool ok = record->kind == expected || (expected == TLogKind::Text && record->kind == TLogKind::Stream);
     if (!ok) throw EDoravaVizu(kMsgBadStackState);
     return *record;
 }
@@ -366,15 +358,9 @@ std::int64_t High(TLogSelection s) { return s.anchor < s.caret ? s.caret : s.anc
 
 }  // namespace
 
-const TLogRecord& TUndoStack::Back(TLogKind expected)
-{
-    return Expect(StepBack(), expected);
-}
+const TLogRecord& TUndoStack::Back(TLogKind expected) { return Expect(StepBack(), expected); }
 
-const TLogRecord& TUndoStack::Forward(TLogKind expected)
-{
-    return Expect(StepForward(), expected);
-}
+const TLogRecord& TUndoStack::Forward(TLogKind expected) { return Expect(StepForward(), expected); }
 
 // A caret-group marker met while replaying: entering the group (its close when undoing, its open
 // when redoing) continues the step; leaving it restores the group's selection and ends the step.
@@ -451,8 +437,7 @@ bool TUndoStack::Replay(Step&& step)
     SuspendRecording();
     bool ok = true;
     try {
-        while (step()) {
-        }
+        while (step()) {}
     } catch (...) {
         // The document keeps the state reached so far; the log can no longer be trusted.
         ok = false;

@@ -30,7 +30,8 @@ public:
     {
         if (callback_) {
             const int at = Call(i, kWordBreakLeft);
-            return at > static_cast<int>(floor) && static_cast<std::size_t>(at) <= i ? static_cast<std::size_t>(at) : floor;
+            return at > static_cast<int>(floor) && static_cast<std::size_t>(at) <= i ? static_cast<std::size_t>(at)
+                                                                                     : floor;
         }
         std::size_t j = i;
         while (j > floor && !IsDelimiter(j - 1)) --j;
@@ -74,8 +75,7 @@ void WrapSegments(std::string_view line, const TWrapRule& rule, std::vector<std:
     const std::size_t n = line.size() - (cr ? 1 : 0);
     const std::string_view text = line.substr(0, n);
 
-    const bool overridden =
-        rule.wrapOverride && n > 0 && rule.wrapOverrideChars.find(text[0]) != std::string::npos;
+    const bool overridden = rule.wrapOverride && n > 0 && rule.wrapOverrideChars.find(text[0]) != std::string::npos;
     if (!rule.wordWrap || overridden) {
         if (line.size() < kWrapForceLength) {
             segments.push_back(static_cast<std::uint16_t>(line.size()));
@@ -146,21 +146,16 @@ std::vector<std::uint16_t> WrapSegments(std::string_view line, const TWrapRule& 
 
 TRewrapResult WrapLogicalLine(TTextStore& store, std::int64_t line, const TWrapRule& rule)
 {
-    return store.RewrapLine(line, [&](std::string_view text, std::vector<std::uint16_t>& segments) {
-        WrapSegments(text, rule, segments);
-    });
+    return store.RewrapLine(
+        line, [&](std::string_view text, std::vector<std::uint16_t>& segments) { WrapSegments(text, rule, segments); });
 }
 
 TRewrapResult WrapDocument(TTextStore& store, const TWrapRule& rule)
 {
-    return store.RewrapAll([&](std::string_view text, std::vector<std::uint16_t>& segments) {
-        WrapSegments(text, rule, segments);
-    });
+    return store.RewrapAll(
+        [&](std::string_view text, std::vector<std::uint16_t>& segments) { WrapSegments(text, rule, segments); });
 }
 
-TRewrapResult UnwrapDocument(TTextStore& store)
-{
-    return WrapDocument(store, TWrapRule{});
-}
+TRewrapResult UnwrapDocument(TTextStore& store) { return WrapDocument(store, TWrapRule{}); }
 
 }  // namespace tarnwick

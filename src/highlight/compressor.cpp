@@ -316,10 +316,10 @@ std::int64_t KhDecompress(TStream& input, std::int64_t original, Sink& sink, con
 
 // ---------------------------------------------------------------- LZH (LZHUF)
 
-constexpr int N = 4096;         // ring buffer
-constexpr int F = 60;           // longest match
-constexpr int THRESHOLD = 2;    // matches longer than this are coded as matches
-constexpr int NIL = N;          // no node
+constexpr int N = 4096;                      // ring buffer
+constexpr int F = 60;                        // longest match
+constexpr int THRESHOLD = 2;                 // matches longer than this are coded as matches
+constexpr int NIL = N;                       // no node
 constexpr int N_CHAR = 256 - THRESHOLD + F;  // 314 symbols
 constexpr int T = N_CHAR * 2 - 1;            // 627 tree nodes
 constexpr int R = T - 1;                     // root
@@ -418,8 +418,7 @@ struct Huffman {
             const std::uint32_t k = ++freq[c];
             int l = c + 1;
             if (k > freq[l]) {
-                while (k > freq[++l]) {
-                }
+                while (k > freq[++l]) {}
                 --l;
                 freq[c] = freq[l];
                 freq[l] = k;
@@ -810,7 +809,8 @@ std::int64_t InputSize(TStream& s, const char* message)
 
 std::int64_t CompressWith(bool useKh, TStream& input, TStream& output, const Context& ctx)
 {
-    const std::int64_t size = InputSize(input, ctx.streamMode ? m::kSizeStream : (m::kSizeFile + ctx.inputFile).c_str());
+    const std::int64_t size =
+        InputSize(input, ctx.streamMode ? m::kSizeStream : (m::kSizeFile + ctx.inputFile).c_str());
     if (size > INT32_MAX) throw ECompressorException(m::kTooLarge);
     Sink sink(output, ctx);
     sink.Put(useKh ? kKhMagic : kLzhMagic, 4);
@@ -835,10 +835,9 @@ std::int64_t DecompressFrom(TStream& input, TStream& output, const Context& ctx)
         throw ECompressorException(ctx.inputFile + m::kNoHeaderFile);
     }
     if (got < 8) ThrowRead(ctx, kh ? "" : m::kLzhSuffix);
-    const std::int32_t original = static_cast<std::int32_t>(static_cast<std::uint32_t>(head[4]) |
-                                                            (static_cast<std::uint32_t>(head[5]) << 8) |
-                                                            (static_cast<std::uint32_t>(head[6]) << 16) |
-                                                            (static_cast<std::uint32_t>(head[7]) << 24));
+    const std::int32_t original = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(head[4]) | (static_cast<std::uint32_t>(head[5]) << 8) |
+        (static_cast<std::uint32_t>(head[6]) << 16) | (static_cast<std::uint32_t>(head[7]) << 24));
     if (original < 0) throw ECompressorException(kh ? m::kKhSizes : m::kLzhSizes);
     Sink sink(output, ctx);
     const std::int64_t n = kh ? KhDecompress(input, original, sink, ctx) : LzhDecompress(input, original, sink, ctx);
@@ -878,10 +877,7 @@ std::int64_t RunOnFiles(const Context& ctx, Run run)
     }
 }
 
-Context MakeContext(const TCompressor& c)
-{
-    return Context{c.StreamMode, c.InputFile, c.OutputFile};
-}
+Context MakeContext(const TCompressor& c) { return Context{c.StreamMode, c.InputFile, c.OutputFile}; }
 
 void CheckStreams(const TCompressor& c)
 {

@@ -47,8 +47,10 @@ inline constexpr const char* kLzhSuffix = " (LZH)";
 inline constexpr const char* kKhSuffix = " (Compressor/KH)";
 inline constexpr const char* kNoHeaderStream = "Compressor decompression : input stream contains no valid header !";
 inline constexpr const char* kNoHeaderFile = " : Compressor decompression : this file has no valid header !";
-inline constexpr const char* kKhSizes = "Compressor (decompression Compressor/KH) : Original and compressed sizes do not match !";
-inline constexpr const char* kLzhSizes = "Compressor (LZH decompression) : Original and compressed sizes do not match !";
+inline constexpr const char* kKhSizes =
+    "Compressor (decompression Compressor/KH) : Original and compressed sizes do not match !";
+inline constexpr const char* kLzhSizes =
+    "Compressor (LZH decompression) : Original and compressed sizes do not match !";
 inline constexpr const char* kNoBuffers = "Compressor (de)compression : Failed to get memory for I/O buffers !";
 inline constexpr const char* kInitInput = "Compressor (de)compression : Failed to initialize input stream !";
 inline constexpr const char* kInitOutput = "Compressor (de)compression : Failed to initialize output stream !";

@@ -115,7 +115,15 @@ bool IsWebChar(unsigned char ch)
     if (IsLetter(ch) || IsDigit(ch)) return true;
     if (ch >= '-' && ch <= ':') return true;
     switch (ch) {
-    case '#': case '&': case '=': case '?': case '@': case '\\': case '_': case '|': case '~': return true;
+    case '#':
+    case '&':
+    case '=':
+    case '?':
+    case '@':
+    case '\\':
+    case '_':
+    case '|':
+    case '~': return true;
     default: return false;
     }
 }

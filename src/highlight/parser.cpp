@@ -164,7 +164,8 @@ void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
     stackStep(kStackPopBefore, kStackPushBefore);
     if (!info.noChange) {
         for (std::size_t i = 0; i < 32; ++i)
-            current_.bytes[i] = static_cast<std::uint8_t>((current_.bytes[i] | info.add.bytes[i]) & ~info.remove.bytes[i]);
+            current_.bytes[i] =
+                static_cast<std::uint8_t>((current_.bytes[i] | info.add.bytes[i]) & ~info.remove.bytes[i]);
         SelectTable();
     }
     stackStep(kStackPopAfter, kStackPushAfter);
@@ -188,17 +189,15 @@ bool VOzuvavIdavParser::MatchEnd(const TEndPart& end, TEdStream& stream, std::in
     const TEdStream::Place p = stream.Save();
     bool all = true;
     for (int i = 0; i < end.count && i < 4; ++i) {
-        if (stream.AtEnd() || !tables_.Group(end.groups[static_cast<std::size_t>(i)]).Contains(
-                                  static_cast<std::uint8_t>(stream.CurrentChar()))) {
+        if (stream.AtEnd() || !tables_.Group(end.groups[static_cast<std::size_t>(i)])
+                                   .Contains(static_cast<std::uint8_t>(stream.CurrentChar()))) {
             all = false;
             break;
         }
         stream.NextChar();
     }
-    if (all && end.consume)
-        kLength += end.count;
-    else
-        stream.Restore(p);
+    if (all && end.consume) kLength += end.count;
+    else stream.Restore(p);
     return all;
 }
 
@@ -342,10 +341,8 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
                 (!userTable || !userTable->MayStartWith(c))) {
                 NoteSender(sender);
                 fromUserTable_ = false;
-                if (inside)
-                    stream.Restore({at.record, at.inRecord + 1, at.position + 1});
-                else
-                    stream.NextChar();
+                if (inside) stream.Restore({at.record, at.inRecord + 1, at.position + 1});
+                else stream.NextChar();
                 kLength = 1;
                 return 0;
             }
@@ -457,9 +454,10 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
     }
 
     // State change.
-    const TTokenStateInfo* info = fromUser ? nullptr : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                            ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                            : nullptr);
+    const TTokenStateInfo* info = fromUser ? nullptr
+                                           : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                  ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
+                                                  : nullptr);
     if ((info && !StatesMeet(info->valid, current_)) || stream.GetPos() <= t) {
         afterFirst();
         r = 0;

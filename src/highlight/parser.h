@@ -106,7 +106,7 @@ public:
     bool AutoScriptUpdate = false;
     std::string Compile;  // design-time trigger; stored, not used at run time
     std::string RegistryKey;
-    std::string Script;   // path of the highlighter script
+    std::string Script;  // path of the highlighter script
     bool UseRegistry = false;
     TCustomParseEvent OnCustomParse;
     TVersionErrorEvent OnParserVersionError;
@@ -235,7 +235,8 @@ private:
     void SelectTable();
     void MirrorStates();
     void ApplyStateInfo(const TTokenStateInfo& info);
-    bool RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength, int& kValue);
+    bool RunHandler(bool custom, std::int32_t id, TEdStream& stream, std::int64_t tokenStart, int& kLength,
+                    int& kValue);
     bool MatchEnd(const TEndPart& end, TEdStream& stream, std::int64_t tokenStart, int& kLength);
     bool RunTokenRule(const TTokenRule& rule, TEdStream& stream, const TEdStream::Place& start, int& kLength,
                       int& value);

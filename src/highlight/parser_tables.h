@@ -31,20 +31,20 @@ namespace tarnwick {
 // Character-step matchers (0..2) take one step of a token body (or test an end); whole-token
 // matchers (10..20) read a whole token from its first character. The script names them by the
 // names below (BuiltInMatcherNumber maps a name to its number).
-inline constexpr std::int32_t kMatchPascalChar = 0;            // "_PASCAL_CHAR"
-inline constexpr std::int32_t kMatchWebChar = 1;               // "_WEB_CHAR"
-inline constexpr std::int32_t kMatchOriginalChar = 2;          // "_ORIGINAL_CHAR"
-inline constexpr std::int32_t kMatchStdIdentifier = 10;        // "__STD_IDENTIFIER"
-inline constexpr std::int32_t kMatchStdNumberOrFp = 11;        // "__STD_NUMBER_OR_FP"
-inline constexpr std::int32_t kMatchStdPascalString = 12;      // "__STD_PASCALSTRING"
-inline constexpr std::int32_t kMatchStdCString = 13;           // "__STD_C_STRING"
-inline constexpr std::int32_t kMatchStdCChar = 14;             // "__STD_C_CHAR"
-inline constexpr std::int32_t kMatchStdCNumberOrFpSigned = 15; // "__STD_C_NUMBER_OR_FP_SIGNED"
-inline constexpr std::int32_t kMatchStdNumber = 16;            // "__STD_NUMBER"
-inline constexpr std::int32_t kMatchStdMailUrl = 17;           // "__STD_MAIL_URL"
-inline constexpr std::int32_t kMatchStdHtmlString = 18;        // "__STD_HTML_STRING"
-inline constexpr std::int32_t kMatchStdJsLineComment = 19;     // "__STD_JS_LINE_COMMENT"
-inline constexpr std::int32_t kMatchStdCStringSq = 20;         // "__STD_C_STRING_SQ"
+inline constexpr std::int32_t kMatchPascalChar = 0;             // "_PASCAL_CHAR"
+inline constexpr std::int32_t kMatchWebChar = 1;                // "_WEB_CHAR"
+inline constexpr std::int32_t kMatchOriginalChar = 2;           // "_ORIGINAL_CHAR"
+inline constexpr std::int32_t kMatchStdIdentifier = 10;         // "__STD_IDENTIFIER"
+inline constexpr std::int32_t kMatchStdNumberOrFp = 11;         // "__STD_NUMBER_OR_FP"
+inline constexpr std::int32_t kMatchStdPascalString = 12;       // "__STD_PASCALSTRING"
+inline constexpr std::int32_t kMatchStdCString = 13;            // "__STD_C_STRING"
+inline constexpr std::int32_t kMatchStdCChar = 14;              // "__STD_C_CHAR"
+inline constexpr std::int32_t kMatchStdCNumberOrFpSigned = 15;  // "__STD_C_NUMBER_OR_FP_SIGNED"
+inline constexpr std::int32_t kMatchStdNumber = 16;             // "__STD_NUMBER"
+inline constexpr std::int32_t kMatchStdMailUrl = 17;            // "__STD_MAIL_URL"
+inline constexpr std::int32_t kMatchStdHtmlString = 18;         // "__STD_HTML_STRING"
+inline constexpr std::int32_t kMatchStdJsLineComment = 19;      // "__STD_JS_LINE_COMMENT"
+inline constexpr std::int32_t kMatchStdCStringSq = 20;          // "__STD_C_STRING_SQ"
 
 inline bool IsStepMatcher(std::int32_t id) { return id >= 0 && id <= 2; }
 inline bool IsWholeTokenMatcher(std::int32_t id) { return id >= 10 && id <= 20; }
@@ -81,11 +81,11 @@ struct TMatchPart {
 // the corresponding group of `groups`. A part with neither a handler nor a count (count 0) is
 // "no end part".
 struct TEndPart {
-    std::uint8_t consume = 0;     // 1: the end characters belong to the token; 0: only looked at
+    std::uint8_t consume = 0;  // 1: the end characters belong to the token; 0: only looked at
     std::uint8_t hasHandler = 0;
-    std::uint8_t custom = 0;      // with a handler: 1 OnCustomParse, 0 a built-in step matcher
+    std::uint8_t custom = 0;  // with a handler: 1 OnCustomParse, 0 a built-in step matcher
     std::int32_t handler = 0;
-    std::uint8_t count = 0;       // without a handler: 1..4 (0: no end part)
+    std::uint8_t count = 0;  // without a handler: 1..4 (0: no end part)
     std::array<std::uint16_t, 4> groups{};
 
     bool Present() const { return hasHandler != 0 || count > 0; }
@@ -121,7 +121,7 @@ inline constexpr std::uint8_t kStackPopAfter = 8;
 
 // What a token of one value does to the state set.
 struct TTokenStateInfo {
-    TStateSet valid;   // states in which tokens of this value are recognised
+    TStateSet valid;  // states in which tokens of this value are recognised
     TStateSet add;
     TStateSet remove;
     std::uint8_t container = 0;  // 1: tokens of this value enter bound mode

@@ -38,7 +38,8 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
     std::optional<TStyleOverrides> styles;
     std::unique_ptr<TKeyboardActionContoller> keys;
     try {
-        if (const auto text = registry_->ReadValue(path, kHighlightingPrefix + language)) styles = ParseStyleString(*text);
+        if (const auto text = registry_->ReadValue(path, kHighlightingPrefix + language))
+            styles = ParseStyleString(*text);
         if (const auto bytes = registry_->ReadValue(path, kKeyAssignmentsPrefix + language);
             bytes && bytes->find(kKeySignature) != std::string::npos) {
             if (bytes->size() < 9) throw EStreamError(msg::kStreamReadError);

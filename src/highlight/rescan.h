@@ -37,12 +37,12 @@ struct THighlightPassOptions {
 };
 
 struct THighlightPassResult {
-    bool ran = false;               // false: nothing to do, highlighter busy or unusable
-    std::int64_t restartOffset = -1; // where scanning began
-    std::int64_t firstLine = -1;    // first and last line whose values were written
+    bool ran = false;                 // false: nothing to do, highlighter busy or unusable
+    std::int64_t restartOffset = -1;  // where scanning began
+    std::int64_t firstLine = -1;      // first and last line whose values were written
     std::int64_t lastLine = -1;
     std::int64_t linesWritten = 0;
-    bool stoppedEarly = false;      // stopped at an unchanged line before the end of the text
+    bool stoppedEarly = false;  // stopped at an unchanged line before the end of the text
 };
 
 // Re-highlights from line `startLine`. Scanning restarts at the nearest earlier token whose value

@@ -432,10 +432,8 @@ void TSYM_Compiler::ScanError(std::string_view text)
 void TSYM_Compiler::PopSource()
 {
     Source& s = sources_.back();
-    if (s.file)
-        --includeDepth_;
-    else
-        --macroDepth_;
+    if (s.file) --includeDepth_;
+    else --macroDepth_;
     sources_.pop_back();
 }
 
@@ -675,13 +673,20 @@ std::string TSYM_Compiler::ProcessString(std::string_view raw)
         }
         const char e = raw[i++];
         switch (e) {
-        case 'b': case 'B': out += '\b'; break;
-        case 'e': case 'E': out += '\x1b'; break;
-        case 'n': case 'N': out += '\r'; break;
-        case 'r': case 'R': out += '\n'; break;
-        case 's': case 'S': out += ' '; break;
-        case 't': case 'T': out += '\t'; break;
-        case 'x': case 'X': {
+        case 'b':
+        case 'B': out += '\b'; break;
+        case 'e':
+        case 'E': out += '\x1b'; break;
+        case 'n':
+        case 'N': out += '\r'; break;
+        case 'r':
+        case 'R': out += '\n'; break;
+        case 's':
+        case 'S': out += ' '; break;
+        case 't':
+        case 'T': out += '\t'; break;
+        case 'x':
+        case 'X': {
             unsigned v = 0;
             bool any = false;
             while (i < raw.size() && hex(raw[i]) >= 0) {
@@ -741,12 +746,9 @@ TSymToken TSYM_Compiler::GetToken()
 
         if (flags_ & kSkipping) {
             // Inside a false conditional branch: read and discard.
-            if (c == '\'')
-                ReadString();
-            else if (IsIdentChar(c))
-                ReadIdentifier();
-            else
-                Advance();
+            if (c == '\'') ReadString();
+            else if (IsIdentChar(c)) ReadIdentifier();
+            else Advance();
             continue;
         }
 
@@ -805,18 +807,54 @@ public:
         while (Tok() != tkEOF) {
             const TSymToken section = Tok();
             switch (section) {
-            case tkSecLanguage: Next(); Language(); break;
-            case tkSecWords: Next(); Words(); break;
-            case tkSecHandlers: Next(); Handlers(); break;
-            case tkSecTokens: Next(); Tokens(); break;
-            case tkSecMap: Next(); Map(); break;
-            case tkSecEffects: Next(); Effects(); break;
-            case tkSecStates: Next(); States(false); break;
-            case tkSecContainers: Next(); States(true); break;
-            case tkSecKeys: Next(); Keys(); break;
-            case tkSecAutoReplace: Next(); AutoReplace(); break;
-            case tkSecTemplates: Next(); Templates(); break;
-            case tkSecKwTables: Next(); KwTables(); break;
+            case tkSecLanguage:
+                Next();
+                Language();
+                break;
+            case tkSecWords:
+                Next();
+                Words();
+                break;
+            case tkSecHandlers:
+                Next();
+                Handlers();
+                break;
+            case tkSecTokens:
+                Next();
+                Tokens();
+                break;
+            case tkSecMap:
+                Next();
+                Map();
+                break;
+            case tkSecEffects:
+                Next();
+                Effects();
+                break;
+            case tkSecStates:
+                Next();
+                States(false);
+                break;
+            case tkSecContainers:
+                Next();
+                States(true);
+                break;
+            case tkSecKeys:
+                Next();
+                Keys();
+                break;
+            case tkSecAutoReplace:
+                Next();
+                AutoReplace();
+                break;
+            case tkSecTemplates:
+                Next();
+                Templates();
+                break;
+            case tkSecKwTables:
+                Next();
+                KwTables();
+                break;
             default: s_.Error(symmsg::kSyntaxError);
             }
         }
@@ -894,9 +932,16 @@ private:
         return v;
     }
     std::uint8_t Value() { return static_cast<std::uint8_t>(Ranged(0, 255)); }
-    std::int32_t Int32() { return static_cast<std::int32_t>(Ranged(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())); }
+    std::int32_t Int32()
+    {
+        return static_cast<std::int32_t>(
+            Ranged(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    }
     // A colour or an option word: any 32-bit pattern.
-    std::uint32_t Bits32() { return static_cast<std::uint32_t>(Ranged(std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFll)); }
+    std::uint32_t Bits32()
+    {
+        return static_cast<std::uint32_t>(Ranged(std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFll));
+    }
 
     TStateSet StateList()
     {
@@ -1048,10 +1093,8 @@ private:
     void ExtendStateInfo(std::uint8_t value, const TStateSet& valid)
     {
         auto& info = t_.tokenStateInfo[value];
-        if (info)
-            info->valid |= valid;
-        else
-            StateInfo(value, valid);
+        if (info) info->valid |= valid;
+        else StateInfo(value, valid);
     }
 
     // ---- %%language
@@ -1063,28 +1106,116 @@ private:
         for (;;) {
             const TSymToken key = Tok();
             switch (key) {
-            case tkName: Next(); Equals(); st_.languageName = StringValue().substr(0, 35); break;
-            case tkExampleText: Next(); Equals(); st_.exampleText = StringValue(); break;
-            case tkWrapOverride: Next(); Equals(); st_.wrapOverride = StringValue().substr(0, 35); break;
-            case tkFontName: Next(); Equals(); st_.fontName = StringValue(); break;
-            case tkGutterFontName: Next(); Equals(); st_.gutterFont.name = StringValue(); break;
-            case tkTabColumns: Next(); Equals(); TabColumns(); break;
-            case tkCase: Next(); Equals(); t_.caseSensitive = Expr() != 0; break;
-            case tkOptions: Next(); Equals(); st_.options = Bits32(); break;
-            case tkWordWrapColumn: Next(); Equals(); st_.wordWrapColumn = Int32(); break;
-            case tkGutter: Next(); Equals(); st_.gutterWidth = Int32(); break;
-            case tkRightMargin: Next(); Equals(); st_.rightMargin = Int32(); break;
-            case tkMarginWidth: Next(); Equals(); st_.marginWidth = Int32(); break;
-            case tkFontSize: Next(); Equals(); st_.fontSize = Int32(); break;
-            case tkTabDefault: Next(); Equals(); st_.defaultTabWidth = Int32(); break;
-            case tkGutterFontSize: Next(); Equals(); st_.gutterFont.size = Int32(); break;
-            case tkGutterFontColor: Next(); Equals(); st_.gutterFont.color = Bits32(); break;
-            case tkIndentStep: Next(); Equals(); st_.indentStep = static_cast<std::int32_t>(Ranged(0, 20)); break;
-            case tkFontCharset: Next(); Equals(); st_.fontCharset = Value(); break;
-            case tkSelTextColor: Next(); Equals(); st_.selectedTextColor = Colour(st_.selectedTextColorDefault); break;
-            case tkSelTextBack: Next(); Equals(); st_.selectedTextBackground = Colour(st_.selectedTextBackgroundDefault); break;
-            case tkGutterColor: Next(); Equals(); st_.gutterColor = Colour(st_.gutterColorDefault); break;
-            case tkMarginColor: Next(); Equals(); st_.marginColor = Colour(st_.marginColorDefault); break;
+            case tkName:
+                Next();
+                Equals();
+                st_.languageName = StringValue().substr(0, 35);
+                break;
+            case tkExampleText:
+                Next();
+                Equals();
+                st_.exampleText = StringValue();
+                break;
+            case tkWrapOverride:
+                Next();
+                Equals();
+                st_.wrapOverride = StringValue().substr(0, 35);
+                break;
+            case tkFontName:
+                Next();
+                Equals();
+                st_.fontName = StringValue();
+                break;
+            case tkGutterFontName:
+                Next();
+                Equals();
+                st_.gutterFont.name = StringValue();
+                break;
+            case tkTabColumns:
+                Next();
+                Equals();
+                TabColumns();
+                break;
+            case tkCase:
+                Next();
+                Equals();
+                t_.caseSensitive = Expr() != 0;
+                break;
+            case tkOptions:
+                Next();
+                Equals();
+                st_.options = Bits32();
+                break;
+            case tkWordWrapColumn:
+                Next();
+                Equals();
+                st_.wordWrapColumn = Int32();
+                break;
+            case tkGutter:
+                Next();
+                Equals();
+                st_.gutterWidth = Int32();
+                break;
+            case tkRightMargin:
+                Next();
+                Equals();
+                st_.rightMargin = Int32();
+                break;
+            case tkMarginWidth:
+                Next();
+                Equals();
+                st_.marginWidth = Int32();
+                break;
+            case tkFontSize:
+                Next();
+                Equals();
+                st_.fontSize = Int32();
+                break;
+            case tkTabDefault:
+                Next();
+                Equals();
+                st_.defaultTabWidth = Int32();
+                break;
+            case tkGutterFontSize:
+                Next();
+                Equals();
+                st_.gutterFont.size = Int32();
+                break;
+            case tkGutterFontColor:
+                Next();
+                Equals();
+                st_.gutterFont.color = Bits32();
+                break;
+            case tkIndentStep:
+                Next();
+                Equals();
+                st_.indentStep = static_cast<std::int32_t>(Ranged(0, 20));
+                break;
+            case tkFontCharset:
+                Next();
+                Equals();
+                st_.fontCharset = Value();
+                break;
+            case tkSelTextColor:
+                Next();
+                Equals();
+                st_.selectedTextColor = Colour(st_.selectedTextColorDefault);
+                break;
+            case tkSelTextBack:
+                Next();
+                Equals();
+                st_.selectedTextBackground = Colour(st_.selectedTextBackgroundDefault);
+                break;
+            case tkGutterColor:
+                Next();
+                Equals();
+                st_.gutterColor = Colour(st_.gutterColorDefault);
+                break;
+            case tkMarginColor:
+                Next();
+                Equals();
+                st_.marginColor = Colour(st_.marginColorDefault);
+                break;
             case tkAnchor: {
                 Next();
                 Equals();
@@ -1105,14 +1236,26 @@ private:
                     t_.startStates = set;
                 }
                 break;
-            case tkBoundStates: Next(); Equals(); t_.boundStates = ValueOrList(); break;
+            case tkBoundStates:
+                Next();
+                Equals();
+                t_.boundStates = ValueOrList();
+                break;
             case tkGutterFontStyle:
                 Next();
                 Accept(tkEquals);
                 st_.gutterFont.style = StyleList();
                 break;
-            case tkEditableStyles: Next(); Accept(tkEquals); EditableStyles(); break;
-            case tkContextStates: Next(); Accept(tkEquals); ContextStates(); break;
+            case tkEditableStyles:
+                Next();
+                Accept(tkEquals);
+                EditableStyles();
+                break;
+            case tkContextStates:
+                Next();
+                Accept(tkEquals);
+                ContextStates();
+                break;
             default: return;
             }
         }
@@ -1192,10 +1335,8 @@ private:
             const TSM_CharGroup terminator = CharSpecGroup();
             const std::uint8_t value = Value();
             TStateSet states;
-            if (Tok() == tkLBracket)
-                states = StateList();
-            else
-                states.Include(0);
+            if (Tok() == tkLBracket) states = StateList();
+            else states.Include(0);
             try {
                 t_.keywords->AddWord(word, t_.caseSensitive, value, states, terminator);
             } catch (const EKeywords&) {
@@ -1267,13 +1408,30 @@ private:
             g.AddRange('A', 'Z');
         };
         switch (matcher) {
-        case 10: letters(); g.AddChar('_'); break;
-        case 11: g.AddChar('.'); g.AddRange('0', '9'); break;
-        case 12: case 14: case 20: g.AddChar('\''); break;
-        case 13: case 18: g.AddChar('"'); break;
-        case 15: g.AddChar('+'); g.AddChar('-'); g.AddChar('.'); g.AddRange('0', '9'); break;
+        case 10:
+            letters();
+            g.AddChar('_');
+            break;
+        case 11:
+            g.AddChar('.');
+            g.AddRange('0', '9');
+            break;
+        case 12:
+        case 14:
+        case 20: g.AddChar('\''); break;
+        case 13:
+        case 18: g.AddChar('"'); break;
+        case 15:
+            g.AddChar('+');
+            g.AddChar('-');
+            g.AddChar('.');
+            g.AddRange('0', '9');
+            break;
         case 16: g.AddRange('0', '9'); break;
-        case 17: letters(); g.AddRange('0', '9'); break;
+        case 17:
+            letters();
+            g.AddRange('0', '9');
+            break;
         case 19: g.AddChar('/'); break;
         default: break;
         }
@@ -1392,12 +1550,9 @@ private:
             }
             Expect(tkLParen, symmsg::kLParenExpected);
             for (;;) {
-                if (Accept(tkPlus))
-                    info.add |= TermOrList();
-                else if (Accept(tkMinus))
-                    info.remove |= TermOrList();
-                else
-                    break;
+                if (Accept(tkPlus)) info.add |= TermOrList();
+                else if (Accept(tkMinus)) info.remove |= TermOrList();
+                else break;
             }
             Expect(tkRParen, symmsg::kRParenExpected);
             if (!containers && (Tok() == tkPush || Tok() == tkPop)) {

@@ -103,39 +103,39 @@ enum TSymToken : std::int32_t {
 
 // Messages of the compiler by number (the message table of the editor family).
 namespace symmsg {
-inline constexpr int kEqualsExpected = 4096;        // "'=' expected"
-inline constexpr int kLParenExpected = 4097;        // "'(' expected"
-inline constexpr int kRParenExpected = 4098;        // "')' expected"
-inline constexpr int kCommaExpected = 4099;         // "',' expected"
-inline constexpr int kLBracketExpected = 4100;      // "'[' expected"
-inline constexpr int kRBracketExpected = 4101;      // "']' expected"
-inline constexpr int kStringExpected = 4102;        // "String value expected"
-inline constexpr int kSyntaxError = 4103;           // "Script syntax error"
-inline constexpr int kExpressionExpected = 4104;    // "Expression expected"
-inline constexpr int kTooManyEditableStyles = 4105; // "Too many editable styles"
-inline constexpr int kValue0To255 = 4106;           // "Value must be 0..255"
-inline constexpr int kDuplicateWord = 4108;         // "Duplicate entry in %%word table"
-inline constexpr int kSingleCharSpec = 4109;        // "Single character specifier expected"
-inline constexpr int kMaxFourSpecs = 4110;          // "Maximum of 4 character specifier allowed"
-inline constexpr int kDuplicateHandler = 4112;      // "Duplicate entry in %%handler table"
-inline constexpr int kAmbiguousStartSet = 4113;     // "Ambigious start set in %%token table"
-inline constexpr int kDuplicateEffect = 4114;       // "Duplicate %%effect entry"
-inline constexpr int kBadFontStyle = 4115;          // "Bad font style specifier"
-inline constexpr int kUnexpectedEof = 4116;         // "Unexpected EOF"
-inline constexpr int kUnknownIdentifier = 4117;     // "Unknown script identifier"
-inline constexpr int kBlankKeyName = 4118;          // "Key function name cannot be blank"
-inline constexpr int kKeyRequired = 4119;           // "Key specification required"
-inline constexpr int kNotImplemented = 4120;        // "Not implemented yet"
-inline constexpr int kRecursiveMacro = 4121;        // "Recursive expansion of macro '%s'"
-inline constexpr int kErrorFormat = 4122;           // "** ERROR near line %d, Column %d: %s"
-inline constexpr int kIncludeUnterminated = 4123;   // "#include filename missing terminating %s"
-inline constexpr int kIncludeOpen = 4124;           // "Unable to open #include file %s%s%s"
-inline constexpr int kIncludeForm = 4135;           // the two accepted forms of #include
-inline constexpr int kUnknownCharacter = 4127;      // "Unknown character in input stream: #$%.2x"
-inline constexpr int kRangeError = 4130;            // "Range error, value outwith %d .. %d"
-inline constexpr int kContextRespecified = 4131;    // "Token value %d re-specified in ContextState"
-inline constexpr int kIfdefName = 4134;             // "Macro name expected after #ifdef"
-inline constexpr int kMacroName = 4136;             // "Macro name expected"
+inline constexpr int kEqualsExpected = 4096;         // "'=' expected"
+inline constexpr int kLParenExpected = 4097;         // "'(' expected"
+inline constexpr int kRParenExpected = 4098;         // "')' expected"
+inline constexpr int kCommaExpected = 4099;          // "',' expected"
+inline constexpr int kLBracketExpected = 4100;       // "'[' expected"
+inline constexpr int kRBracketExpected = 4101;       // "']' expected"
+inline constexpr int kStringExpected = 4102;         // "String value expected"
+inline constexpr int kSyntaxError = 4103;            // "Script syntax error"
+inline constexpr int kExpressionExpected = 4104;     // "Expression expected"
+inline constexpr int kTooManyEditableStyles = 4105;  // "Too many editable styles"
+inline constexpr int kValue0To255 = 4106;            // "Value must be 0..255"
+inline constexpr int kDuplicateWord = 4108;          // "Duplicate entry in %%word table"
+inline constexpr int kSingleCharSpec = 4109;         // "Single character specifier expected"
+inline constexpr int kMaxFourSpecs = 4110;           // "Maximum of 4 character specifier allowed"
+inline constexpr int kDuplicateHandler = 4112;       // "Duplicate entry in %%handler table"
+inline constexpr int kAmbiguousStartSet = 4113;      // "Ambigious start set in %%token table"
+inline constexpr int kDuplicateEffect = 4114;        // "Duplicate %%effect entry"
+inline constexpr int kBadFontStyle = 4115;           // "Bad font style specifier"
+inline constexpr int kUnexpectedEof = 4116;          // "Unexpected EOF"
+inline constexpr int kUnknownIdentifier = 4117;      // "Unknown script identifier"
+inline constexpr int kBlankKeyName = 4118;           // "Key function name cannot be blank"
+inline constexpr int kKeyRequired = 4119;            // "Key specification required"
+inline constexpr int kNotImplemented = 4120;         // "Not implemented yet"
+inline constexpr int kRecursiveMacro = 4121;         // "Recursive expansion of macro '%s'"
+inline constexpr int kErrorFormat = 4122;            // "** ERROR near line %d, Column %d: %s"
+inline constexpr int kIncludeUnterminated = 4123;    // "#include filename missing terminating %s"
+inline constexpr int kIncludeOpen = 4124;            // "Unable to open #include file %s%s%s"
+inline constexpr int kIncludeForm = 4135;            // the two accepted forms of #include
+inline constexpr int kUnknownCharacter = 4127;       // "Unknown character in input stream: #$%.2x"
+inline constexpr int kRangeError = 4130;             // "Range error, value outwith %d .. %d"
+inline constexpr int kContextRespecified = 4131;     // "Token value %d re-specified in ContextState"
+inline constexpr int kIfdefName = 4134;              // "Macro name expected after #ifdef"
+inline constexpr int kMacroName = 4136;              // "Macro name expected"
 }  // namespace symmsg
 
 // The text of compiler message `id` as it stands in the table (with its % fields); empty for a
@@ -149,8 +149,8 @@ using TIncludeReader = std::function<bool(const std::string& path, std::string& 
 class TSYM_Compiler {
 public:
     // Limits that keep a runaway script from hanging or exhausting memory.
-    static constexpr int kMaxIncludeDepth = 32;        // nested #include files
-    static constexpr int kMaxMacroDepth = 256;         // macros expanding inside macros
+    static constexpr int kMaxIncludeDepth = 32;             // nested #include files
+    static constexpr int kMaxMacroDepth = 256;              // macros expanding inside macros
     static constexpr std::size_t kMaxExpansion = 2u << 20;  // characters read from macros and includes
 
     // `script` is the whole script; `directory` the folder of the script (for #include <name>);

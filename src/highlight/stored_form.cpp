@@ -333,10 +333,8 @@ bool VOzuvavIdavParser::LoadFromStream(TStream& stream, bool readingForm)
     if (version < kParserLowestFormatVersion) {
         const std::string message = ParserVersionMessage(Name, kParserFormatVersion, version);
         if (readingForm) throw EDoravaVizuParserError(message);
-        if (OnParserVersionError)
-            OnParserVersionError(*this, version, kParserFormatVersion);
-        else if (OnShowInformation)
-            OnShowInformation(message);
+        if (OnParserVersionError) OnParserVersionError(*this, version, kParserFormatVersion);
+        else if (OnShowInformation) OnShowInformation(message);
         return false;
     }
     try {

@@ -37,7 +37,10 @@ public:
 
     bool AtEnd() const { return pos_ >= text_.size(); }
     char Cur() const { return AtEnd() ? '\0' : text_[pos_]; }
-    void Skip() { if (!AtEnd()) ++pos_; }
+    void Skip()
+    {
+        if (!AtEnd()) ++pos_;
+    }
 
     // A number field; an empty field (a comma alone, another character or the end) gives `def`
     // and consumes only the comma.
@@ -45,7 +48,8 @@ public:
     {
         std::size_t p = pos_;
         bool negative = false;
-        if (p < text_.size() && text_[p] == '-' && p + 1 < text_.size() && std::isdigit(static_cast<unsigned char>(text_[p + 1]))) {
+        if (p < text_.size() && text_[p] == '-' && p + 1 < text_.size() &&
+            std::isdigit(static_cast<unsigned char>(text_[p + 1]))) {
             negative = true;
             ++p;
         }
@@ -98,7 +102,8 @@ std::vector<TStyleEffect> ReadEffects(Reader& r)
     const std::int64_t count = r.Number(0);
     if (count < 0) Invalid();
     // A full list (256 styles) is written with the count 255; the entries that follow it are read too.
-    for (std::int64_t i = 0; !r.AtEnd() && (i < count || (count == 255 && std::isdigit(static_cast<unsigned char>(r.Cur())))); ++i) {
+    for (std::int64_t i = 0;
+         !r.AtEnd() && (i < count || (count == 255 && std::isdigit(static_cast<unsigned char>(r.Cur())))); ++i) {
         if (i >= 256) Invalid();
         TStyleEffect e;
         const std::int64_t token = r.Number(255);
@@ -346,7 +351,8 @@ std::string FormatStyleString(const TSM_Settings& s)
         FontStyleLetters(s.gutterFont.style),
     };
     std::string out = "Vexmar6:";
-    for (int i = 0; i < 24; ++i) out += std::string("#") + kTags[i] + '#' + std::to_string(values[i].size()) + '#' + values[i];
+    for (int i = 0; i < 24; ++i)
+        out += std::string("#") + kTags[i] + '#' + std::to_string(values[i].size()) + '#' + values[i];
     out += "#END#";
     return out;
 }
@@ -356,10 +362,8 @@ TStyleOverrides ParseStyleString(std::string_view text)
     if (text.size() < 7 || text.substr(0, 6) != "Vexmar" || text[6] < '1' || text[6] > '9') Invalid();
     TStyleOverrides o;
     const int layout = text[6] - '0';
-    if (layout >= 5)
-        ReadTagged(text, o);
-    else
-        ReadPositional(text, layout, o);
+    if (layout >= 5) ReadTagged(text, o);
+    else ReadPositional(text, layout, o);
     return o;
 }
 
@@ -377,7 +381,8 @@ void ApplyStyleOverrides(const TStyleOverrides& o, TSM_Settings& s)
     if (o.selectedTextBackground) s.selectedTextBackground = *o.selectedTextBackground;
     if (o.tabColumns) {
         for (int i = 0; i < TSM_Settings::kTabColumns; ++i)
-            s.SetTabColumn(i, i < static_cast<int>(o.tabColumns->size()) ? (*o.tabColumns)[static_cast<std::size_t>(i)] : -1);
+            s.SetTabColumn(
+                i, i < static_cast<int>(o.tabColumns->size()) ? (*o.tabColumns)[static_cast<std::size_t>(i)] : -1);
     }
     if (o.defaultTabWidth) s.defaultTabWidth = *o.defaultTabWidth;
     if (o.gutterColorDefault) s.gutterColorDefault = *o.gutterColorDefault;

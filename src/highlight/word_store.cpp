@@ -33,10 +33,8 @@ TWordStore::Node& TWordStore::Enter(std::string_view word)
             fresh.ch = c;
             nodes_.push_back(std::move(fresh));
             n = static_cast<std::int32_t>(nodes_.size() - 1);
-            if (last >= 0)
-                nodes_[static_cast<std::size_t>(last)].sibling = n;
-            else
-                head() = n;
+            if (last >= 0) nodes_[static_cast<std::size_t>(last)].sibling = n;
+            else head() = n;
         }
         parent = n;
     }

@@ -15,7 +15,7 @@ namespace tarnwick {
 class TWordStore {
 public:
     struct Node {
-        char ch = 0;              // lower case
+        char ch = 0;  // lower case
         std::int32_t sibling = -1;
         std::int32_t child = -1;
         bool end = false;         // a word ends here

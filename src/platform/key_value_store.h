@@ -59,7 +59,8 @@ public:
         // The key and every key below it ("key\...").
         const std::string prefix = std::string(key) + '\\';
         for (auto it = keys_.begin(); it != keys_.end();)
-            it = (it->first == key || it->first.compare(0, prefix.size(), prefix) == 0) ? keys_.erase(it) : std::next(it);
+            it = (it->first == key || it->first.compare(0, prefix.size(), prefix) == 0) ? keys_.erase(it)
+                                                                                        : std::next(it);
     }
 
     // For tests: the stored value with its kind, or null.

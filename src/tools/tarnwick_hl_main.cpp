@@ -153,10 +153,11 @@ int Compile(const std::vector<std::string>& args)
         WriteWholeFileOrThrow(output, stored.Data());
     }
     const TCounts n = Count(parser);
-    std::printf("%s: language \"%s\", %d keywords, %d first-character rules, %d states with their own rules, "
-                "%d continuation rules, %d styles\n",
-                script.c_str(), parser.Settings().languageName.c_str(), n.keywords, n.firstChars, n.stateTables,
-                n.continuations, n.styles);
+    std::printf(
+        "%s: language \"%s\", %d keywords, %d first-character rules, %d states with their own rules, "
+        "%d continuation rules, %d styles\n",
+        script.c_str(), parser.Settings().languageName.c_str(), n.keywords, n.firstChars, n.stateTables,
+        n.continuations, n.styles);
     return kExitOk;
 }
 
@@ -166,7 +167,8 @@ int Info(const std::vector<std::string>& args)
     const std::string data = ReadWholeFile(args[0]);
     // The header as it stands, before the load judges it.
     const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])); };
-    if (data.size() < 14) throw Exception(args[0] + ": not a stored highlighter (" + std::to_string(data.size()) + " bytes)");
+    if (data.size() < 14)
+        throw Exception(args[0] + ": not a stored highlighter (" + std::to_string(data.size()) + " bytes)");
     const unsigned version = byte(0) | byte(1) << 8;
     const auto i32 = [&](std::size_t at) {
         return static_cast<std::int32_t>(byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24);
@@ -175,12 +177,12 @@ int Info(const std::vector<std::string>& args)
     LoadStored(parser, args[0]);
     const TCounts n = Count(parser);
     const std::string method = data.compare(6, 4, "WRZL") == 0 ? "KH" : "LZH";
-    std::printf("file: %s\nformat version: %u\nproperty size: %zu bytes\npayload size: %d bytes (%s)\n"
-                "language: %s\nkeywords: %d\nfirst-character rules: %d\nstates with their own rules: %d\n"
-                "continuation rules: %d\nstyles: %d\n",
-                args[0].c_str(), version, data.size(), i32(2), method.c_str(),
-                parser.Settings().languageName.c_str(), n.keywords, n.firstChars, n.stateTables, n.continuations,
-                n.styles);
+    std::printf(
+        "file: %s\nformat version: %u\nproperty size: %zu bytes\npayload size: %d bytes (%s)\n"
+        "language: %s\nkeywords: %d\nfirst-character rules: %d\nstates with their own rules: %d\n"
+        "continuation rules: %d\nstyles: %d\n",
+        args[0].c_str(), version, data.size(), i32(2), method.c_str(), parser.Settings().languageName.c_str(),
+        n.keywords, n.firstChars, n.stateTables, n.continuations, n.styles);
     return kExitOk;
 }
 
@@ -322,8 +324,8 @@ int Export(const std::vector<std::string>& args)
     options.force = true;
     RescanFrom(store, parser, 0, options);
 
-    const TExportContext context =
-        ExportContextFor(parser.Settings(), title ? *title : (file == "-" ? std::string() : file), date ? *date : Today());
+    const TExportContext context = ExportContextFor(
+        parser.Settings(), title ? *title : (file == "-" ? std::string() : file), date ? *date : Today());
     TStdoutStream out;
     WriteRange(store, 0, store.CharCount(), writeFormat, context, out);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw Exception("Cannot write the standard output");

@@ -111,7 +111,8 @@ constexpr std::string_view kFooterHelp =
 // Keeps the three standard descriptors taken, so that a file the program opens can never land on
 // one of them when the caller started us with it closed. A closed standard output is replaced by
 // a descriptor that refuses writing, so the failure is seen and reported rather than silently lost.
-void ReserveStandardDescriptors() {
+void ReserveStandardDescriptors()
+{
 #ifndef _WIN32
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
@@ -129,12 +130,11 @@ void ReserveStandardDescriptors() {
 #endif
 }
 
-std::string SystemErrorText(int error) {
-    return std::strerror(error);
-}
+std::string SystemErrorText(int error) { return std::strerror(error); }
 
 // Writes `data` to standard output and flushes it; throws when the bytes cannot be delivered.
-void WriteStdout(std::string_view data) {
+void WriteStdout(std::string_view data)
+{
     errno = 0;
     if ((!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
         std::fflush(stdout) != 0) {
@@ -144,7 +144,8 @@ void WriteStdout(std::string_view data) {
 }
 
 // Writes the pieces to standard output, in order, without gathering them into one buffer first.
-void WriteStdout(std::span<const std::string_view> pieces) {
+void WriteStdout(std::span<const std::string_view> pieces)
+{
     errno = 0;
     if (std::fflush(stdout) != 0 || !WritePieces(fileno(stdout), pieces)) {
         const int error = errno;
@@ -152,12 +153,14 @@ void WriteStdout(std::span<const std::string_view> pieces) {
     }
 }
 
-void WriteStderr(std::string_view data) {
+void WriteStderr(std::string_view data)
+{
     std::fwrite(data.data(), 1, data.size(), stderr);
     std::fflush(stderr);
 }
 
-std::string ReadStdin() {
+std::string ReadStdin()
+{
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -175,12 +178,14 @@ std::string ReadStdin() {
 // A script read from a file (mapped when large) or from standard input.
 class ScriptSource {
 public:
-    static ScriptSource FromFile(const std::string& name) {
+    static ScriptSource FromFile(const std::string& name)
+    {
         ScriptSource s;
         s.file_ = FileView::Open(name);
         return s;
     }
-    static ScriptSource FromStdin() {
+    static ScriptSource FromStdin()
+    {
         ScriptSource s;
         s.stdin_ = ReadStdin();
         s.fromStdin_ = true;
@@ -200,7 +205,8 @@ struct ScriptError {
     std::string message;
 };
 
-void PrintScriptErrors(std::string_view file, const std::vector<ScriptError>& errors) {
+void PrintScriptErrors(std::string_view file, const std::vector<ScriptError>& errors)
+{
     std::string text;
     for (const ScriptError& e : errors) {
         text.append(file).append(":").append(std::to_string(e.line)).append(": ").append(e.message).append("\n");
@@ -222,7 +228,8 @@ public:
     // Consumes an option that takes a value, written "NAME VALUE" or attached: "NAMEVALUE" for a
     // short option (-DX), "NAME=VALUE" for a long one (--edf=x). Returns nothing when the current
     // argument is not this option.
-    std::optional<std::string> Value(std::string_view name) {
+    std::optional<std::string> Value(std::string_view name)
+    {
         const std::string_view arg = Current();
         if (arg == name) {
             if (pos_ + 1 >= args_.size()) {
@@ -245,7 +252,8 @@ public:
 
     // Consumes the current argument as an operand. "--" ends the options: everything after it is
     // an operand. "-" alone is an operand (standard input where a file may be given).
-    bool Operand(std::vector<std::string>& operands) {
+    bool Operand(std::vector<std::string>& operands)
+    {
         std::string_view arg = Current();
         if (arg == "--") {
             for (++pos_; pos_ < args_.size(); ++pos_) {
@@ -266,11 +274,10 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool IsHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
-}
+bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
-[[noreturn]] void ThrowUnknownOption(std::string_view command, std::string_view arg) {
+[[noreturn]] void ThrowUnknownOption(std::string_view command, std::string_view arg)
+{
     throw UsageError("unknown option \"" + std::string(arg) + "\" for " + std::string(command));
 }
 
@@ -279,7 +286,8 @@ struct OptionFileArgs {
     std::optional<std::string> configDir, edf, cdf;
 
     // Consumes the current argument when it is one of these options.
-    bool Take(ArgReader& args, bool withCdf) {
+    bool Take(ArgReader& args, bool withCdf)
+    {
         if (auto value = args.Value("--config-dir")) {
             configDir = std::move(value);
         } else if (auto value = args.Value("--edf")) {
@@ -292,7 +300,8 @@ struct OptionFileArgs {
         return true;
     }
 
-    OptionFiles Resolve() const {
+    OptionFiles Resolve() const
+    {
         OptionFiles files = configDir ? OptionFiles::InFolder(*configDir) : OptionFiles::Default(ExecutableFolder());
         if (edf) {
             files.versionTable = *edf;
@@ -306,7 +315,8 @@ struct OptionFileArgs {
 
 // --- Commands ---------------------------------------------------------------------------------
 
-int Preprocess(ArgReader args) {
+int Preprocess(ArgReader args)
+{
     std::vector<std::string> symbols;
     std::vector<std::string> operands;
     while (!args.Done()) {
@@ -329,10 +339,10 @@ int Preprocess(ArgReader args) {
 
     PreprocessedPieces output;
     std::vector<ScriptError> errors;
-    const bool ok = PreprocessScript(script.text(), output, symbols,
-                                     [&errors](std::int64_t line, const std::string& message) {
-                                         errors.push_back({line, message});
-                                     });
+    const bool ok =
+        PreprocessScript(script.text(), output, symbols, [&errors](std::int64_t line, const std::string& message) {
+            errors.push_back({line, message});
+        });
     if (!ok) {
         PrintScriptErrors(fromStdin ? kStdinName : std::string_view(operands[0]), errors);
         return kExitPreprocessErrors;
@@ -341,7 +351,8 @@ int Preprocess(ArgReader args) {
     return kExitOk;
 }
 
-int List(ArgReader args) {
+int List(ArgReader args)
+{
     OptionFileArgs optionFiles;
     while (!args.Done()) {
         if (IsHelp(args.Current())) {
@@ -369,7 +380,8 @@ int List(ArgReader args) {
     return kExitOk;
 }
 
-std::size_t ParseIndex(std::string_view text) {
+std::size_t ParseIndex(std::string_view text)
+{
     std::size_t index = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), index);
     if (text.empty() || error == std::errc::invalid_argument || end != text.data() + text.size()) {
@@ -382,7 +394,8 @@ std::size_t ParseIndex(std::string_view text) {
 }
 
 // The 0-based index of the version called `name` (ignoring letter case) in the sorted table.
-std::size_t FindVersion(const std::filesystem::path& versionTable, std::string_view name) {
+std::size_t FindVersion(const std::filesystem::path& versionTable, std::string_view name)
+{
     const std::vector<std::string> lines = ReadVersionTable(versionTable);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (AnsiSameText(SqlVersion::FromLine(lines[i]).name, name)) {
@@ -392,7 +405,8 @@ std::size_t FindVersion(const std::filesystem::path& versionTable, std::string_v
     throw ToolError("no version named \"" + std::string(name) + "\" in " + versionTable.string());
 }
 
-int Run(ArgReader args) {
+int Run(ArgReader args)
+{
     OptionFileArgs optionFiles;
     std::optional<std::string> versionName, indexText;
     std::vector<std::string> operands;
@@ -441,7 +455,8 @@ int Run(ArgReader args) {
     return kExitOk;
 }
 
-int Dispatch(int argc, char** argv) {
+int Dispatch(int argc, char** argv)
+{
     if (argc < 2) {
         WriteStderr(std::string(kUsage));
         return kExitFailure;
@@ -467,7 +482,8 @@ int Dispatch(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     ReserveStandardDescriptors();
     try {
         return Dispatch(argc, argv);

@@ -67,8 +67,8 @@ inline const char* ScanLine(const char* p, const char* end, unsigned& seen)
     const __m128i amp = _mm_set1_epi8('&');
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const unsigned breaks = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        const unsigned breaks =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
         unsigned stars = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, star)));
         unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, amp)));
         if (breaks != 0) {
@@ -343,8 +343,7 @@ private:
         case Directive::Set:
             if (!active) return;
             break;
-        default:
-            break;
+        default: break;
         }
 
         const std::string_view argument = Trim(trimmed.substr(keyword->text.size()));

@@ -32,7 +32,7 @@ using VersionSelection = std::optional<std::size_t>;
 inline constexpr VersionSelection kAllVersions = std::nullopt;
 
 struct VersionRunEvents {
-    PreprocessErrorReporter onError;                                    // the failing version's messages
+    PreprocessErrorReporter onError;                                      // the failing version's messages
     std::function<void(const std::filesystem::path& written)> onWritten;  // after each file is in place
 };
 

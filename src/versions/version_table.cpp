@@ -11,10 +11,7 @@ namespace fs = std::filesystem;
 
 namespace tarnwick {
 
-OptionFiles OptionFiles::InFolder(const fs::path& folder)
-{
-    return {folder / "tarnwick.edf", folder / "tarnwick.cdf"};
-}
+OptionFiles OptionFiles::InFolder(const fs::path& folder) { return {folder / "tarnwick.edf", folder / "tarnwick.cdf"}; }
 
 OptionFiles OptionFiles::Default(const fs::path& executableFolder)
 {
@@ -30,7 +27,8 @@ SqlVersion SqlVersion::FromLine(std::string_view line)
     v.name = std::string(line.substr(0, tab1));
     if (tab1 == std::string_view::npos) return v;
     const std::size_t tab2 = line.find('\t', tab1 + 1);
-    v.define = std::string(line.substr(tab1 + 1, tab2 == std::string_view::npos ? std::string_view::npos : tab2 - tab1 - 1));
+    v.define =
+        std::string(line.substr(tab1 + 1, tab2 == std::string_view::npos ? std::string_view::npos : tab2 - tab1 - 1));
     if (tab2 != std::string_view::npos) v.extension = std::string(line.substr(tab2 + 1));
     return v;
 }
@@ -113,8 +111,8 @@ fs::path VersionOutputFile(const fs::path& script, std::string_view extension)
 
 std::vector<std::string> PromoteConditionalDefines(std::vector<std::string> items, const std::string& editText)
 {
-    const auto found = std::find_if(items.begin(), items.end(),
-                                    [&](const std::string& item) { return AnsiSameText(item, editText); });
+    const auto found =
+        std::find_if(items.begin(), items.end(), [&](const std::string& item) { return AnsiSameText(item, editText); });
     if (found != items.end()) {
         std::rotate(items.begin(), found, found + 1);
     } else {

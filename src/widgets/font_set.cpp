@@ -36,8 +36,8 @@ void FontSet::Build(const std::string& name, int pointSize, int /*charset*/)
     const QFontMetrics plain(variants_[0]);
     const QFontMetrics boldItalic(variants_[fsBold | fsItalic]);
     metrics_.fixedPitch = plain.horizontalAdvance(QLatin1Char('i')) == plain.horizontalAdvance(QLatin1Char('W'));
-    metrics_.charWidth = metrics_.fixedPitch ? plain.horizontalAdvance(QLatin1Char('W'))
-                                             : std::max(1, boldItalic.averageCharWidth());
+    metrics_.charWidth =
+        metrics_.fixedPitch ? plain.horizontalAdvance(QLatin1Char('W')) : std::max(1, boldItalic.averageCharWidth());
     // Every style must fit: the height of the bold italic face, its leading, one pixel apart.
     metrics_.lineHeight = std::max(boldItalic.height(), plain.height()) + std::max(0, boldItalic.leading()) + 1;
     if (metrics_.fixedPitch) {
@@ -54,15 +54,12 @@ void FontSet::Build(const std::string& name, int pointSize, int /*charset*/)
 
 void FontSet::BuildGutter(const TFontData& font)
 {
-    gutter_ = ResolveFont(font.name.empty() ? std::string("MS Sans Serif") : font.name, font.size > 0 ? font.size : 8,
-                          false);
+    gutter_ =
+        ResolveFont(font.name.empty() ? std::string("MS Sans Serif") : font.name, font.size > 0 ? font.size : 8, false);
     gutter_.setBold(font.style & fsBold);
     gutter_.setItalic(font.style & fsItalic);
 }
 
-int FontSet::CharacterWidth(QChar c) const
-{
-    return QFontMetrics(variants_[0]).horizontalAdvance(c);
-}
+int FontSet::CharacterWidth(QChar c) const { return QFontMetrics(variants_[0]).horizontalAdvance(c); }
 
 }  // namespace tarnwick::ui

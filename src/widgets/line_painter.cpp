@@ -131,8 +131,8 @@ void LinePainter::PaintGutter(QPainter& p, std::int64_t line, const TLineRecord*
     auto& breakpoints = const_cast<TTextStore&>(store_).Breakpoints();
     std::optional<TBreakpointStyle> marker = codeBreaks.LineStyle(offset);
     if (!marker) marker = breakpoints.LineStyle(offset);
-    const bool markerGlyph = glyphs && marker && marker->Glyph >= 1 &&
-                             marker->Glyph - 1 < static_cast<int>(glyphs->first.size());
+    const bool markerGlyph =
+        glyphs && marker && marker->Glyph >= 1 && marker->Glyph - 1 < static_cast<int>(glyphs->first.size());
     if (markerGlyph) {
         const QPixmap& g = glyphs->first[static_cast<std::size_t>(marker->Glyph - 1)];
         p.drawPixmap(left + (marks ? 5 : 1), glyphY(g), g);
@@ -242,7 +242,8 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         colorsOf(run, fore, back, fontStyle);
         const QFont& font = fonts_.Text(fontStyle);
         if (fixed) x = XOfColumn(run.column);
-        const int width = fixed ? static_cast<int>(run.columns * charWidth_) : QFontMetrics(font).horizontalAdvance(run.text);
+        const int width =
+            fixed ? static_cast<int>(run.columns * charWidth_) : QFontMetrics(font).horizontalAdvance(run.text);
         p.fillRect(QRect(x, y, width, lineHeight_), back);
         if (&font != current) {
             p.setFont(font);
@@ -254,8 +255,9 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         x += width;
     }
     // Right of the text: the selection's background when it runs on past the end of this line.
-    const bool selectionGoesOn = selEnd_ > start + static_cast<std::int64_t>(length) && selStart_ <= start + static_cast<std::int64_t>(length) &&
-                                 selEnd_ > selStart_ && (text.size() > length || store_.Next(r));
+    const bool selectionGoesOn = selEnd_ > start + static_cast<std::int64_t>(length) &&
+                                 selStart_ <= start + static_cast<std::int64_t>(length) && selEnd_ > selStart_ &&
+                                 (text.size() > length || store_.Next(r));
     QColor tail = defaultBack;
     if (marker && highlight_ && !setup_.printing) tail = Color(marker->Background);
     if (selectionGoesOn) {
@@ -264,7 +266,8 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
     }
     if (!setup_.enabled && !setup_.printing) tail = disabledBack;
     const int endX = fixed ? XOfColumn(std::max(column, leftColumn_)) : x;
-    if (endX < right) p.fillRect(QRect(std::max(endX, textLeft_), y, right - std::max(endX, textLeft_), lineHeight_), tail);
+    if (endX < right)
+        p.fillRect(QRect(std::max(endX, textLeft_), y, right - std::max(endX, textLeft_), lineHeight_), tail);
     if (x < textLeft_ && runs.empty()) p.fillRect(QRect(textLeft_, y, right - textLeft_, lineHeight_), tail);
 
     if (c_.HasOption(smoShowAllChars) && !setup_.printing) PaintAllChars(p, r, runs, y, endX);
@@ -279,10 +282,10 @@ void LinePainter::PaintAllChars(QPainter& p, const TLineRecord* r, const std::ve
     const int middle = y + lineHeight_ / 2;
     const TTabRule tabs = TTabRule::FromSettings(settings_);
     for (const Run& run : runs) {
-        p.setPen(run.selected ? (settings_.selectedTextColorDefault
-                                     ? palette_.color(QPalette::Active, QPalette::HighlightedText)
-                                     : Color(settings_.selectedTextColor))
-                              : DefaultForeground());
+        p.setPen(run.selected
+                     ? (settings_.selectedTextColorDefault ? palette_.color(QPalette::Active, QPalette::HighlightedText)
+                                                           : Color(settings_.selectedTextColor))
+                     : DefaultForeground());
         std::int64_t column = run.column;
         std::size_t i = static_cast<std::size_t>(run.firstChar);
         std::int64_t done = 0;
@@ -344,9 +347,10 @@ void LinePainter::PaintRangeMarks(QPainter& p, const TLineRecord* r, std::int64_
         if (m.End < start) continue;
         const std::int64_t from = std::max<std::int64_t>(m.Start - start, 0);
         const std::int64_t to = std::min<std::int64_t>(m.End - start, length);
-        const QRect box(XOfColumn(ColumnOfOffset(text, from, tabs)), y,
-                        static_cast<int>((ColumnOfOffset(text, to, tabs) - ColumnOfOffset(text, from, tabs)) * charWidth_),
-                        lineHeight_);
+        const QRect box(
+            XOfColumn(ColumnOfOffset(text, from, tabs)), y,
+            static_cast<int>((ColumnOfOffset(text, to, tabs) - ColumnOfOffset(text, from, tabs)) * charWidth_),
+            lineHeight_);
         if (setup_.drawMark) {
             setup_.drawMark(p, box, m.Tag);
         } else {

@@ -26,11 +26,11 @@ struct GutterGlyphs {
 
 // Where and how lines are drawn.
 struct PaintSetup {
-    QRect area;                      // the client area (or the page's print area)
-    bool printing = false;           // a printer or another external surface
-    bool mono = false;               // black on white
-    bool showSelection = true;       // the selection is visible
-    bool enabled = true;             // a disabled control draws its background in silver
+    QRect area;                 // the client area (or the page's print area)
+    bool printing = false;      // a printer or another external surface
+    bool mono = false;          // black on white
+    bool showSelection = true;  // the selection is visible
+    bool enabled = true;        // a disabled control draws its background in silver
     const GutterGlyphs* glyphs = nullptr;
     // Draws a range mark instead of the default frame (OnDrawMark).
     std::function<void(QPainter&, const QRect&, std::uint32_t tag)> drawMark;
@@ -52,7 +52,7 @@ private:
     struct Run {
         std::int64_t column;  // first display column
         std::int64_t columns;
-        QString text;         // tabs expanded to blanks
+        QString text;  // tabs expanded to blanks
         std::uint8_t token;
         bool selected;
         std::int32_t firstChar;  // index of the first character in the record

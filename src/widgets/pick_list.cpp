@@ -44,7 +44,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
         const QFontMetrics bold(BoldOf(option.font));
-        return {list_.DescriptionWidth() + list_.NameWidth() + 24, bold.boundingRect(QStringLiteral("Wy")).height() + 2};
+        return {list_.DescriptionWidth() + list_.NameWidth() + 24,
+                bold.boundingRect(QStringLiteral("Wy")).height() + 2};
     }
 
 private:
@@ -68,8 +69,10 @@ PickList::PickList(QWidget* parent, TMacroKeywords& list, TMacroTarget& target, 
     const QFontMetrics bold(BoldOf(small));
     for (const std::string& item : items) {
         const std::size_t tab = item.find('\t');
-        const QString description = ToQString(tab == std::string::npos ? std::string_view() : std::string_view(item).substr(0, tab));
-        const QString name = ToQString(tab == std::string::npos ? std::string_view(item) : std::string_view(item).substr(tab + 1));
+        const QString description =
+            ToQString(tab == std::string::npos ? std::string_view() : std::string_view(item).substr(0, tab));
+        const QString name =
+            ToQString(tab == std::string::npos ? std::string_view(item) : std::string_view(item).substr(tab + 1));
         auto* row = new QListWidgetItem(description + QLatin1Char('\t') + name, this);
         row->setData(kDescriptionRole, description);
         row->setData(kNameRole, name);
@@ -112,10 +115,7 @@ void PickList::keyPressEvent(QKeyEvent* event)
     QListWidget::keyPressEvent(event);
 }
 
-void PickList::mouseDoubleClickEvent(QMouseEvent*)
-{
-    Accept();
-}
+void PickList::mouseDoubleClickEvent(QMouseEvent*) { Accept(); }
 
 void PickList::focusOutEvent(QFocusEvent* event)
 {

@@ -28,7 +28,7 @@ namespace tarnwick::ui {
 
 namespace {
 
-constexpr int kAutoScrollInterval = 50;  // ms between two steps of drag auto-scrolling
+constexpr int kAutoScrollInterval = 50;             // ms between two steps of drag auto-scrolling
 constexpr std::int64_t kIdleHighlightLines = 4000;  // lines coloured per idle step
 
 Qt::DropAction ToDropAction(TDropEffect effect)
@@ -42,7 +42,8 @@ Qt::DropAction ToDropAction(TDropEffect effect)
 
 }  // namespace
 
-VOzuvavIdav::VOzuvavIdav(QWidget* parent) : QAbstractScrollArea(parent), control_(std::make_unique<tarnwick::VOzuvavIdav>())
+VOzuvavIdav::VOzuvavIdav(QWidget* parent)
+    : QAbstractScrollArea(parent), control_(std::make_unique<tarnwick::VOzuvavIdav>())
 {
     clock_.start();
     setFocusPolicy(Qt::StrongFocus);
@@ -100,10 +101,7 @@ TFontMetrics VOzuvavIdav::MeasureFont(const std::string& name, int size, int cha
     return fonts_.Metrics();
 }
 
-int VOzuvavIdav::CharacterWidth(unsigned char c)
-{
-    return fonts_.CharacterWidth(QChar(Cp1252ToUnicode(c)));
-}
+int VOzuvavIdav::CharacterWidth(unsigned char c) { return fonts_.CharacterWidth(QChar(Cp1252ToUnicode(c))); }
 
 int VOzuvavIdav::ClientWidth() const { return viewport()->width(); }
 
@@ -119,7 +117,8 @@ void VOzuvavIdav::InvalidateLines(std::int64_t first, std::int64_t last)
     if (last < top || first > top + rows) return;
     const std::int64_t from = std::max<std::int64_t>(first, top) - top;
     const std::int64_t to = std::min<std::int64_t>(last, top + rows) - top;
-    viewport()->update(QRect(0, static_cast<int>(from * lh), viewport()->width(), static_cast<int>((to - from + 1) * lh)));
+    viewport()->update(
+        QRect(0, static_cast<int>(from * lh), viewport()->width(), static_cast<int>((to - from + 1) * lh)));
 }
 
 void VOzuvavIdav::PlaceCaret(int, int, int, int) { RestartCaretBlink(); }
@@ -274,7 +273,8 @@ void VOzuvavIdav::paintEvent(QPaintEvent* event)
         p.drawLine(c.TextLeftEdge(), caretRow * lh + lh - 1, viewport()->width(), caretRow * lh + lh - 1);
     }
     const QRect caret = CaretRect();
-    if ((hasFocus() || dragOver_) && caretOn_ && caret.isValid() && caret.intersects(dirty)) p.fillRect(caret, Qt::white);
+    if ((hasFocus() || dragOver_) && caretOn_ && caret.isValid() && caret.intersects(dirty))
+        p.fillRect(caret, Qt::white);
     lastCaret_ = caret;
     if (c.DraggedGuideX() >= 0) {
         p.setPen(QPen(Qt::white, 1, Qt::DotLine));
@@ -478,8 +478,8 @@ void VOzuvavIdav::wheelEvent(QWheelEvent* event)
         const int notches = wheelRemainder_ / 120;
         wheelRemainder_ -= notches * 120;
         if (notches != 0)
-            c.ScrollTo(c.LeftColumn(), c.TopLine() - static_cast<std::int64_t>(notches) * QApplication::wheelScrollLines(),
-                       true);
+            c.ScrollTo(c.LeftColumn(),
+                       c.TopLine() - static_cast<std::int64_t>(notches) * QApplication::wheelScrollLines(), true);
     } else if (delta.x() != 0) {
         c.ScrollTo(c.LeftColumn() - delta.x() / 40, c.TopLine(), true);
     }
@@ -533,8 +533,8 @@ void VOzuvavIdav::dropEvent(QDropEvent* event)
 {
     const QPoint at = event->position().toPoint();
     const bool own = event->source() == this;
-    const TDropEffect effect = control_->Drop(MimeDropData(*event->mimeData()), ShiftBitsOf(event->modifiers()), at.x(),
-                                              at.y(), own);
+    const TDropEffect effect =
+        control_->Drop(MimeDropData(*event->mimeData()), ShiftBitsOf(event->modifiers()), at.x(), at.y(), own);
     dragOver_ = false;
     autoScrollTimer_.stop();
     if (effect == TDropEffect::deNone) {

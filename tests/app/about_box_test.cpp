@@ -54,8 +54,8 @@ private slots:
         nt.build = -1;
         QCOMPARE(OsLine(nt), QStringLiteral("Windows NT 5.1"));
         // Systems named by their product and kernel.
-        const SystemDescription debian{QStringLiteral("Debian GNU/Linux 12 (bookworm)"), -1, -1, -1, {},
-                                       QStringLiteral("Linux 6.1.0")};
+        const SystemDescription debian{
+            QStringLiteral("Debian GNU/Linux 12 (bookworm)"), -1, -1, -1, {}, QStringLiteral("Linux 6.1.0")};
         QCOMPARE(OsLine(debian), QStringLiteral("Debian GNU/Linux 12 (bookworm) (Linux 6.1.0)"));
         QCOMPARE(OsLine({QStringLiteral("Plan 9"), -1, -1, -1, {}, {}}), QStringLiteral("Plan 9"));
         QCOMPARE(OsLine({{}, -1, -1, -1, {}, QStringLiteral("Linux 6.1.0")}), QStringLiteral("Linux 6.1.0"));
@@ -98,8 +98,8 @@ private slots:
         QVERIFY(box.OKButton->isDefault());
 
         // Every part lies inside the box and nothing overlaps the next one down.
-        const QList<QWidget*> parts = {box.Image1, box.lbTitle, box.lbVersion, box.Bevel1, box.OS, box.PhysMem,
-                                       box.OKButton};
+        const QList<QWidget*> parts = {box.Image1, box.lbTitle, box.lbVersion, box.Bevel1,
+                                       box.OS,     box.PhysMem, box.OKButton};
         for (const QWidget* w : parts) QVERIFY(box.rect().contains(w->geometry()));
         for (int i = 2; i < parts.size(); ++i) QVERIFY(parts[i - 1]->geometry().bottom() < parts[i]->geometry().top());
 

@@ -48,10 +48,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const fs::path& p)
-{
-    return QString::fromStdString(p.string());
-}
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 QStringList Titles(const QList<QAction*>& actions)
 {

@@ -85,7 +85,8 @@ private slots:
         list->AddFilename(QStringLiteral("C:\\Scripts\\Caf\u00C9.SQL"));
         list->AddFilename(QStringLiteral("C:\\Scripts\\other.sql"));
         list->AddFilename(QStringLiteral("c:\\scripts\\caf\u00E9.sql"));
-        QCOMPARE(list->Filenames(), QStringList({QStringLiteral("C:\\Scripts\\Caf\u00C9.SQL"), "C:\\Scripts\\other.sql"}));
+        QCOMPARE(list->Filenames(),
+                 QStringList({QStringLiteral("C:\\Scripts\\Caf\u00C9.SQL"), "C:\\Scripts\\other.sql"}));
     }
 
     void EntriesAreNumberedWithTheirAccelerator()
@@ -93,8 +94,7 @@ private slots:
         auto list = NewList();
         list->AddFilename(QStringLiteral("/home/ann/scripts/old.sql"));
         list->AddFilename(QStringLiteral("/home/ann/scripts/Tom & Jerry.sql"));
-        QCOMPARE(Entries(*menu_).mid(6),
-                 QStringList({"-", "&1 Tom && Jerry.sql", "&2 old.sql"}));
+        QCOMPARE(Entries(*menu_).mid(6), QStringList({"-", "&1 Tom && Jerry.sql", "&2 old.sql"}));
         list->SetFilenameStyle(dsFull);
         QCOMPARE(Entries(*menu_).mid(6),
                  QStringList({"-", "&1 /home/ann/scripts/Tom && Jerry.sql", "&2 /home/ann/scripts/old.sql"}));
@@ -119,7 +119,7 @@ private slots:
             list->AddFilename(QStringLiteral("/a.sql"));
             list->AddFilename(QStringLiteral("/b.sql"));
             QCOMPARE(Entries(*menu_), QStringList({"&New", "&Open...", "-", "Printer &Setup...", "-", "&1 b.sql",
-                                                  "&2 a.sql", "-", "E&xit"}));
+                                                   "&2 a.sql", "-", "E&xit"}));
             // Without a separator; and moving the entries.
             list->SetAddSeparator(false);
             QCOMPARE(Entries(*menu_).size(), 8);
@@ -224,7 +224,8 @@ private slots:
     {
         {
             auto list = NewList();
-            for (const char* n : {"/s/one.sql", "/s/two.sql", "/s/three.sql"}) list->AddFilename(QString::fromLatin1(n));
+            for (const char* n : {"/s/one.sql", "/s/two.sql", "/s/three.sql"})
+                list->AddFilename(QString::fromLatin1(n));
         }
         QCOMPARE(Stored(store_, "Total"), std::string("3"));
         QCOMPARE(Stored(store_, "0"), std::string("/s/three.sql"));
@@ -280,9 +281,18 @@ private slots:
             std::optional<std::string> total;
             int count;
         };
-        const Case cases[] = {{std::nullopt, 0}, {"", 0},       {"abc", 0},  {"2x", 0},    {"-2", 0},
-                              {"0", 0},          {" 2 ", 2},     {"+1", 1},   {"1.5", 0},   {"0x2", 0},
-                              {"99999999999999999999999", kMaxStoredRecentFiles}, {"1000000", kMaxStoredRecentFiles}};
+        const Case cases[] = {{std::nullopt, 0},
+                              {"", 0},
+                              {"abc", 0},
+                              {"2x", 0},
+                              {"-2", 0},
+                              {"0", 0},
+                              {" 2 ", 2},
+                              {"+1", 1},
+                              {"1.5", 0},
+                              {"0x2", 0},
+                              {"99999999999999999999999", kMaxStoredRecentFiles},
+                              {"1000000", kMaxStoredRecentFiles}};
         for (const Case& c : cases) {
             TMemoryKeyValueStore store;
             store.WriteText(kMru, "0", "/zero");

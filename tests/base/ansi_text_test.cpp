@@ -1,21 +1,21 @@
 #include "base/ansi_text.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace tarnwick;
 
 TEST(AnsiText, CaseRulesCoverTheWesternLetters)
 {
     EXPECT_TRUE(AnsiSameText("Oracle", "ORACLE"));
-    EXPECT_TRUE(AnsiSameText("\xC9t\xC9", "\xE9t\xE9"));     // ÉTÉ / été
+    EXPECT_TRUE(AnsiSameText("\xC9t\xC9", "\xE9t\xE9"));                // ÉTÉ / été
     EXPECT_TRUE(AnsiSameText("\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF"));  // Š Œ Ž Ÿ
-    EXPECT_FALSE(AnsiSameText("\xD7", "\xF7"));              // × and ÷ are not a case pair
+    EXPECT_FALSE(AnsiSameText("\xD7", "\xF7"));                         // × and ÷ are not a case pair
     EXPECT_FALSE(AnsiSameText("ab", "abc"));
-    EXPECT_FALSE(AnsiSameText("e", "\xE9"));                 // an accent makes another letter
+    EXPECT_FALSE(AnsiSameText("e", "\xE9"));  // an accent makes another letter
 
     EXPECT_TRUE(AsciiSameText("#IfDef", "#ifdef"));
-    EXPECT_FALSE(AsciiSameText("\xC9", "\xE9"));             // only A-Z fold here
+    EXPECT_FALSE(AsciiSameText("\xC9", "\xE9"));  // only A-Z fold here
     EXPECT_TRUE(AsciiStartsWithText("#DEFINEx", "#define"));
     EXPECT_FALSE(AsciiStartsWithText("#def", "#define"));
 }
@@ -40,12 +40,12 @@ TEST(AnsiText, OrderIgnoresCaseAndKeepsAccentsNearTheirLetter)
     EXPECT_EQ(AnsiCompareText("oracle", "ORACLE"), 0);
     EXPECT_LT(AnsiCompareText("apple", "Banana"), 0);
     EXPECT_GT(AnsiCompareText("b", "A"), 0);
-    EXPECT_LT(AnsiCompareText("Oracle", "Oracle 8"), 0);     // a prefix first
-    EXPECT_LT(AnsiCompareText("a\tz", "a z"), 0);            // tab before blank: shorter names first
-    EXPECT_LT(AnsiCompareText("_x", "ax"), 0);               // punctuation before letters
-    EXPECT_LT(AnsiCompareText("9", "a"), 0);                 // digits before letters
-    EXPECT_LT(AnsiCompareText("\xE9t\xE9", "f"), 0);         // été sorts among the e's
-    EXPECT_LT(AnsiCompareText("ete", "\xE9t\xE9"), 0);       // and after the unaccented spelling
+    EXPECT_LT(AnsiCompareText("Oracle", "Oracle 8"), 0);  // a prefix first
+    EXPECT_LT(AnsiCompareText("a\tz", "a z"), 0);         // tab before blank: shorter names first
+    EXPECT_LT(AnsiCompareText("_x", "ax"), 0);            // punctuation before letters
+    EXPECT_LT(AnsiCompareText("9", "a"), 0);              // digits before letters
+    EXPECT_LT(AnsiCompareText("\xE9t\xE9", "f"), 0);      // été sorts among the e's
+    EXPECT_LT(AnsiCompareText("ete", "\xE9t\xE9"), 0);    // and after the unaccented spelling
     EXPECT_NE(AnsiCompareText("ete", "\xC9T\xC9"), 0);
 
     std::vector<std::string> names{"sybase", "DB2", "Oracle 9", "oracle 10", "MSSQL", "\xC9tude"};

@@ -41,7 +41,7 @@ TEST(Cp1252, TheCodePageTable)
     EXPECT_EQ(UnicodeToCp1252(0x20AC), 0x80);
     EXPECT_EQ(UnicodeToCp1252(0x0192), 0x83);
     EXPECT_EQ(UnicodeToCp1252(0x02DC), 0x98);
-    EXPECT_EQ(UnicodeToCp1252(0x0100), -1);   // A macron
+    EXPECT_EQ(UnicodeToCp1252(0x0100), -1);  // A macron
     EXPECT_EQ(UnicodeToCp1252(0x20AD), -1);
     EXPECT_EQ(UnicodeToCp1252(0x1F600), -1);
     EXPECT_EQ(UnicodeToCp1252(0x110000), -1);
@@ -68,7 +68,8 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTrips)
 
     // Long texts take the fast path for ASCII runs; mixed texts the slow one at every alignment.
     std::string mixed;
-    for (int i = 0; i < 1000; ++i) mixed += (i % 13 == 0) ? static_cast<char>(0x80 + i % 128) : static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 1000; ++i)
+        mixed += (i % 13 == 0) ? static_cast<char>(0x80 + i % 128) : static_cast<char>('a' + i % 26);
     for (std::size_t cut = 0; cut < 9; ++cut) {
         const std::string part = mixed.substr(cut);
         EXPECT_EQ(Utf16ToCp1252(Cp1252ToUtf16(part)), part);
@@ -78,7 +79,10 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTrips)
 
 TEST(Cp1252, CharactersTheCodePageLacksBecomeQuestionMarks)
 {
-    EXPECT_EQ(Utf16ToCp1252(u"Stra\u00DFe \u20AC5"), "Stra\xDF" "e \x80" "5");
+    EXPECT_EQ(Utf16ToCp1252(u"Stra\u00DFe \u20AC5"),
+              "Stra\xDF"
+              "e \x80"
+              "5");
     EXPECT_EQ(Utf16ToCp1252(u"\u0100\u4E2D x"), "?? x");
     // A pair is one character, one "?"; a lone half is one "?" too.
     EXPECT_EQ(Utf16ToCp1252(u"a\U0001F600b"), "a?b");
@@ -94,18 +98,18 @@ TEST(Cp1252, CharactersTheCodePageLacksBecomeQuestionMarks)
 TEST(Cp1252, IllFormedUtf8GivesOneQuestionMarkPerMaximalPart)
 {
     EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC"), "\x80");
-    EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80!"), "?!");        // beyond the first plane
-    EXPECT_EQ(Utf8ToCp1252("\xE2\x82"), "?");                   // cut short at the end
-    EXPECT_EQ(Utf8ToCp1252("\xE2\x82x"), "?x");                 // cut short before a letter
-    EXPECT_EQ(Utf8ToCp1252("\xFF\xFE"), "??");                  // never a lead byte
-    EXPECT_EQ(Utf8ToCp1252("\x80\xBF"), "??");                  // lone continuation bytes
-    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");                  // overlong
-    EXPECT_EQ(Utf8ToCp1252("\xE0\x80\xAF"), "???");             // overlong, three bytes
-    EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");             // an encoded surrogate
-    EXPECT_EQ(Utf8ToCp1252("\xF4\x90\x80\x80"), "????");        // above U+10FFFF
+    EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80!"), "?!");   // beyond the first plane
+    EXPECT_EQ(Utf8ToCp1252("\xE2\x82"), "?");             // cut short at the end
+    EXPECT_EQ(Utf8ToCp1252("\xE2\x82x"), "?x");           // cut short before a letter
+    EXPECT_EQ(Utf8ToCp1252("\xFF\xFE"), "??");            // never a lead byte
+    EXPECT_EQ(Utf8ToCp1252("\x80\xBF"), "??");            // lone continuation bytes
+    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");            // overlong
+    EXPECT_EQ(Utf8ToCp1252("\xE0\x80\xAF"), "???");       // overlong, three bytes
+    EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");       // an encoded surrogate
+    EXPECT_EQ(Utf8ToCp1252("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
     EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98"), "?");
     EXPECT_EQ(Utf8ToCp1252("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
-    EXPECT_EQ(Utf8ToCp1252("\xC2\x81"), "\x81");                // a C1 control the code page keeps
-    EXPECT_EQ(Utf8ToCp1252("\xC2\x80"), "?");                   // one it lacks
+    EXPECT_EQ(Utf8ToCp1252("\xC2\x81"), "\x81");  // a C1 control the code page keeps
+    EXPECT_EQ(Utf8ToCp1252("\xC2\x80"), "?");     // one it lacks
     EXPECT_EQ(Utf8ToCp1252(std::string("a\0b", 3)), std::string("a\0b", 3));
 }

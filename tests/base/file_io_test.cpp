@@ -51,12 +51,12 @@ TEST(FileIo, AFailedWriteLeavesEverythingAsItWas)
     TempFolder dir;
     fs::create_directory(dir / "sub");
     dir.Write("sub/keep.txt", "keep");
-    EXPECT_FALSE(WriteWholeFile(dir / "sub", "x"));                 // the target is a folder
+    EXPECT_FALSE(WriteWholeFile(dir / "sub", "x"));  // the target is a folder
     EXPECT_TRUE(fs::is_directory(dir / "sub"));
     EXPECT_EQ(dir.Read("sub/keep.txt"), "keep");
-    EXPECT_FALSE(WriteWholeFile(dir / "nowhere" / "f.txt", "x"));   // no such folder
+    EXPECT_FALSE(WriteWholeFile(dir / "nowhere" / "f.txt", "x"));  // no such folder
     dir.Write("plain", "plain");
-    EXPECT_FALSE(WriteWholeFile(dir / "plain" / "f.txt", "x"));     // a file used as a folder
+    EXPECT_FALSE(WriteWholeFile(dir / "plain" / "f.txt", "x"));  // a file used as a folder
     EXPECT_EQ(dir.Read("plain"), "plain");
     EXPECT_EQ(FilesIn(dir.path()), 2u);
     EXPECT_EQ(FilesIn(dir / "sub"), 1u);

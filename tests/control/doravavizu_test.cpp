@@ -13,8 +13,8 @@
 #include "control/doravavizu_strings.h"
 #include "editor/export_writers.h"
 #include "editor/marks.h"
-#include "support/fake_host.h"
 #include "highlight/builtin_sql.h"
+#include "support/fake_host.h"
 #include "temp_folder.h"
 
 namespace tarnwick {
@@ -349,7 +349,7 @@ TEST_F(Control, BookmarksToggleMoveAndGo)
     c.ExecuteCommand(23, 0, false);  // again on the same line: removed
     EXPECT_EQ(FindNumberedBookmark(c.Store(), 3), nullptr);
     c.ExecuteCommand(23, 0, false);
-    c.Select(15, 15);  // line 3
+    c.Select(15, 15);                // line 3
     c.ExecuteCommand(23, 0, false);  // moves
     EXPECT_EQ(FindNumberedBookmark(c.Store(), 3), c.Store().FromLine(3).record);
     EXPECT_EQ(set, (std::vector<int>{3, 3, 3}));
@@ -357,7 +357,7 @@ TEST_F(Control, BookmarksToggleMoveAndGo)
 
     c.Select(0, 0);
     c.ExecuteCommand(33, 0, false);
-    EXPECT_EQ(c.Caret(), 13 + 2);  // stored column, clamped to "three"
+    EXPECT_EQ(c.Caret(), 13 + 2);    // stored column, clamped to "three"
     c.ExecuteCommand(35, 0, false);  // not set: the caret stays
     EXPECT_EQ(c.Caret(), 15);
 }
@@ -681,7 +681,8 @@ TEST_F(Control, RequestsAnswerAsTheEditControlDoes)
     EXPECT_EQ(c.Perform(SM_SETTOKENBYTES, 0, reinterpret_cast<std::intptr_t>(bytes.data())), c.Store().CharCount());
     std::vector<std::uint8_t> back(bytes.size(), 0);
     const std::int64_t range[2] = {1, 1};
-    EXPECT_EQ(c.Perform(SM_GETTOKENBYTES, reinterpret_cast<std::intptr_t>(range), reinterpret_cast<std::intptr_t>(back.data())),
+    EXPECT_EQ(c.Perform(SM_GETTOKENBYTES, reinterpret_cast<std::intptr_t>(range),
+                        reinterpret_cast<std::intptr_t>(back.data())),
               9);
     EXPECT_EQ(back[0], 7);
     EXPECT_EQ(c.Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTTAB, DLGC_WANTTAB);

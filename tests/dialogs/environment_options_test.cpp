@@ -33,10 +33,7 @@ EnvironmentOptions ThreeVersions()
             {"WITH_AUDIT", "WITH_AUDIT;WITH_COMMENTS"}};
 }
 
-std::string Line(const TFormOptions& form, int row)
-{
-    return FromQString(form.ListBox->item(row)->text());
-}
+std::string Line(const TFormOptions& form, int row) { return FromQString(form.ListBox->item(row)->text()); }
 
 void ClearField(QLineEdit* field)
 {

@@ -101,10 +101,7 @@ private:
     bool terminating_ = false;
 };
 
-QString Q(const fs::path& p)
-{
-    return QString::fromStdString(p.string());
-}
+QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 }  // namespace
 

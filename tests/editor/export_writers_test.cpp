@@ -100,8 +100,8 @@ TEST(ExportText, WrappedSegmentsRunOnWithoutBreaks)
     EXPECT_EQ(WriteAll(store, wfTextCRLF), longLine + "\r\ny");
     EXPECT_EQ(WriteAll(store, wfTextLF), longLine + "\ny");
     // RTF and HTML: one "\r\n" per logical line, none between the segments of a long line.
-    EXPECT_EQ(WriteAll(store, wfRTF), kRtfHead + std::string(kBlackWhite) + "{\\f1\\fs20\\cf0\\cb1 " + longLine +
-                                          "\\line \r\ny\r\n}}");
+    EXPECT_EQ(WriteAll(store, wfRTF),
+              kRtfHead + std::string(kBlackWhite) + "{\\f1\\fs20\\cf0\\cb1 " + longLine + "\\line \r\ny\r\n}}");
     const std::string html = WriteAll(store, wfHTML);
     EXPECT_NE(html.find("\">\r\n" + longLine + "\r\ny\r\n" + kHtmlTail), std::string::npos);
     // A selection starting and ending inside the wrapped line.
@@ -201,8 +201,8 @@ TEST(ExportRtf, StatesCarryAcrossLinesAndRunsStopAtTheSelection)
     c.fontCharset = 0;
     const std::string body = "{\\f1\\fs20\\cf0\\cb1 ";
     // Bold red starts on the first line and is not repeated at the second.
-    EXPECT_EQ(WriteAll(store, wfRTF, c), kRtfHead + std::string(kTwoStylesColours) + body +
-                                             "x\\b1 \\cf2 ab\\line \r\ncd\\b0 \\cf0 y\r\n}}");
+    EXPECT_EQ(WriteAll(store, wfRTF, c),
+              kRtfHead + std::string(kTwoStylesColours) + body + "x\\b1 \\cf2 ab\\line \r\ncd\\b0 \\cf0 y\r\n}}");
     // Only the selected part of a run is written; the selection ends inside the second line.
     EXPECT_EQ(Write(store, 2, 5, wfRTF, c),
               kRtfHead + std::string(kTwoStylesColours) + body + "\\b1 \\cf2 b\\line \r\nc\r\n}}");
@@ -259,8 +259,9 @@ TEST(ExportHtml, StyledRunsHeadAndBody)
     TTextStore carried;
     carried.SetText("ab\rc\rd");
     Highlight(carried, {5, 5, 5, 5, 5, 0});
-    EXPECT_NE(WriteAll(carried, wfHTML, c).find("\">\r\n</FONT><FONT COLOR=\"#ff0000\"><B>ab\r\nc\r\n</FONT><FONT "
-                                                 "COLOR=\"#000000\"></B>d\r\n</PRE>"),
+    EXPECT_NE(WriteAll(carried, wfHTML, c)
+                  .find("\">\r\n</FONT><FONT COLOR=\"#ff0000\"><B>ab\r\nc\r\n</FONT><FONT "
+                        "COLOR=\"#000000\"></B>d\r\n</PRE>"),
               std::string::npos);
     // Partial selection of a styled line.
     EXPECT_NE(Write(carried, 1, 4, wfHTML, c).find("\">\r\n</FONT><FONT COLOR=\"#ff0000\"><B>b\r\nc\r\n</PRE>"),

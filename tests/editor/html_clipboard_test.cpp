@@ -39,8 +39,8 @@ std::string WithHeader(const std::string& html, std::size_t sh, std::size_t eh, 
                        const std::string& extra = {})
 {
     auto header = [&](std::size_t base) {
-        return "StartHTML:" + Padded(base + sh) + "\r\nEndHTML:" + Padded(base + eh) + "\nStartFragment:" +
-               Padded(base + sf) + "\nEndFragment:" + Padded(base + ef) + "\n" + extra;
+        return "StartHTML:" + Padded(base + sh) + "\r\nEndHTML:" + Padded(base + eh) +
+               "\nStartFragment:" + Padded(base + sf) + "\nEndFragment:" + Padded(base + ef) + "\n" + extra;
     };
     return header(header(0).size()) + html;
 }
@@ -70,8 +70,9 @@ TEST(HtmlClipboard, WritesTheHeaderWithExactOffsets)
 
     // Any bytes, line breaks and markers included, come back as written.
     for (const std::string& fragment : {std::string(), std::string("a\r\nb\rc\nd"), std::string("\0\xFF<b>x</b>", 10),
-                                       std::string("<!--StartFragment-->inner<!--EndFragment-->")}) {
-        const std::string written = WriteHtmlClipboard(fragment, "<html><head></head><body bgcolor=white>\r\n", "\r\n</body></html>");
+                                        std::string("<!--StartFragment-->inner<!--EndFragment-->")}) {
+        const std::string written =
+            WriteHtmlClipboard(fragment, "<html><head></head><body bgcolor=white>\r\n", "\r\n</body></html>");
         const Named back = ReadBack(written);
         EXPECT_EQ(back.fragment, fragment);
         EXPECT_EQ(back.html, "<html><head></head><body bgcolor=white>\r\n<!--StartFragment-->" + fragment +
@@ -84,8 +85,8 @@ TEST(HtmlClipboard, ReadsHeadersLeniently)
     const std::string html = "<html><body><!--StartFragment-->abc<!--EndFragment--></body></html>";
     // Fields in another order, names in other letter case, LF or CR line ends, blanks, extras.
     auto header = [](std::size_t sf, std::size_t ef) {
-        return "version: 1.0\nSourceURL: http://example.com/x\rendfragment:  " + Padded(ef) + "\r\nSTARTFRAGMENT:" +
-               Padded(sf) + " \nStartSelection:1\n";
+        return "version: 1.0\nSourceURL: http://example.com/x\rendfragment:  " + Padded(ef) +
+               "\r\nSTARTFRAGMENT:" + Padded(sf) + " \nStartSelection:1\n";
     };
     const std::size_t at = header(0, 0).size();
     std::string data = header(at + 32, at + 35) + html;
@@ -126,14 +127,14 @@ TEST(HtmlClipboard, OffsetsThatCannotBeTrustedAreInvalid)
     };
     const std::string body = "<html><body>x</body></html>";  // 27 bytes after a 40-byte header
     EXPECT_TRUE(valid("StartFragment:0000000052\nEndFragment:53\n" + body));
-    EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:68\n" + body));   // beyond the data
-    EXPECT_TRUE(valid("StartFragment:0000000052\nEndFragment:67\n" + body));    // up to its very end
-    EXPECT_FALSE(valid("StartFragment:0000000053\nEndFragment:52\n" + body));   // backwards
-    EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:5x\n" + body));   // not a number
+    EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:68\n" + body));  // beyond the data
+    EXPECT_TRUE(valid("StartFragment:0000000052\nEndFragment:67\n" + body));   // up to its very end
+    EXPECT_FALSE(valid("StartFragment:0000000053\nEndFragment:52\n" + body));  // backwards
+    EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:5x\n" + body));  // not a number
     EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:\n" + body));
     EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:-3\n" + body));
     EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:+53\n" + body));
-    EXPECT_FALSE(valid("StartFragment:0000000052\nVersion:0.9\n" + body));      // missing
+    EXPECT_FALSE(valid("StartFragment:0000000052\nVersion:0.9\n" + body));  // missing
     EXPECT_FALSE(valid("StartFragment:-1\nEndFragment:53\n" + body + "123456789"));
     EXPECT_FALSE(valid("StartFragment:0000000052\nEndFragment:99999999999999999999999999999999\n" + body));
     EXPECT_FALSE(valid("StartFragment:18446744073709551617\nEndFragment:18446744073709551618\n" + body));
@@ -149,7 +150,8 @@ TEST(HtmlClipboard, OffsetsThatCannotBeTrustedAreInvalid)
 TEST(HtmlClipboard, AWindowsPayloadKeepsItsHtmlAndGetsExactOffsets)
 {
     // As a browser on Windows writes it: context around the fragment, a source URL, CR LF.
-    const std::string html = "<html>\r\n<body>\r\n<!--StartFragment--><b>SELECT</b> 1<!--EndFragment-->\r\n</body>\r\n</html>";
+    const std::string html =
+        "<html>\r\n<body>\r\n<!--StartFragment--><b>SELECT</b> 1<!--EndFragment-->\r\n</body>\r\n</html>";
     const std::string data = WithHeader(html, 0, html.size(), html.find("<b>"), html.find("<!--EndFragment-->"),
                                         "Version:0.9\r\nSourceURL:about:blank\r\n");
     ASSERT_EQ(ReadHtmlClipboardHeader(data).headerEnd, data.size() - html.size());
@@ -178,7 +180,8 @@ TEST(HtmlClipboard, MarkersAreAddedWhereOnlyTheOffsetsTellTheFragment)
     // Markers standing anywhere else are dropped: one pair, around the fragment.
     const std::string odd = "<html><body><!--StartFragment--> <!--EndFragment--><p>two</p> </body></html>";
     const std::string oddPayload = HtmlPastePayload(WithHeader(odd, 0, odd.size(), 51, 61));
-    EXPECT_EQ(ReadBack(oddPayload).html, "<html><body> <!--StartFragment--><p>two</p><!--EndFragment--> </body></html>");
+    EXPECT_EQ(ReadBack(oddPayload).html,
+              "<html><body> <!--StartFragment--><p>two</p><!--EndFragment--> </body></html>");
     EXPECT_EQ(FilterHtmlPaste(oddPayload, kFragmentFilter), "<p>two</p>");
     EXPECT_EQ(Count(oddPayload, kHtmlStartFragment), 1u);
     EXPECT_EQ(Count(oddPayload, kHtmlEndFragment), 1u);
@@ -187,8 +190,9 @@ TEST(HtmlClipboard, MarkersAreAddedWhereOnlyTheOffsetsTellTheFragment)
 TEST(HtmlClipboard, BadOffsetsFallBackToTheDataAfterTheHeader)
 {
     // Beyond the data, with markers in the HTML: the markers tell the fragment.
-    const std::string withMarkers = "Version:0.9\r\nStartHTML:0000000105\r\nEndHTML:0000099999\r\nStartFragment:0000000137\r\n"
-                                    "EndFragment:0000099990\r\n<html><body><!--StartFragment-->text<!--EndFragment--></body></html>";
+    const std::string withMarkers =
+        "Version:0.9\r\nStartHTML:0000000105\r\nEndHTML:0000099999\r\nStartFragment:0000000137\r\n"
+        "EndFragment:0000099990\r\n<html><body><!--StartFragment-->text<!--EndFragment--></body></html>";
     std::string payload = HtmlPastePayload(withMarkers);
     EXPECT_EQ(ReadBack(payload).fragment, "text");
     EXPECT_EQ(ReadBack(payload).html, "<html><body><!--StartFragment-->text<!--EndFragment--></body></html>");
@@ -208,16 +212,21 @@ TEST(HtmlClipboard, BadOffsetsFallBackToTheDataAfterTheHeader)
 TEST(HtmlClipboard, BareHtmlGetsAHeaderAndMarkers)
 {
     // Firefox on X11: a meta element, then the copied HTML, no body.
-    std::string payload = HtmlPastePayload("<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\"><b>bold</b> text");
+    std::string payload =
+        HtmlPastePayload("<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\"><b>bold</b> text");
     EXPECT_EQ(ReadBack(payload).fragment, "<b>bold</b> text");
-    EXPECT_EQ(ReadBack(payload).html, "<html><body><!--StartFragment--><b>bold</b> text<!--EndFragment--></body></html>");
+    EXPECT_EQ(ReadBack(payload).html,
+              "<html><body><!--StartFragment--><b>bold</b> text<!--EndFragment--></body></html>");
     EXPECT_EQ(FilterHtmlPaste(payload, kFragmentFilter), "<b>bold</b> text");
     // Chromium: markers in the document.
     payload = HtmlPastePayload("<html>\n<body>\n<!--StartFragment--><i>x</i><!--EndFragment-->\n</body>\n</html>");
     EXPECT_EQ(ReadBack(payload).fragment, "<i>x</i>");
-    EXPECT_EQ(ReadBack(payload).html, "<html>\n<body>\n<!--StartFragment--><i>x</i><!--EndFragment-->\n</body>\n</html>");
+    EXPECT_EQ(ReadBack(payload).html,
+              "<html>\n<body>\n<!--StartFragment--><i>x</i><!--EndFragment-->\n</body>\n</html>");
     // A whole page: the body's content, the letter case of tags aside; the page around it kept.
-    payload = HtmlPastePayload("<!DOCTYPE html><HTML><HEAD><TITLE>t</TITLE></HEAD><BODY BGCOLOR=\"#ffffff\"><PRE>a &lt; b</PRE></Body></HTML>");
+    payload = HtmlPastePayload(
+        "<!DOCTYPE html><HTML><HEAD><TITLE>t</TITLE></HEAD><BODY BGCOLOR=\"#ffffff\"><PRE>a &lt; "
+        "b</PRE></Body></HTML>");
     EXPECT_EQ(ReadBack(payload).fragment, "<PRE>a &lt; b</PRE>");
     EXPECT_EQ(FilterHtmlPaste(payload, kFragmentFilter), "<PRE>a &lt; b</PRE>");
     // "<bodyguard>" is no body; a head block and the closing html tag are no part of the content.
@@ -238,11 +247,13 @@ TEST(HtmlClipboard, BareHtmlGetsAHeaderAndMarkers)
 TEST(HtmlClipboard, TheSingleBytePayloadCountsItsOwnBytes)
 {
     // UTF-8 in: e acute (2 bytes), the euro sign (3), a CJK character (3, not in the code page).
-    const std::string utf8 = WriteHtmlClipboard("caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD", "<html><body title=\"\xC3\xA9\">", "</body></html>");
+    const std::string utf8 = WriteHtmlClipboard("caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD",
+                                                "<html><body title=\"\xC3\xA9\">", "</body></html>");
     const std::string payload = HtmlPastePayload1252(utf8);
     const Named back = ReadBack(payload);
     EXPECT_EQ(back.fragment, "caf\xE9 \x80 ?");
-    EXPECT_EQ(back.html, "<html><body title=\"\xE9\"><!--StartFragment-->caf\xE9 \x80 ?<!--EndFragment--></body></html>");
+    EXPECT_EQ(back.html,
+              "<html><body title=\"\xE9\"><!--StartFragment-->caf\xE9 \x80 ?<!--EndFragment--></body></html>");
     EXPECT_EQ(FilterHtmlPaste(payload, kFragmentFilter), "caf\xE9 \x80 ?");
     EXPECT_EQ(HtmlPastePayload1252("<b>\xC3\xA9</b>"), WriteHtmlClipboard("<b>\xE9</b>"));
 }

@@ -92,13 +92,34 @@ struct DefaultBinding {
 std::vector<DefaultBinding> DefaultTable()
 {
     std::vector<DefaultBinding> t = {
-        {0, 37, 0},           {1, 39, 0},           {2, 36, 0},           {3, 35, 0},
-        {4, 38, 0},           {5, 40, 0},           {6, 33, 0},           {7, 34, 0},
-        {8, 0x4000 | 37, 0},  {9, 0x4000 | 39, 0},  {10, 0x4000 | 36, 0}, {11, 0x4000 | 35, 0},
-        {12, 0x4000 | 'X', 0}, {13, 0x4000 | 'C', 0}, {14, 0x4000 | 'V', 0}, {15, 46, 0},
-        {16, 8, 0},           {17, 0x404B, 'I'},    {18, 0x404B, 'U'},    {19, 45, 0},
-        {40, 0x4000 | 'Y', 0}, {41, 0x4000 | 'Z', 0}, {42, 0x6000 | 'Z', 0}, {43, 0x4000 | 8, 0},
-        {44, 0x404B, 'P'},    {45, 0x4000 | 46, 0}, {46, 0x4000 | 38, 0}, {47, 0x4000 | 40, 0},
+        {0, 37, 0},
+        {1, 39, 0},
+        {2, 36, 0},
+        {3, 35, 0},
+        {4, 38, 0},
+        {5, 40, 0},
+        {6, 33, 0},
+        {7, 34, 0},
+        {8, 0x4000 | 37, 0},
+        {9, 0x4000 | 39, 0},
+        {10, 0x4000 | 36, 0},
+        {11, 0x4000 | 35, 0},
+        {12, 0x4000 | 'X', 0},
+        {13, 0x4000 | 'C', 0},
+        {14, 0x4000 | 'V', 0},
+        {15, 46, 0},
+        {16, 8, 0},
+        {17, 0x404B, 'I'},
+        {18, 0x404B, 'U'},
+        {19, 45, 0},
+        {40, 0x4000 | 'Y', 0},
+        {41, 0x4000 | 'Z', 0},
+        {42, 0x6000 | 'Z', 0},
+        {43, 0x4000 | 8, 0},
+        {44, 0x404B, 'P'},
+        {45, 0x4000 | 46, 0},
+        {46, 0x4000 | 38, 0},
+        {47, 0x4000 | 40, 0},
     };
     for (int n = 0; n < 10; ++n) {
         t.push_back({20 + n, 0x404B, static_cast<std::uint16_t>('0' + n)});
@@ -113,18 +134,54 @@ std::vector<DefaultBinding> DefaultTable()
 
 TEST(KeyDefaults, NamesAllFortyEightCommands)
 {
-    const std::vector<std::string> expected = {
-        "Cursor left", "Cursor right", "Line start", "Line end", "Up one line", "Down one line",
-        "Up one page", "Down one page", "Move to word before", "Move to word after", "Document start",
-        "Document end", "Cut to clipboard", "Copy to clipboard", "Paste from clipboard",
-        "Delete character at cursor", "Delete character before caret", "Indent selected block",
-        "Un-indent selected block", "Toggle insert/overwrite mode", "Set Bookmark 0", "Set Bookmark 1",
-        "Set Bookmark 2", "Set Bookmark 3", "Set Bookmark 4", "Set Bookmark 5", "Set Bookmark 6",
-        "Set Bookmark 7", "Set Bookmark 8", "Set Bookmark 9", "Goto Bookmark 0", "Goto Bookmark 1",
-        "Goto Bookmark 2", "Goto Bookmark 3", "Goto Bookmark 4", "Goto Bookmark 5", "Goto Bookmark 6",
-        "Goto Bookmark 7", "Goto Bookmark 8", "Goto Bookmark 9", "Delete current line", "Undo", "Redo",
-        "Delete previous word", "Print selection", "Delete next word", "Scroll display up one line",
-        "Scroll display down one line"};
+    const std::vector<std::string> expected = {"Cursor left",
+                                               "Cursor right",
+                                               "Line start",
+                                               "Line end",
+                                               "Up one line",
+                                               "Down one line",
+                                               "Up one page",
+                                               "Down one page",
+                                               "Move to word before",
+                                               "Move to word after",
+                                               "Document start",
+                                               "Document end",
+                                               "Cut to clipboard",
+                                               "Copy to clipboard",
+                                               "Paste from clipboard",
+                                               "Delete character at cursor",
+                                               "Delete character before caret",
+                                               "Indent selected block",
+                                               "Un-indent selected block",
+                                               "Toggle insert/overwrite mode",
+                                               "Set Bookmark 0",
+                                               "Set Bookmark 1",
+                                               "Set Bookmark 2",
+                                               "Set Bookmark 3",
+                                               "Set Bookmark 4",
+                                               "Set Bookmark 5",
+                                               "Set Bookmark 6",
+                                               "Set Bookmark 7",
+                                               "Set Bookmark 8",
+                                               "Set Bookmark 9",
+                                               "Goto Bookmark 0",
+                                               "Goto Bookmark 1",
+                                               "Goto Bookmark 2",
+                                               "Goto Bookmark 3",
+                                               "Goto Bookmark 4",
+                                               "Goto Bookmark 5",
+                                               "Goto Bookmark 6",
+                                               "Goto Bookmark 7",
+                                               "Goto Bookmark 8",
+                                               "Goto Bookmark 9",
+                                               "Delete current line",
+                                               "Undo",
+                                               "Redo",
+                                               "Delete previous word",
+                                               "Print selection",
+                                               "Delete next word",
+                                               "Scroll display up one line",
+                                               "Scroll display down one line"};
     ASSERT_EQ(expected.size(), 48u);
     const TKeyboardActionContoller& c = DefaultKeyboardController();
     const std::vector<TCommandName> names = c.CommandNames();
@@ -303,8 +360,8 @@ TEST(KeyConflicts, AmbiguousBindingsNameBothCommandsAndChangeNothing)
 TEST(KeyConflicts, BindingsThatCouldNotBeReadBackAreRefused)
 {
     TKeyboardActionContoller c;
-    EXPECT_THROW(c.AddBinding(vkF1, 0, -1), EKeyControllerException);     // -1 means "no command"
-    EXPECT_THROW(c.AddBinding(0, 0, 3), EKeyControllerException);         // 0 means "no key"
+    EXPECT_THROW(c.AddBinding(vkF1, 0, -1), EKeyControllerException);  // -1 means "no command"
+    EXPECT_THROW(c.AddBinding(0, 0, 3), EKeyControllerException);      // 0 means "no key"
     EXPECT_THROW(c.AddBinding(0, 'A', 3), EKeyControllerException);
     EXPECT_THROW(c.AddBinding(kCtrlK, scShift, 3), EKeyControllerException);  // no key code left
     EXPECT_EQ(c.KeyStore().BindingCount(), 0);
@@ -366,12 +423,19 @@ TEST(KeyStream, TinyControllerLayout)
     c.AddBinding(kCtrlK, scShift | 'I', 17);
     c.AddBinding(scAlt | vkF1, 0, 0x01020304);
     const std::string expected(
-        "\x02\x00\x00\x00"                  // two names
-        "\x11\x00\x00\x00" "\x02" "Ab"      // 17 "Ab"
-        "\xFE\xFF\xFF\xFF" "\x00"           // -2 ""
-        "\x02\x00\x00\x00"                  // two bindings, the single key first
-        "\x70\x80" "\x00\x00" "\x04\x03\x02\x01"
-        "\x4B\x40" "\x49\x00" "\x11\x00\x00\x00",
+        "\x02\x00\x00\x00"  // two names
+        "\x11\x00\x00\x00"
+        "\x02"
+        "Ab"  // 17 "Ab"
+        "\xFE\xFF\xFF\xFF"
+        "\x00"              // -2 ""
+        "\x02\x00\x00\x00"  // two bindings, the single key first
+        "\x70\x80"
+        "\x00\x00"
+        "\x04\x03\x02\x01"
+        "\x4B\x40"
+        "\x49\x00"
+        "\x11\x00\x00\x00",
         4 + 4 + 1 + 2 + 4 + 1 + 4 + 8 + 8);
     EXPECT_EQ(Saved(c), expected);
 
@@ -468,14 +532,27 @@ TEST(KeyStream, BadStreamsRaiseAndKeepTheController)
     EXPECT_THROW(LoadBytes(target, i32(0x7FFFFFFF) + i32(0)), EStreamError);
     EXPECT_THROW(LoadBytes(target, i32(0) + i32(-5)), EStreamError);
     EXPECT_THROW(LoadBytes(target, i32(0) + i32(0x10000000) + binding(vkF1, 0, 1)), EStreamError);
-    EXPECT_THROW(LoadBytes(target, i32(2) + i32(1) + "\x01" "a" + i32(0)), EStreamError);  // two names, one there
+    EXPECT_THROW(LoadBytes(target, i32(2) + i32(1) +
+                                       "\x01"
+                                       "a" +
+                                       i32(0)),
+                 EStreamError);  // two names, one there
     // A name longer than the stream.
-    EXPECT_THROW(LoadBytes(target, i32(1) + i32(1) + "\xC8" "abc" + i32(0)), EStreamError);
+    EXPECT_THROW(LoadBytes(target, i32(1) + i32(1) +
+                                       "\xC8"
+                                       "abc" +
+                                       i32(0)),
+                 EStreamError);
     expectKept();
 
     // A conflicting pair stops the load.
-    const std::string twice = i32(2) + i32(1) + "\x03" "one" + i32(2) + "\x03" "two" + i32(3) +
-                              binding(vkF1, 0, 1) + binding(vkF2, 0, 2) + binding(vkF1, 0, 2);
+    const std::string twice = i32(2) + i32(1) +
+                              "\x03"
+                              "one" +
+                              i32(2) +
+                              "\x03"
+                              "two" +
+                              i32(3) + binding(vkF1, 0, 1) + binding(vkF2, 0, 2) + binding(vkF1, 0, 2);
     EXPECT_EQ(MessageOf<EAmbigiousKeyPair>([&] { LoadBytes(target, twice); }), Ambiguous("two", "one"));
     expectKept();
     // Bindings that could not be read back.
@@ -485,7 +562,13 @@ TEST(KeyStream, BadStreamsRaiseAndKeepTheController)
     expectKept();
 
     // Well-formed: later names of an id replace earlier ones; bytes after the bindings are left.
-    const std::string fine = i32(2) + i32(7) + "\x01" "a" + i32(7) + "\x01" "b" + i32(1) + binding(vkF1, 0, 7) + "tail";
+    const std::string fine = i32(2) + i32(7) +
+                             "\x01"
+                             "a" +
+                             i32(7) +
+                             "\x01"
+                             "b" +
+                             i32(1) + binding(vkF1, 0, 7) + "tail";
     TReadOnlyMemoryStream s(fine);
     target.LoadFromStream(s);
     EXPECT_EQ(s.Position(), static_cast<std::int64_t>(fine.size() - 4));
@@ -499,9 +582,8 @@ TEST(KeyStream, BadStreamsRaiseAndKeepTheController)
 TEST(KeyNameList, LooksUpEveryNameAndNothingElse)
 {
     const std::vector<std::pair<std::string, int>> expected = {
-        {"backspace", 8}, {"delete", 46}, {"down", 40}, {"end", 35},      {"home", 36},     {"insert", 45},
-        {"left", 37},     {"pagedown", 34}, {"pageup", 33}, {"return", 13}, {"right", 39}, {"space", 32},
-        {"up", 38},       {"tab", 9},
+        {"backspace", 8}, {"delete", 46}, {"down", 40},   {"end", 35},   {"home", 36},  {"insert", 45}, {"left", 37},
+        {"pagedown", 34}, {"pageup", 33}, {"return", 13}, {"right", 39}, {"space", 32}, {"up", 38},     {"tab", 9},
     };
     for (const auto& [name, key] : expected) EXPECT_EQ(KeyNameToVirtualKey(name), key) << name;
     for (int n = 1; n <= 12; ++n) EXPECT_EQ(KeyNameToVirtualKey("f" + std::to_string(n)), 111 + n);

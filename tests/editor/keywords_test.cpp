@@ -210,9 +210,9 @@ TEST(Keywords, BackwardMatchFindsTheWordBeforeTheCaretAndStopsAtOffsetZero)
     TSM_CharGroup any;
     any.SetNegated(true);
     // Names are entered reversed, so a backward read meets them in order.
-    kw.Add("fs", false, 1, States({0}), any);     // "sf"
-    kw.Add("fsel", false, 2, States({0}), any);   // "lesf"
-    kw.Add("less", false, 4, States({0}), any);   // "ssel": must not re-read the "s" at offset 0
+    kw.Add("fs", false, 1, States({0}), any);               // "sf"
+    kw.Add("fsel", false, 2, States({0}), any);             // "lesf"
+    kw.Add("less", false, 4, States({0}), any);             // "ssel": must not re-read the "s" at offset 0
     kw.Add("les", false, 3, States({0}), Group("[^a-z]"));  // "sel", only after a non-letter
 
     Text t("sel x.sf");

@@ -19,7 +19,11 @@ namespace {
 // A minimal editor control: a store, a caret, a selection and a log of undo groups.
 class FakeTarget : public TMacroTarget {
 public:
-    explicit FakeTarget(std::string_view text) { store.SetText(text); caret = selStart = selEnd = store.CharCount(); }
+    explicit FakeTarget(std::string_view text)
+    {
+        store.SetText(text);
+        caret = selStart = selEnd = store.CharCount();
+    }
 
     const TTextStore& Store() const override { return store; }
     std::int64_t CaretOffset() const override { return caret; }
@@ -278,7 +282,7 @@ TEST(PickList, TypingFilter)
     EXPECT_EQ(t.PickListPreselect("zzz"), 0);
     EXPECT_EQ(t.PickListKey('B'), 1);
     EXPECT_EQ(t.PickListKey('r'), 2);
-    EXPECT_EQ(t.ListFilter(), "Br");  // kept as typed, compared ignoring case
+    EXPECT_EQ(t.ListFilter(), "Br");   // kept as typed, compared ignoring case
     EXPECT_EQ(t.PickListKey('c'), 3);  // "brc" matches nothing: searched again with "c"
     EXPECT_EQ(t.ListFilter(), "c");
     EXPECT_EQ(t.PickListKey('x'), -1);  // "cx" and "x" match nothing

@@ -148,7 +148,8 @@ TEST(CustomBookmarks, SortedByOffsetAndName)
     list.Add("a", 10);
     list.Add("b", 20);
     list.Add("d", 20);
-    EXPECT_EQ(Items(list), (std::vector<std::pair<std::string, std::int64_t>>{{"a", 10}, {"b", 20}, {"d", 20}, {"c", 30}}));
+    EXPECT_EQ(Items(list),
+              (std::vector<std::pair<std::string, std::int64_t>>{{"a", 10}, {"b", 20}, {"d", 20}, {"c", 30}}));
     EXPECT_EQ(list.Names(), (std::vector<std::string>{"a", "b", "c", "d"}));
     ASSERT_NE(list.Find(11), nullptr);
     EXPECT_EQ(list.Find(11)->Name, "b");
@@ -262,7 +263,8 @@ TEST(RangeMarks, DeletionRules)
 
     marks.Deleted(10, 20);
     using R = std::vector<std::tuple<std::int64_t, std::int64_t, std::uint32_t>>;
-    EXPECT_EQ(Ranges(marks), (R{{0, 5, 1}, {5, 10, 2}, {8, 18, 3}, {10, 15, 6}, {10, 12, 7}, {10, 10, 10}, {20, 20, 8}}));
+    EXPECT_EQ(Ranges(marks),
+              (R{{0, 5, 1}, {5, 10, 2}, {8, 18, 3}, {10, 15, 6}, {10, 12, 7}, {10, 10, 10}, {20, 20, 8}}));
     std::sort(freed.begin(), freed.end());
     EXPECT_EQ(freed, (std::vector<std::uint32_t>{4, 5, 9}));
     std::sort(changed.begin(), changed.end());
@@ -571,14 +573,17 @@ std::int64_t ModelLineStart(const std::string& text, std::int64_t offset)
 TEST(MarksRandom, EditsAgreeWithAModel)
 {
     std::mt19937 rng(20240601);
-    auto pick = [&](std::int64_t lo, std::int64_t hi) { return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng); };
+    auto pick = [&](std::int64_t lo, std::int64_t hi) {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(rng);
+    };
 
     for (int round = 0; round < 20; ++round) {
         TTextStore store;
         std::string text;
         auto randomText = [&](std::int64_t length) {
             std::string s;
-            for (std::int64_t i = 0; i < length; ++i) s.push_back(pick(0, 5) == 0 ? '\r' : static_cast<char>('a' + pick(0, 3)));
+            for (std::int64_t i = 0; i < length; ++i)
+                s.push_back(pick(0, 5) == 0 ? '\r' : static_cast<char>('a' + pick(0, 3)));
             return s;
         };
         text = randomText(pick(0, 300));
@@ -622,8 +627,9 @@ TEST(MarksRandom, EditsAgreeWithAModel)
             case 5: {
                 const std::int64_t at = pick(0, size);
                 // Now and then a line long enough to be cut into continuation records.
-                const std::string inserted = pick(0, 15) == 0 ? std::string(static_cast<std::size_t>(pick(2040, 4500)), 'w')
-                                                              : randomText(pick(1, 12));
+                const std::string inserted = pick(0, 15) == 0
+                                                 ? std::string(static_cast<std::size_t>(pick(2040, 4500)), 'w')
+                                                 : randomText(pick(1, 12));
                 const std::int64_t n = static_cast<std::int64_t>(inserted.size());
                 for (auto& [name, offset] : bookmarks)
                     if (offset >= at) offset += n;
@@ -634,7 +640,8 @@ TEST(MarksRandom, EditsAgreeWithAModel)
                 const auto lastBreak = inserted.rfind('\r');
                 for (auto& [id, offset] : breakpoints) {
                     if (offset > at) offset += n;
-                    else if (offset == at && lastBreak != std::string::npos) offset += static_cast<std::int64_t>(lastBreak) + 1;
+                    else if (offset == at && lastBreak != std::string::npos)
+                        offset += static_cast<std::int64_t>(lastBreak) + 1;
                 }
                 text.insert(static_cast<std::size_t>(at), inserted);
                 store.Insert(at, inserted);
@@ -699,7 +706,8 @@ TEST(MarksRandom, EditsAgreeWithAModel)
             ASSERT_EQ(store.Bookmarks().Count(), bookmarks.size());
             for (const auto& [name, offset] : bookmarks) ASSERT_EQ(store.Bookmarks().Offset(name), offset) << name;
             const auto& items = store.Bookmarks().Items();
-            ASSERT_TRUE(std::is_sorted(items.begin(), items.end(), [](auto& a, auto& b) { return a.Offset < b.Offset; }));
+            ASSERT_TRUE(
+                std::is_sorted(items.begin(), items.end(), [](auto& a, auto& b) { return a.Offset < b.Offset; }));
 
             // Range marks: same ranges, sorted by start.
             ASSERT_EQ(store.RangeMarks().Count(), marks.size());
@@ -710,7 +718,8 @@ TEST(MarksRandom, EditsAgreeWithAModel)
                 ASSERT_EQ(got->End, m.end);
             }
             const auto& ranges = store.RangeMarks().Items();
-            ASSERT_TRUE(std::is_sorted(ranges.begin(), ranges.end(), [](auto& a, auto& b) { return a.Start < b.Start; }));
+            ASSERT_TRUE(
+                std::is_sorted(ranges.begin(), ranges.end(), [](auto& a, auto& b) { return a.Start < b.Start; }));
 
             // Breakpoints: same offsets, each at a line start.
             TSM_Breakpoints& set = store.Breakpoints();

@@ -35,8 +35,8 @@ struct Doc {
     std::int64_t FindBack(std::string_view pattern, std::int64_t start, bool caseSensitive = true,
                           bool wholeWord = false, std::int64_t limit = -1)
     {
-        return PlainTextSearch(words, stream, limit < 0 ? Size() : limit, tables, wholeWord, caseSensitive, true,
-                               start, pattern);
+        return PlainTextSearch(words, stream, limit < 0 ? Size() : limit, tables, wholeWord, caseSensitive, true, start,
+                               pattern);
     }
 };
 
@@ -208,7 +208,8 @@ TEST(PlainSearch, MatchesAcrossRecordsAndWindows)
 
     // Matches on both sides of the read windows' edges.
     std::string big(300000, 'a');
-    for (std::int64_t at : {65520, 65529, 65536, 131070, 196606, 299994}) big.replace(static_cast<std::size_t>(at), 6, "bcdefg");
+    for (std::int64_t at : {65520, 65529, 65536, 131070, 196606, 299994})
+        big.replace(static_cast<std::size_t>(at), 6, "bcdefg");
     Doc b(big);
     std::int64_t pos = -1;
     std::vector<std::int64_t> forward;
@@ -291,8 +292,8 @@ TEST(PlainSearch, AgreesWithANaiveSearch)
             const std::int64_t lim = std::clamp<std::int64_t>(limit, 0, size);
             if (want < lim) {
                 ++found;
-                ASSERT_EQ(got, want) << "round " << round << " pattern [" << pattern << "] start " << start
-                                     << " limit " << limit << " whole " << whole << " cs " << cs << " back " << back;
+                ASSERT_EQ(got, want) << "round " << round << " pattern [" << pattern << "] start " << start << " limit "
+                                     << limit << " whole " << whole << " cs " << cs << " back " << back;
             } else {
                 ASSERT_GE(got, limit) << "round " << round << " pattern [" << pattern << "]";
                 ASSERT_GE(got, lim);
@@ -346,7 +347,8 @@ TEST(LiteralScanner, FindsTheFirstAndLastPlaceAsAComparisonWould)
         const char* base = text.data();
         const char* gotFirst = scanner.First(base + from, base + to);
         const char* gotLast = scanner.Last(base + from, base + to);
-        const std::string what = "round " + std::to_string(round) + " [" + literal + "]" + (ignoreCase ? " ignoring case" : "");
+        const std::string what =
+            "round " + std::to_string(round) + " [" + literal + "]" + (ignoreCase ? " ignoring case" : "");
         ASSERT_EQ(gotFirst ? gotFirst - base : -1, first) << what;
         ASSERT_EQ(gotLast ? gotLast - base : -1, last) << what;
         found += first >= 0;

@@ -63,8 +63,8 @@ TEST(RegexSyntax, BothOrdersRewrite)
     // Inside a group the rewrite applies to the group's contents.
     EXPECT_EQ(RewriteBothOrders("x(a||b)"), "x((((a)(b)?)|((b)(a)?)))");
 
-    for (const char* text : {"abcd", "cdab", "ab", "cd"}) EXPECT_EQ(FindIn(text, "ab||cd"), Span(0, 4 - 2 * (std::string_view(text).size() == 2)))
-        << text;
+    for (const char* text : {"abcd", "cdab", "ab", "cd"})
+        EXPECT_EQ(FindIn(text, "ab||cd"), Span(0, 4 - 2 * (std::string_view(text).size() == 2))) << text;
     EXPECT_EQ(FindIn("xx cd", "ab||cd"), Span(3, 5));
     // A chain of them doubles at each step: a long one is refused at once, not built.
     std::string chain = "a";
@@ -353,7 +353,8 @@ TEST(RegexMatch, AgreesWithReferenceEngine)
         std::smatch m;
         const std::regex reference(pattern, std::regex::ECMAScript);
         Span want = kNone;
-        if (std::regex_search(stored, m, reference) && m.length(0) > 0) want = {m.position(0), m.position(0) + m.length(0)};
+        if (std::regex_search(stored, m, reference) && m.length(0) > 0)
+            want = {m.position(0), m.position(0) + m.length(0)};
         if (want == kNone && got != kNone && got.first == got.second) continue;  // empty matches
         if (got != kNone && got.first == got.second) continue;
         EXPECT_EQ(got, want) << "pattern " << pattern << " text " << testing::PrintToString(stored);
@@ -370,8 +371,8 @@ TEST(RegexMatch, AgreesWithReferenceEngine)
                     const Span expected = m[static_cast<std::size_t>(index)].matched
                                               ? Span(m.position(index), m.position(index) + m.length(index))
                                               : kNone;
-                    EXPECT_EQ(group, expected) << "group " << outer << " of " << pattern << " in "
-                                               << testing::PrintToString(stored);
+                    EXPECT_EQ(group, expected)
+                        << "group " << outer << " of " << pattern << " in " << testing::PrintToString(stored);
                 }
             }
             if (ch == ')') --depth;
@@ -386,8 +387,8 @@ TEST(RegexMatch, AgreesWithReferenceEngine)
 TEST(RegexMatch, BackwardSearchFindsTheLastPlaceAForwardTryMatches)
 {
     std::mt19937 rng(99);
-    const char* const patterns[] = {"[a-z_]+_id", "a*b", "\\w+ing", "x[ab]*y", "(ab)+", "b+a", "[^ ]+ ",
-                                    "a.*b",       "_+",  "a{2,}b", "(a|b)*c", "\\w*_"};
+    const char* const patterns[] = {"[a-z_]+_id", "a*b",  "\\w+ing", "x[ab]*y", "(ab)+",   "b+a",
+                                    "[^ ]+ ",     "a.*b", "_+",      "a{2,}b",  "(a|b)*c", "\\w*_"};
     for (int round = 0; round < 300; ++round) {
         std::string text;
         const int n = 1 + static_cast<int>(rng() % 40);
@@ -401,7 +402,8 @@ TEST(RegexMatch, BackwardSearchFindsTheLastPlaceAForwardTryMatches)
             const Span at = doc.Find(pattern, p);
             if (at.first == p) want = at;
         }
-        EXPECT_EQ(doc.Back(pattern, from), want) << pattern << " in " << testing::PrintToString(text) << " from " << from;
+        EXPECT_EQ(doc.Back(pattern, from), want)
+            << pattern << " in " << testing::PrintToString(text) << " from " << from;
     }
 }
 
@@ -537,7 +539,7 @@ TEST(RegexLiteral, ShortcutsFindWhatTryingEveryPlaceFinds)
 {
     std::mt19937 rng(4711);
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const char* const atoms[] = {"a",  "b", "ab", "c",      "\"ba\"", ".", "[ab]",
+    const char* const atoms[] = {"a",    "b",   "ab", "c",      "\"ba\"", ".", "[ab]",
                                  "[^a]", "\\w", "x",  "(a|bc)", "(ab)",   "^", "$"};
     const char* const repeats[] = {"", "", "", "*", "+", "?", "{2}", "{1,3}", "{0,2}"};
     int matched = 0;

@@ -160,7 +160,7 @@ TEST(Settings, KeywordTablesReplaceOrRefuseOverlappingStates)
 {
     TSM_Settings s;
     s.AddKeywordTable({States({1, 2}), "", false, {{"select", 10}}});
-    s.AddKeywordTable({TStateSet{}, "", true, {{"Abc", 11}}});  // empty: state 0 alone
+    s.AddKeywordTable({TStateSet{}, "", true, {{"Abc", 11}}});       // empty: state 0 alone
     s.AddKeywordTable({States({1, 2}), "", false, {{"from", 12}}});  // same states: replaces
     int tables = 0;
     for (const auto& t : s.KeywordTables()) tables += t ? 1 : 0;

@@ -337,7 +337,7 @@ TEST(MemoryStream, ExtremeSeeksAreKeptInBounds)
     TMemoryStream m(std::string("abc"));
     EXPECT_EQ(m.Seek(INT64_MAX, SeekOrigin::soFromBeginning), INT64_MAX);
     EXPECT_EQ(m.Seek(INT64_MAX, SeekOrigin::soFromCurrent), INT64_MAX);  // saturates, no overflow
-    EXPECT_THROW(m.Write("x", 1), EStreamError);                          // and allocates nothing
+    EXPECT_THROW(m.Write("x", 1), EStreamError);                         // and allocates nothing
     EXPECT_EQ(m.Size(), 3);
     EXPECT_EQ(m.Seek(INT64_MIN, SeekOrigin::soFromEnd), 0);
 

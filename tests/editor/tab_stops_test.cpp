@@ -143,7 +143,7 @@ TEST(WhitespaceFiller, BlanksOrTabsForWholeStops)
     EXPECT_EQ(WhitespaceFiller(7, 7, rule, true, true), "");
     EXPECT_EQ(WhitespaceFiller(9, 3, rule, true, true), "");
 
-    rule.stops = ParseTabColumns("3 11");  // 2 10
+    rule.stops = ParseTabColumns("3 11");                             // 2 10
     EXPECT_EQ(WhitespaceFiller(0, 13, rule, true, true), "\t\t\t ");  // 0->2->10->12, 1 blank
 
     // The filler lands exactly on the target column.

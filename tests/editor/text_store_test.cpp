@@ -13,7 +13,6 @@ namespace {
 using test::ExpectConsistent;
 using test::Records;
 
-
 TEST(TextStore, NormalisesLineBreaksAndControlCharacters)
 {
     EXPECT_EQ(NormalizeText("a\r\nb\n\rc\rd\n"), "a\rb\rc\rd\r");
@@ -139,7 +138,7 @@ TEST(TextStore, ReplacedRecordsHandOverTheirStateAndLineObject)
     store.SetLineObject(two, std::make_unique<Tag>(&freed));
     store.SetCachedLine(two);
 
-    store.Insert(5, "A\nB");  // "tAwo" becomes "tA" + "Bwo": records rebuilt
+    store.Insert(5, "A\nB");                 // "tAwo" becomes "tA" + "Bwo": records rebuilt
     EXPECT_EQ(store.CachedLine(), nullptr);  // the cached record was replaced
     TLineRecord* head = store.FromLine(1).record;
     EXPECT_EQ(head->View(), "tA\r");
@@ -177,19 +176,31 @@ TEST(TextStore, ListenersHearEveryChangeInOrder)
 {
     struct Log : TTextStoreListener {
         std::vector<std::string> events;
-        void TextInserting(std::int64_t o, std::int64_t n) override { events.push_back("ins " + std::to_string(o) + " " + std::to_string(n)); }
-        void TextDeleting(std::int64_t s, std::int64_t e) override { events.push_back("del " + std::to_string(s) + " " + std::to_string(e)); }
-        void TextChanged(std::int64_t o, std::int64_t d) override { events.push_back("chg " + std::to_string(o) + " " + std::to_string(d)); }
-        void LineShift(std::int64_t s, std::int64_t d) override { events.push_back("shift " + std::to_string(s) + " " + std::to_string(d)); }
+        void TextInserting(std::int64_t o, std::int64_t n) override
+        {
+            events.push_back("ins " + std::to_string(o) + " " + std::to_string(n));
+        }
+        void TextDeleting(std::int64_t s, std::int64_t e) override
+        {
+            events.push_back("del " + std::to_string(s) + " " + std::to_string(e));
+        }
+        void TextChanged(std::int64_t o, std::int64_t d) override
+        {
+            events.push_back("chg " + std::to_string(o) + " " + std::to_string(d));
+        }
+        void LineShift(std::int64_t s, std::int64_t d) override
+        {
+            events.push_back("shift " + std::to_string(s) + " " + std::to_string(d));
+        }
     } log;
     TTextStore store;
     store.AddView(&log);
-    store.AddView(&log);  // added once
+    store.AddView(&log);          // added once
     store.Insert(0, "ab\r\ncd");  // normalised length 5
     store.Insert(1, "x");
     store.Delete(0, 3);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"ins 0 5", "chg 0 5", "shift 0 5", "ins 1 1", "chg 1 1", "shift 1 1",
-                                                   "del 0 3", "chg 0 -3", "shift 0 -3"}));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"ins 0 5", "chg 0 5", "shift 0 5", "ins 1 1", "chg 1 1",
+                                                    "shift 1 1", "del 0 3", "chg 0 -3", "shift 0 -3"}));
 }
 
 TEST(TextStore, DeletingEverythingClearsBookmarks)
@@ -212,7 +223,8 @@ TEST(TextStore, RandomEditsMatchAStringModel)
     std::mt19937 rng(20261208);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     auto randomText = [&]() {
-        static const std::string pieces[] = {"a", "bc", "\r\n", "\n", "\r", "\n\r", "\t", std::string(1, '\0'), "select 1 ", "\x80\xFF"};
+        static const std::string pieces[] = {
+            "a", "bc", "\r\n", "\n", "\r", "\n\r", "\t", std::string(1, '\0'), "select 1 ", "\x80\xFF"};
         std::string s;
         const int kind = pick(10);
         if (kind == 0) return std::string(static_cast<std::size_t>(1 + pick(3000)), 'L');  // long lines

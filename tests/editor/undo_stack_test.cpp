@@ -507,7 +507,10 @@ struct FakeDoc : TUndoTarget {
     TUndoStack log;
     int beeps = 0;
 
-    FakeDoc() { log.Beep = [this] { ++beeps; }; }
+    FakeDoc()
+    {
+        log.Beep = [this] { ++beeps; };
+    }
 
     void ReplaceRange(std::int64_t start, std::int64_t end, std::string_view text) override
     {

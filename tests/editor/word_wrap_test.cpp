@@ -68,7 +68,10 @@ TEST(WrapSegments, CutsAtTheWidthAndMovesBackToTheWordStart)
     EXPECT_EQ(WrapSegments("", rule), (Segs{}));
     EXPECT_EQ(WrapSegments("\r", rule), (Segs{1}));
     // A non-breaking space is a delimiter; a cut just after a blank stays where it is.
-    EXPECT_EQ(WrapSegments("abc\xA0" "defghij", WrapAt(7)), (Segs{4, 7}));
+    EXPECT_EQ(WrapSegments("abc\xA0"
+                           "defghij",
+                           WrapAt(7)),
+              (Segs{4, 7}));
     EXPECT_EQ(WrapSegments("abcde fghij", WrapAt(6)), (Segs{6, 5}));
 
     // The width comes from the text area when there is no wrap column.

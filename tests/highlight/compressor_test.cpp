@@ -52,8 +52,9 @@ std::string RandomBytes(std::size_t n, unsigned seed)
 
 std::string TextLike(std::size_t n)
 {
-    static const char* words[] = {"select ", "from ", "where ", "table_name", " = ", "1;\r\n", "begin ",
-                                  "end;\n", "  ", "dbms_output.put_line('x');\n", "#ifdef ORACLE\n", "--"};
+    static const char* words[] = {"select ",         "from ",  "where ", "table_name", " = ",
+                                  "1;\r\n",          "begin ", "end;\n", "  ",         "dbms_output.put_line('x');\n",
+                                  "#ifdef ORACLE\n", "--"};
     std::mt19937 rng(7);
     std::string s;
     while (s.size() < n) s += words[rng() % 12];
@@ -98,7 +99,8 @@ TEST(CompressorRoundTrip, KindsOfData)
 {
     ExpectRoundTrip(RandomBytes(100000, 1), "random");
     std::string runs;
-    for (int i = 0; i < 200; ++i) runs += std::string(static_cast<std::size_t>(1 + i * 37 % 5000), static_cast<char>(i));
+    for (int i = 0; i < 200; ++i)
+        runs += std::string(static_cast<std::size_t>(1 + i * 37 % 5000), static_cast<char>(i));
     ExpectRoundTrip(runs, "runs");
     ExpectRoundTrip(std::string(70000, '\0'), "zeros");
     ExpectRoundTrip(std::string(5000, ' '), "blanks, which the LZH ring starts with");
@@ -219,10 +221,14 @@ TEST(CompressorHostileInput, LzhFarReferencesStayInTheRing)
     // Symbol 256 + k codes a match of k + 3 bytes. In the starting tree symbol 313 (60 bytes)
     // lies on the path 11000101; position 4095 (code 0xFF and six more bits) reaches back past
     // everything written, to the part of the ring that has never been written.
-    std::string bits = "11000101" "11111111" "111111";
+    std::string bits =
+        "11000101"
+        "11111111"
+        "111111";
     while (bits.size() % 8 != 0) bits += '0';
     std::string body;
-    for (std::size_t i = 0; i < bits.size(); i += 8) body.push_back(static_cast<char>(std::stoi(bits.substr(i, 8), nullptr, 2)));
+    for (std::size_t i = 0; i < bits.size(); i += 8)
+        body.push_back(static_cast<char>(std::stoi(bits.substr(i, 8), nullptr, 2)));
     const std::string packed = Bytes({'!', 'H', 'Z', 'L', 60, 0, 0, 0}) + body;
     EXPECT_EQ(Decompress(packed), std::string(60, ' '));
 }
@@ -310,10 +316,7 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Path(const char* name) const { return (dir_ / name).string(); }
-    static void Put(const std::string& path, const std::string& data)
-    {
-        std::ofstream(path, std::ios::binary) << data;
-    }
+    static void Put(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
     static std::string Get(const std::string& path)
     {
         std::ifstream f(path, std::ios::binary);

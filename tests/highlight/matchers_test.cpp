@@ -51,17 +51,20 @@ TEST(BuiltInMatchers, IdentifiersAndNumbers)
                                      static_cast<std::int64_t>(text.size()));
     };
     EXPECT_EQ(end("a_9+", 0), 3);
-    EXPECT_EQ(end("+a", 0), 0);   // no name starts here
+    EXPECT_EQ(end("+a", 0), 0);  // no name starts here
     EXPECT_EQ(end("9a ", 0), 0);
     EXPECT_EQ(end("x ab", 2), -1);  // runs to the record's end: the stream decides
-    EXPECT_EQ(end("\xC4" "b ", 0), 0);
+    EXPECT_EQ(end("\xC4"
+                  "b ",
+                  0),
+              0);
 
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "12.5e+3x"), 7);
-    EXPECT_EQ(Match(kMatchStdNumberOrFp, "12."), 2);      // a point without a digit is left out
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "12."), 2);  // a point without a digit is left out
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "12.x"), 2);
     EXPECT_EQ(Match(kMatchStdNumberOrFp, ".5"), 2);
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "."), -1);
-    EXPECT_EQ(Match(kMatchStdNumberOrFp, "3else"), 1);    // an exponent needs digits
+    EXPECT_EQ(Match(kMatchStdNumberOrFp, "3else"), 1);  // an exponent needs digits
     EXPECT_EQ(Match(kMatchStdNumberOrFp, "3E7"), 3);
 
     EXPECT_EQ(Match(kMatchStdCNumberOrFpSigned, "-1.5"), 4);
@@ -119,7 +122,7 @@ TEST(BuiltInMatchers, Strings)
     EXPECT_EQ(Match(kMatchStdCChar, "\"a\""), -1);
 
     EXPECT_EQ(Match(kMatchStdHtmlString, "\"a b\" c"), 5);
-    EXPECT_EQ(Match(kMatchStdHtmlString, "\"ab\rc"), 4);     // the line end is included
+    EXPECT_EQ(Match(kMatchStdHtmlString, "\"ab\rc"), 4);  // the line end is included
 }
 
 TEST(BuiltInMatchers, MailUrlAndWebChars)

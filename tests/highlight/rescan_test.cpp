@@ -65,8 +65,8 @@ TEST_F(RescanTest, OpeningACommentRecoloursUntilItsEnd)
     ASSERT_TRUE(r.ran);
     EXPECT_EQ(StoredValues(store), Fresh());
     EXPECT_TRUE(r.stoppedEarly);
-    EXPECT_LT(r.lastLine, 40);     // it did not run to the end
-    EXPECT_GE(r.lastLine, 29);     // but through the end of the comment
+    EXPECT_LT(r.lastLine, 40);  // it did not run to the end
+    EXPECT_GE(r.lastLine, 29);  // but through the end of the comment
 
     // Closing it again restores the old colours.
     store.Delete(store.OffsetOf(store.FromLine(2).record), store.OffsetOf(store.FromLine(2).record) + 2);
@@ -136,7 +136,9 @@ TEST_F(RescanTest, AnEditAfterManyBlankLinesRestartsNearby)
 TEST_F(RescanTest, ContainerSpanningLines)
 {
     Load("{a\rx} from");
-    EXPECT_EQ(StoredValues(store), "66676" "01111");
+    EXPECT_EQ(StoredValues(store),
+              "66676"
+              "01111");
 }
 
 TEST_F(RescanTest, TokenSeenHookSeesEveryTokenAndMayChangeIt)
@@ -168,14 +170,13 @@ TEST_F(RescanTest, RunsOfPlainCharactersColourAsTokenByToken)
     const TByteSet plain = parser.PlainCharacters();
     for (unsigned char c : std::string_view(" \r,\xFF")) EXPECT_TRUE(plain.Contains(c)) << int(c);
     // Keyword starts (either case), rule starts and continuation lead-ins are not.
-    for (char c : std::string_view("sSfF/*x0.'#{"))
-        EXPECT_FALSE(plain.Contains(static_cast<unsigned char>(c))) << c;
+    for (char c : std::string_view("sSfF/*x0.'#{")) EXPECT_FALSE(plain.Contains(static_cast<unsigned char>(c))) << c;
 
     // A pass whose tokens are watched one by one reads every plain character as its own token;
     // a pass without takes them in runs. The colours must not differ: runs at line ends, at the
     // text's end, inside and after a container, after a state change, and lines of blanks alone.
-    for (const char* text : {"select  a ,  b\r  from t  \r\r   ", "  {x  y}  z  ", "{ab\rcd}  select", "   ",
-                             "x\r", "0x1f   'a  b'  # c  \r  ", "/* a  b */  select", ", ,\r\r, ,"}) {
+    for (const char* text : {"select  a ,  b\r  from t  \r\r   ", "  {x  y}  z  ", "{ab\rcd}  select", "   ", "x\r",
+                             "0x1f   'a  b'  # c  \r  ", "/* a  b */  select", ", ,\r\r, ,"}) {
         store.SetText(text);
         THighlightPassOptions runs;
         runs.all = true;
@@ -206,7 +207,7 @@ TEST_F(RescanTest, AWordHoldingLineBreaksIsFoundWhenAnEditBelowItsStartCompletes
     addWord(parser);
     EXPECT_EQ(parser.LineBreaksInWords(), 4);
     Load("x\r\r\ry\r\rz");  // no four line breaks in a row yet
-    store.Delete(4, 5);          // now there are five, from the end of the first line
+    store.Delete(4, 5);     // now there are five, from the end of the first line
     THighlightPassOptions o;
     o.minLines = 1;
     o.force = true;

@@ -152,7 +152,9 @@ TEST_F(ScannerTest, StepThatReadsNothingDoesNotLoopForever)
 TEST_F(ScannerTest, ContainerIsRescannedInBoundMode)
 {
     // Inside { }, "x" is value 7 (state 2); other inner text keeps the container's value.
-    EXPECT_EQ(Highlight(parser, "{a x} select"), "66676011111" "1");
+    EXPECT_EQ(Highlight(parser, "{a x} select"),
+              "66676011111"
+              "1");
     // After the container the states are those before it.
     TTextStore store;
     store.SetText("{x}z");
@@ -219,7 +221,9 @@ TEST_F(ScannerTest, UserKeywordTablesOfTheSettings)
     parser.SetScanState(0);
     // The highlighter's own keywords come first; a user keyword is not subject to token state info.
     parser.Tables().tokenStateInfo[14] = test::Info(States({5}));
-    EXPECT_EQ(Highlight(parser, "foo select foox"), "eee0111111" "00000");
+    EXPECT_EQ(Highlight(parser, "foo select foox"),
+              "eee0111111"
+              "00000");
 }
 
 TEST_F(ScannerTest, StackPushAndPop)

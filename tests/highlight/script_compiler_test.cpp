@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "../temp_folder.h"
 #include "highlight/rescan.h"
 #include "highlight/script_compiler.h"
 #include "test_highlighter.h"
-#include "../temp_folder.h"
 
 namespace tarnwick {
 namespace {
@@ -42,12 +42,9 @@ std::vector<std::string> Tokens(std::string_view text, const std::string& dir = 
     TSYM_Compiler s(text, dir);
     std::vector<std::string> out;
     while (s.GetToken() != tkEOF) {
-        if (s.Token() == tkString)
-            out.push_back("'" + s.StringValue() + "'");
-        else if (s.Token() == tkNumber)
-            out.push_back(std::to_string(s.Number()));
-        else
-            out.push_back(TSYM_Compiler::TokenName(s.Token()));
+        if (s.Token() == tkString) out.push_back("'" + s.StringValue() + "'");
+        else if (s.Token() == tkNumber) out.push_back(std::to_string(s.Number()));
+        else out.push_back(TSYM_Compiler::TokenName(s.Token()));
     }
     return out;
 }
@@ -134,12 +131,13 @@ TEST(ScannerTest, PredefinedMacros)
 TEST(ScannerTest, Macros)
 {
     EXPECT_EQ(Tokens("#define TWO 2  \r\n#define SUM (TWO + 1) // three\r\nSUM TWO"),
-                     (Strings{"(", "2", "+", "1", ")", "2"}));
+              (Strings{"(", "2", "+", "1", ")", "2"}));
     // A definition of a macro as its own name (any case) is not stored.
     EXPECT_EQ(CompileError("#define foo FOO\r\n%%language case = foo"), At(2, 19, "Identifier \"foo\" Unknown"));
     EXPECT_EQ(CompileError("#define A (B)\n#define B (1 + A)\n%%language case = A"),
               At(3, 19, "Recursive expansion of macro 'A'"));
-    EXPECT_EQ(CompileError("#define X X1\n#define X1 X\n%%language case = X"), At(3, 19, "Recursive expansion of macro 'X'"));
+    EXPECT_EQ(CompileError("#define X X1\n#define X1 X\n%%language case = X"),
+              At(3, 19, "Recursive expansion of macro 'X'"));
     EXPECT_EQ(CompileError("#define 5 x"), At(1, 9, "Macro name expected"));
 }
 
@@ -174,7 +172,8 @@ TEST(ScannerTest, ConditionalSections)
         "#ifndef ALSO_OFF\n 8\n #endif\n";
     EXPECT_EQ(Tokens(script), (Strings{"4", "6", "8"}));
     EXPECT_EQ(CompileError("%%map\n #endif"), At(2, 2, "#endif without #ifdef or #ifndef"));
-    EXPECT_EQ(Tokens("#ifdef NOPE\n 'unterminated\n#endif\n1"), Strings{}) << "a string in a skipped branch is read whole";
+    EXPECT_EQ(Tokens("#ifdef NOPE\n 'unterminated\n#endif\n1"), Strings{})
+        << "a string in a skipped branch is read whole";
     EXPECT_EQ(CompileError("#else"), At(1, 1, "#else without #ifdef or #ifndef"));
     EXPECT_EQ(CompileError("#ifdef 1"), At(1, 8, "Macro name expected after #ifdef"));
     EXPECT_EQ(CompileError("#ifndef\n"), At(1, 8, "Macro name expected after #ifdef"));
@@ -252,19 +251,20 @@ TEST(IncludeTest, DeepIncludeChainsEndWithAnError)
 TEST(LanguageSectionTest, SettingsAndStates)
 {
     VOzuvavIdavParser p;
-    ASSERT_EQ(CompileError(p,
-                           "%%language\n"
-                           " name = 'A language whose name is longer than thirty-five characters'\n"
-                           " exampletext = 'a\\nb' wrapoverride = '>|' fontname = 'Mono' GutterFontName = 'Sans'\n"
-                           " case = __sensitive options = __OPT_WORDWRAP or __OPT_LINE_NUMBERS\n"
-                           " wordwrapcolumn = 72 gutter = _default_gutter + 6 rightmargin = 100 marginwidth = 3\n"
-                           " fontsize = 11 tabdefault = 8 GutterFontSize = 7 GutterFontColor = clBlue\n"
-                           " indentstep = 20 fontcharset = RUSSIAN_CHARSET\n"
-                           " seltextcolor = [*] clWhite seltextback = clNavy guttercolor = [] clSilver margincolor = [*] 5\n"
-                           " tabcolumns = '5 9;13'\n"
-                           " GutterFontStyle = [fsBold, fsUnderline, 7]\n"
-                           " anchor = [] boundstates = 3 startstate = 5\n"),
-              "");
+    ASSERT_EQ(
+        CompileError(p,
+                     "%%language\n"
+                     " name = 'A language whose name is longer than thirty-five characters'\n"
+                     " exampletext = 'a\\nb' wrapoverride = '>|' fontname = 'Mono' GutterFontName = 'Sans'\n"
+                     " case = __sensitive options = __OPT_WORDWRAP or __OPT_LINE_NUMBERS\n"
+                     " wordwrapcolumn = 72 gutter = _default_gutter + 6 rightmargin = 100 marginwidth = 3\n"
+                     " fontsize = 11 tabdefault = 8 GutterFontSize = 7 GutterFontColor = clBlue\n"
+                     " indentstep = 20 fontcharset = RUSSIAN_CHARSET\n"
+                     " seltextcolor = [*] clWhite seltextback = clNavy guttercolor = [] clSilver margincolor = [*] 5\n"
+                     " tabcolumns = '5 9;13'\n"
+                     " GutterFontStyle = [fsBold, fsUnderline, 7]\n"
+                     " anchor = [] boundstates = 3 startstate = 5\n"),
+        "");
     const TSM_Settings& s = p.Settings();
     EXPECT_EQ(s.languageName, "A language whose name is longer tha");
     EXPECT_EQ(s.languageName.size(), 35u);
@@ -330,7 +330,8 @@ TEST(LanguageSectionTest, EditableStylesAndContextStates)
     std::string styles = "%%language editablestyles ('s', 0)";
     for (int i = 1; i < 50; ++i) styles += ", ('s', " + std::to_string(i) + ")";
     EXPECT_EQ(CompileError(styles), "");
-    EXPECT_EQ(CompileError(styles + ", ('s', 50)"), At(1, static_cast<int>(styles.size()) + 12, "Too many editable styles"));
+    EXPECT_EQ(CompileError(styles + ", ('s', 50)"),
+              At(1, static_cast<int>(styles.size()) + 12, "Too many editable styles"));
     EXPECT_EQ(CompileError("%%language editablestyles ('x', 256)"), At(1, 36, "Value must be 0..255"));
     EXPECT_EQ(CompileError("%%language editablestyles ('x' 1)"), At(1, 32, "',' expected"));
     EXPECT_EQ(CompileError("%%language editablestyles 'x'"), At(1, 27, "'(' expected"));
@@ -435,9 +436,13 @@ TEST(CompiledRulesTest, ColoursText)
     ASSERT_EQ(CompileError(p, kMiniScript), "");
     const THighlightedText h = HighlightText(p, "SELECT ab from 'it' 42 -- note\n{x 7 y} /* a\nb */z");
     EXPECT_EQ(h.text, "SELECT ab from 'it' 42 -- note\r{x 7 y} /* a\rb */z");
-    EXPECT_EQ(Codes(h.values), "1111110990111102222044055555550"  // the line end is not part of the comment
-                               "670a0080" "3333" "3"                // x and 7 only inside { }
-                               "3333" "9");
+    EXPECT_EQ(Codes(h.values),
+              "1111110990111102222044055555550"  // the line end is not part of the comment
+              "670a0080"
+              "3333"
+              "3"  // x and 7 only inside { }
+              "3333"
+              "9");
 }
 
 TEST(CompiledRulesTest, RuleErrors)
@@ -446,7 +451,8 @@ TEST(CompiledRulesTest, RuleErrors)
     EXPECT_EQ(CompileError("%%tokens 1 '[a-z]' [0] 2 '[m-p]'"), At(1, 33, "Ambigious start set in %%token table"));
     EXPECT_EQ(CompileError("%%tokens 1 '[a-z]' 2 '[m-p]' 0"), "");
     EXPECT_EQ(CompileError("%%tokens 1 __STD_IDENTIFIER 2 '_'"), At(1, 34, "Ambigious start set in %%token table"));
-    EXPECT_EQ(CompileError("%%tokens ? 3 ( 1 '[a-z]' ) ? 3 ( 2 'q' )"), At(1, 40, "Ambigious start set in %%token table"));
+    EXPECT_EQ(CompileError("%%tokens ? 3 ( 1 '[a-z]' ) ? 3 ( 2 'q' )"),
+              At(1, 40, "Ambigious start set in %%token table"));
     EXPECT_EQ(CompileError("%%tokens ? 3 ( 1 '[a-z]' ) 2 'q'"), "") << "separate tables";
     EXPECT_EQ(CompileError("%%tokens 1 21"), At(1, 14, "Script syntax error"));
     EXPECT_EQ(CompileError("%%tokens 1 9"), At(1, 13, "Script syntax error"));
@@ -612,7 +618,8 @@ TEST(OptionSectionsTest, Errors)
     EXPECT_EQ(CompileError("%%autoreplace 'a' 'b'"), At(1, 19, "'=' expected"));
     EXPECT_EQ(CompileError("%%templates 'a' ( 'b' = 'c'"), At(1, 23, "')' expected"));
     EXPECT_EQ(CompileError("%%kwTables forstate [1] ( 1 is 'a' )"), At(1, 25, "Script syntax error"));
-    EXPECT_EQ(CompileError("%%kwTables forstate [1] endswith 'ab' ( 1 is 'a' )"), At(1, 34, "Single character specifier expected"));
+    EXPECT_EQ(CompileError("%%kwTables forstate [1] endswith 'ab' ( 1 is 'a' )"),
+              At(1, 34, "Single character specifier expected"));
     EXPECT_EQ(CompileError("%%kwTables forstate [1] endswith 'a' ( 1 'a' )"), At(1, 42, "Script syntax error"));
     EXPECT_EQ(CompileError("%%kwTables forstate [1 2] endswith 'a' (1 is 'a') forstate [2] endswith 'a' (1 is 'b')"),
               At(1, 87, "Ambigious key table state definition"));

@@ -51,11 +51,11 @@ enum : std::uint8_t {
 char Letter(std::uint8_t value)
 {
     static const std::map<std::uint8_t, char> letters = {
-        {tvDefault, '.'},       {tvIdentifier, 'i'},    {tvString, 's'},        {tvNumber, 'n'},
-        {tvSymbol, 'y'},        {tvSqlReserved, 'R'},   {tvPlSqlReserved, 'P'}, {tvSqlFunction, 'F'},
-        {tvPackage, 'K'},       {tvException, 'X'},     {tvLineComment, 'L'},   {tvBlockComment, 'B'},
-        {tvSqlDataType, 'T'},   {tvPlSqlDataType, 'U'}, {tvTableName, 't'},     {tvUserProcedure, 'u'},
-        {tvDirective, 'D'},     {tvRemLine, 'M'},       {tvSubstitution, 'V'},
+        {tvDefault, '.'},     {tvIdentifier, 'i'},    {tvString, 's'},        {tvNumber, 'n'},
+        {tvSymbol, 'y'},      {tvSqlReserved, 'R'},   {tvPlSqlReserved, 'P'}, {tvSqlFunction, 'F'},
+        {tvPackage, 'K'},     {tvException, 'X'},     {tvLineComment, 'L'},   {tvBlockComment, 'B'},
+        {tvSqlDataType, 'T'}, {tvPlSqlDataType, 'U'}, {tvTableName, 't'},     {tvUserProcedure, 'u'},
+        {tvDirective, 'D'},   {tvRemLine, 'M'},       {tvSubstitution, 'V'},
     };
     const auto it = letters.find(value);
     return it == letters.end() ? '?' : it->second;
@@ -149,8 +149,7 @@ TEST_F(SqlHighlighterTest, KeywordsIgnoreCaseAndEndAtTheWordEnd)
     EXPECT_EQ(Colour("commit nvl deleting zero_divide numeric boolean"),
               "PPPPPP.FFF.KKKKKKKK.XXXXXXXXXXX.TTTTTTT.UUUUUUU");
     // Longer words win over their prefixes in other lists.
-    EXPECT_EQ(Colour("char_base number_base exception_init tables"),
-              "PPPPPPPPP.PPPPPPPPPPP.PPPPPPPPPPPPPP.PPPPPP");
+    EXPECT_EQ(Colour("char_base number_base exception_init tables"), "PPPPPPPPP.PPPPPPPPPPP.PPPPPPPPPPPPPP.PPPPPP");
     // The outer-join marker is a reserved word, the parenthesis alone a symbol.
     EXPECT_EQ(Colour("a(+) (x)"), "iRRR.yiy");
 }
@@ -272,8 +271,7 @@ TEST_F(SqlHighlighterTest, StringsAndNumbers)
 
 TEST_F(SqlHighlighterTest, DirectivesAndSubstitutionVariables)
 {
-    EXPECT_EQ(Colour("#define ORA8\r#ifdef ORA8\rselect\r#endif"),
-              "DDDDDDDDDDDD.DDDDDDDDDDD.RRRRRR.DDDDDD");
+    EXPECT_EQ(Colour("#define ORA8\r#ifdef ORA8\rselect\r#endif"), "DDDDDDDDDDDD.DDDDDDDDDDD.RRRRRR.DDDDDD");
     EXPECT_EQ(Colour("x # y"), "i.DDD");
     EXPECT_EQ(Colour("&MAXLEN"), "VVVVVVV");
     EXPECT_EQ(Colour("(&a_1+&B)"), "yVVVVyVVy");
@@ -334,10 +332,10 @@ TEST_F(SqlHighlighterTest, LanguageSettings)
 TEST_F(SqlHighlighterTest, EditableStylesInDialogOrder)
 {
     const std::vector<TEditableStyle> expected = {
-        {"Reserved word", 14},   {"SQL Functions", 8},    {"Default Packages", 9}, {"Exceptions", 15},
-        {"Comment", 1},          {"Directives", 24},      {"Proc. Variables", 26}, {"Identifier", 2},
-        {"String", 3},           {"Number", 4},           {"Symbols", 5},          {"Datatypes", 18},
-        {"Table Names", 22},     {"Sql Reserved", 6},     {"PLSql Reserved", 7},   {"Default Exceptions", 10},
+        {"Reserved word", 14},   {"SQL Functions", 8}, {"Default Packages", 9}, {"Exceptions", 15},
+        {"Comment", 1},          {"Directives", 24},   {"Proc. Variables", 26}, {"Identifier", 2},
+        {"String", 3},           {"Number", 4},        {"Symbols", 5},          {"Datatypes", 18},
+        {"Table Names", 22},     {"Sql Reserved", 6},  {"PLSql Reserved", 7},   {"Default Exceptions", 10},
         {"User Procedures", 23}, {"Default", 0},
     };
     for (std::size_t i = 0; i < expected.size(); ++i)
@@ -348,19 +346,18 @@ TEST_F(SqlHighlighterTest, EditableStylesInDialogOrder)
 
 TEST_F(SqlHighlighterTest, StyleMapAndStyles)
 {
-    const std::uint8_t map[27] = {0, 1, 2, 3, 4, 5, 14, 14, 8, 9, 15, 15, 1, 1, 14, 15, 16, 16,
-                                  18, 18, 18, 18, 22, 23, 24, 1, 26};
-    for (int v = 0; v < 256; ++v)
-        EXPECT_EQ(settings().StyleIndex(v), v < 27 ? map[v] : 0) << "token value " << v;
+    const std::uint8_t map[27] = {0,  1,  2,  3,  4,  5,  14, 14, 8,  9,  15, 15, 1, 1,
+                                  14, 15, 16, 16, 18, 18, 18, 18, 22, 23, 24, 1,  26};
+    for (int v = 0; v < 256; ++v) EXPECT_EQ(settings().StyleIndex(v), v < 27 ? map[v] : 0) << "token value " << v;
 
     constexpr TColor black = 0, green = 32768, red = 255, blue = 16711680, maroon = 128, olive = 32896,
                      purple = 8388736;
     constexpr std::uint8_t bold = 1, italic = 2, underline = 4;
     const std::map<int, std::pair<TColor, std::uint8_t>> styles = {
-        {0, {black, 0}},  {1, {green, italic}}, {2, {black, 0}},  {3, {red, underline}},   {4, {red, 0}},
-        {5, {black, 0}},  {8, {black, 0}},      {9, {blue, 0}},   {14, {black, bold}},     {15, {red, 0}},
-        {16, {black, 0}}, {18, {maroon, 0}},    {22, {olive, 0}}, {23, {olive, 0}},        {24, {purple, italic}},
-        {26, {red, 0}},
+        {0, {black, 0}},     {1, {green, italic}}, {2, {black, 0}},        {3, {red, underline}},
+        {4, {red, 0}},       {5, {black, 0}},      {8, {black, 0}},        {9, {blue, 0}},
+        {14, {black, bold}}, {15, {red, 0}},       {16, {black, 0}},       {18, {maroon, 0}},
+        {22, {olive, 0}},    {23, {olive, 0}},     {24, {purple, italic}}, {26, {red, 0}},
     };
     for (int v = 0; v < 256; ++v) {
         const TStyleRecord& r = settings().Style(v);
@@ -392,8 +389,8 @@ TEST_F(SqlHighlighterTest, UserKeywordTableDefinitions)
         return out;
     };
     const std::vector<std::pair<TStateSet, std::vector<std::pair<std::string, std::int32_t>>>> expected = {
-        {States({200}), words(19, {"FLOAT", "LONG", "INTEGER", "CHAR", "NUMBER", "RAW", "SMALLINT", "VARCHAR",
-                                   "VARCHAR2", "DATE"})},
+        {States({200}),
+         words(19, {"FLOAT", "LONG", "INTEGER", "CHAR", "NUMBER", "RAW", "SMALLINT", "VARCHAR", "VARCHAR2", "DATE"})},
         {States({201}), words(22, {"TOAD_PLAN_TABLE"})},
         {States({202}), words(23, {"UNKNOWN"})},
     };
@@ -479,14 +476,12 @@ TEST_F(SqlHighlighterTest, KeywordListsAndTheirEnds)
                               v != tvRemLine && v != tvSubstitution;
         for (unsigned c = 0; c < 256; ++c) {
             const bool ends = w.style.terminator.IsEmpty() || w.style.terminator.Contains(static_cast<std::uint8_t>(c));
-            if (wordLike)
-                ASSERT_EQ(ends, !IsWordChar(c)) << w.text << " before character " << c;
-            else
-                ASSERT_TRUE(ends) << w.text << " before character " << c;
+            if (wordLike) ASSERT_EQ(ends, !IsWordChar(c)) << w.text << " before character " << c;
+            else ASSERT_TRUE(ends) << w.text << " before character " << c;
         }
     }
-    const std::map<int, int> expected = {{5, 25},  {6, 107}, {7, 100}, {8, 85},  {9, 5},   {10, 18}, {12, 1},
-                                         {13, 1},  {19, 12}, {20, 4},  {24, 1},  {25, 1},  {26, 1}};
+    const std::map<int, int> expected = {{5, 25}, {6, 107}, {7, 100}, {8, 85}, {9, 5},  {10, 18}, {12, 1},
+                                         {13, 1}, {19, 12}, {20, 4},  {24, 1}, {25, 1}, {26, 1}};
     EXPECT_EQ(counts, expected);
 }
 
@@ -513,8 +508,8 @@ TEST_F(SqlHighlighterTest, FirstCharacterRulesAndContinuations)
     }
 
     for (int v = 0; v < 256; ++v) {
-        const bool expected = v == tvLineComment || v == tvBlockComment || v == tvDirective || v == tvRemLine ||
-                              v == tvSubstitution;
+        const bool expected =
+            v == tvLineComment || v == tvBlockComment || v == tvDirective || v == tvRemLine || v == tvSubstitution;
         EXPECT_EQ(t.continuation[v].has_value(), expected) << "token value " << v;
     }
     // Rest of the line: any character but CR, the CR looked at and left.

@@ -233,8 +233,7 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
     LoadBuiltInSqlHighlighter(original);
     const std::string payload = Payload(original);
     const std::string property = Save(original);
-    std::cout << "SQL highlighter: payload " << payload.size() << " bytes, property " << property.size()
-              << " bytes\n";
+    std::cout << "SQL highlighter: payload " << payload.size() << " bytes, property " << property.size() << " bytes\n";
     RecordProperty("payload_size", static_cast<int>(payload.size()));
     RecordProperty("property_size", static_cast<int>(property.size()));
 
@@ -247,7 +246,10 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
     EXPECT_EQ(ReadI32(sizeField), static_cast<std::int32_t>(payload.size()));
 
     VOzuvavIdavParser loaded;
-    ASSERT_TRUE([&] { Load(loaded, property); return true; }());
+    ASSERT_TRUE([&] {
+        Load(loaded, property);
+        return true;
+    }());
     TTableCompare{original.Tables(), loaded.Tables()}.All();
     EXPECT_EQ(SettingsBytes(original.Settings()), SettingsBytes(loaded.Settings()));
     EXPECT_EQ(loaded.Settings().languageName, original.Settings().languageName);
@@ -378,7 +380,8 @@ TEST(StoredFormTest, Version49IsReportedAndLeavesTheHighlighterEmpty)
         BuildRichHighlighter(p);
         int calls = 0;
         std::uint16_t got = 0, want = 0;
-        p.OnParserVersionError = [&](VOzuvavIdavParser& sender, std::uint16_t encountered, std::uint16_t expectedVersion) {
+        p.OnParserVersionError = [&](VOzuvavIdavParser& sender, std::uint16_t encountered,
+                                     std::uint16_t expectedVersion) {
             EXPECT_EQ(&sender, &p);
             ++calls;
             got = encountered;

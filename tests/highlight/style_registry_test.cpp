@@ -86,7 +86,8 @@ TEST(StyleString, WrittenForm)
     EXPECT_NE(text.find("#OPT#5#74565#GWD#2#40#GCL#11#-2147483633#"), std::string::npos) << text;
     EXPECT_NE(text.find("#TBC#3#5 9#TBD#1#3#"), std::string::npos);
     // Style 0 is defined in every record; system colours are written as signed numbers.
-    EXPECT_NE(text.find("#EFF#67#3,0,0,16777215,;1,16711680,16777215,XBU;200,-2147483640,16777215,Y;#"), std::string::npos)
+    EXPECT_NE(text.find("#EFF#67#3,0,0,16777215,;1,16711680,16777215,XBU;200,-2147483640,16777215,Y;#"),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find("#LNE#2#IB#END#"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 5), "#END#");

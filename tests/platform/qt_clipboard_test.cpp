@@ -46,8 +46,13 @@ private slots:
 
         // Characters the code page lacks become "?", one per character.
         QMimeData other;
-        other.setText(QString::fromUtf8("Stra\xC3\x9F" "e \xE2\x82\xAC" "5 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xC4\x80"));
-        QCOMPARE(MimeText(other), std::string("Stra\xDF" "e \x80" "5 ? ? ?"));
+        other.setText(
+            QString::fromUtf8("Stra\xC3\x9F"
+                              "e \xE2\x82\xAC"
+                              "5 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xC4\x80"));
+        QCOMPARE(MimeText(other), std::string("Stra\xDF"
+                                              "e \x80"
+                                              "5 ? ? ?"));
         // Every byte makes the round trip.
         std::string all;
         for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
@@ -67,14 +72,16 @@ private slots:
         const std::string rtf = "{\\rtf1 \\deff1{\\fonttbl {\\f1 \\fnil\\fcharset0 Courier New;}}\r\ncaf\\'e9}}";
         PutRtfMime(data, rtf);
         PutTextMime(data, "caf\xE9");
-        for (const QString& name : {mime::kRtf, mime::kRtfName, mime::kWindowsRtf}) QCOMPARE(data.data(name), Utf8(rtf));
+        for (const QString& name : {mime::kRtf, mime::kRtfName, mime::kWindowsRtf})
+            QCOMPARE(data.data(name), Utf8(rtf));
         QCOMPARE(data.text(), QString::fromUtf8("caf\xC3\xA9"));
     }
 
     void WindowsHtmlFormatBecomesTheSingleBytePayload()
     {
         // UTF-8 as the Windows clipboard holds it, with a source URL and context.
-        const std::string utf8 = WriteHtmlClipboard("<b>caf\xC3\xA9</b> \xE2\x82\xAC \xE4\xB8\xAD", "<html><body>\r\n", "\r\n</body></html>");
+        const std::string utf8 = WriteHtmlClipboard("<b>caf\xC3\xA9</b> \xE2\x82\xAC \xE4\xB8\xAD", "<html><body>\r\n",
+                                                    "\r\n</body></html>");
         QMimeData data;
         data.setData(mime::kWindowsHtml, Utf8(utf8));
         QVERIFY(MimeHasHtml(data));
@@ -95,7 +102,8 @@ private slots:
     void BareHtmlGetsAHeaderAndMarkers()
     {
         QMimeData data;
-        data.setHtml(QString::fromUtf8("<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\"><b>SELECT</b> \xC3\xA9"));
+        data.setHtml(QString::fromUtf8(
+            "<meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\"><b>SELECT</b> \xC3\xA9"));
         QVERIFY(MimeHasHtml(data));
         const std::string payload = MimeHtmlPayload(data);
         QCOMPARE(NamedFragment(payload), std::string("<b>SELECT</b> \xE9"));
@@ -138,7 +146,8 @@ private slots:
 
         // Files: every local file, present or not; other URLs are no files; no text besides.
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(there), QUrl(QStringLiteral("https://example.com/a.sql")), QUrl::fromLocalFile(missing)});
+        files.setUrls({QUrl::fromLocalFile(there), QUrl(QStringLiteral("https://example.com/a.sql")),
+                       QUrl::fromLocalFile(missing)});
         files.setText(there + QStringLiteral("\n") + missing);
         QCOMPARE(MimeDropSourceTypes(files), stFiles);
         TCustomDoravaVizu::TDropData drop = MimeDropData(files);

@@ -62,7 +62,8 @@ void DrawSheet(const QString& file)
     auto draw = [&](const QPixmap& pm, int x, int y) {
         p.drawPixmap(QRect(x, y, pm.width() * scale, pm.height() * scale), pm);
     };
-    for (int i = 0; i < GutterGlyphCount(); ++i) draw(WithBottomLeftTransparent(GutterGlyph(i)), i * cell + scale, scale);
+    for (int i = 0; i < GutterGlyphCount(); ++i)
+        draw(WithBottomLeftTransparent(GutterGlyph(i)), i * cell + scale, scale);
     for (int i = 0; i < SecondGutterGlyphCount(); ++i)
         draw(WithBottomLeftTransparent(SecondGutterGlyph(i)), i * cell + scale, cell + scale);
     draw(WithBottomLeftTransparent(WrappedGlyph()), 9 * cell + scale, cell + scale);
@@ -77,7 +78,8 @@ void DrawSheet(const QString& file)
         p.drawRect(band + scale + kZoomHotX * scale, y + kZoomHotY * scale, scale - 1, scale - 1);
     }
     for (int i = 0; i < GutterGlyphCount(); ++i)
-        draw(WithBottomLeftTransparent(GutterGlyph(i)), 2 * band + (i % 8) * cell, 2 * cell + band + (i / 8) * cell + scale);
+        draw(WithBottomLeftTransparent(GutterGlyph(i)), 2 * band + (i % 8) * cell,
+             2 * cell + band + (i / 8) * cell + scale);
     p.end();
     QVERIFY(sheet.save(file, "PNG"));
 }
@@ -92,7 +94,8 @@ private slots:
     {
         QCOMPARE(GutterGlyphCount(), 16);
         QCOMPARE(SecondGutterGlyphCount(), 8);
-        for (int i = 0; i < GutterGlyphCount(); ++i) CheckGutterGlyph(GutterGlyph(i), qPrintable(QStringLiteral("gutter %1").arg(i)));
+        for (int i = 0; i < GutterGlyphCount(); ++i)
+            CheckGutterGlyph(GutterGlyph(i), qPrintable(QStringLiteral("gutter %1").arg(i)));
         for (int i = 0; i < SecondGutterGlyphCount(); ++i)
             CheckGutterGlyph(SecondGutterGlyph(i), qPrintable(QStringLiteral("second gutter %1").arg(i)));
         CheckGutterGlyph(WrappedGlyph(), "wrapped");

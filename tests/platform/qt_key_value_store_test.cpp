@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "base/errors.h"
-#include "platform/std_string_print.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "platform/std_string_print.h"
 
 using namespace tarnwick;
 
@@ -61,23 +61,35 @@ private slots:
     void TextThatLooksLikeSomethingElseStaysText()
     {
         QtKeyValueStore store(File(QStringLiteral("tricky.ini")));
-        const std::vector<std::string> texts = {"@ByteArray(abc)", "@Variant(x)", "a, b", " leading and trailing ",
-                                                "\"quoted\"", "x=y;z", "#comment", "[group]", "\\\\server\\share",
-                                                "line\r\nbreak", "12", "true", "-1"};
+        const std::vector<std::string> texts = {"@ByteArray(abc)",
+                                                "@Variant(x)",
+                                                "a, b",
+                                                " leading and trailing ",
+                                                "\"quoted\"",
+                                                "x=y;z",
+                                                "#comment",
+                                                "[group]",
+                                                "\\\\server\\share",
+                                                "line\r\nbreak",
+                                                "12",
+                                                "true",
+                                                "-1"};
         for (std::size_t i = 0; i < texts.size(); ++i) store.WriteText(kOptions, std::to_string(i), texts[i]);
         QtKeyValueStore again(File(QStringLiteral("tricky.ini")));
         for (std::size_t i = 0; i < texts.size(); ++i)
             QCOMPARE(again.ReadValue(kOptions, std::to_string(i)).value(), texts[i]);
         // The recent-files values are strings in the file, as in the registry.
         QSettings raw(File(QStringLiteral("tricky.ini")), QSettings::IniFormat);
-        QCOMPARE(raw.value(QStringLiteral("Software/Corvanti/Tarnwick/EditorOptions/10")).typeId(), int(QMetaType::QString));
+        QCOMPARE(raw.value(QStringLiteral("Software/Corvanti/Tarnwick/EditorOptions/10")).typeId(),
+                 int(QMetaType::QString));
     }
 
     void KeyPathsBecomeGroupsAndNamesAreEscaped()
     {
         QCOMPARE(QtKeyValueStore::SettingsGroup(kMru), QStringLiteral("Software/Corvanti/Tarnwick/MRU"));
         QCOMPARE(QtKeyValueStore::SettingsGroup("\\A\\\\B\\"), QStringLiteral("A/B"));
-        QCOMPARE(QtKeyValueStore::SettingsKey("A", "Highlighting - PL/SQL"), QStringLiteral("A/Highlighting - PL%2FSQL"));
+        QCOMPARE(QtKeyValueStore::SettingsKey("A", "Highlighting - PL/SQL"),
+                 QStringLiteral("A/Highlighting - PL%2FSQL"));
         QCOMPARE(QtKeyValueStore::SettingsKey("A/B", "50%"), QStringLiteral("A%2FB/50%25"));
 
         QtKeyValueStore store(File(QStringLiteral("names.ini")));
@@ -156,7 +168,8 @@ private slots:
         } catch (const Exception& e) {
             raised = true;
             const std::string message = e.what();
-            QVERIFY2(message.find("\"Software\\Corvanti\\Tarnwick\\MRU\\Total\"") != std::string::npos, message.c_str());
+            QVERIFY2(message.find("\"Software\\Corvanti\\Tarnwick\\MRU\\Total\"") != std::string::npos,
+                     message.c_str());
             QVERIFY2(message.find("not-a-folder") != std::string::npos, message.c_str());
         }
         QVERIFY(raised);

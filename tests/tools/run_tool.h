@@ -39,7 +39,8 @@ struct ToolInvocation {
 
 // Runs the tool with pipes on all three standard streams, feeding `input` and collecting both
 // outputs at the same time so that neither side can block the other.
-inline ToolResult RunTool(const ToolInvocation& call) {
+inline ToolResult RunTool(const ToolInvocation& call)
+{
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {

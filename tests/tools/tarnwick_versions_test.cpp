@@ -30,7 +30,8 @@ using namespace std::string_literals;
 
 class VersionsTool : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string pattern = (fs::temp_directory_path() / "tarnwick-versions-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
@@ -41,22 +42,26 @@ protected:
     }
     void TearDown() override { fs::remove_all(root_); }
 
-    static void Write(const fs::path& file, const std::string& bytes) {
+    static void Write(const fs::path& file, const std::string& bytes)
+    {
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << bytes;
     }
-    static std::string Read(const fs::path& file) {
+    static std::string Read(const fs::path& file)
+    {
         std::ifstream stream(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
     }
-    std::set<std::string> WorkFiles() const {
+    std::set<std::string> WorkFiles() const
+    {
         std::set<std::string> names;
         for (const auto& entry : fs::recursive_directory_iterator(work_))
             names.insert(fs::relative(entry.path(), work_).string());
         return names;
     }
 
-    ToolResult Run(std::vector<std::string> args, std::string input = {}) {
+    ToolResult Run(std::vector<std::string> args, std::string input = {})
+    {
         return RunTool({std::move(args), std::move(input), work_, config_, false, TARNWICK_VERSIONS_EXE});
     }
 
@@ -65,7 +70,8 @@ protected:
 
 // --- preprocess -------------------------------------------------------------------------------
 
-TEST_F(VersionsTool, PreprocessPassesEveryByteThroughUnchanged) {
+TEST_F(VersionsTool, PreprocessPassesEveryByteThroughUnchanged)
+{
     std::string high;
     for (int c = 0x80; c <= 0xFF; ++c) high += static_cast<char>(c);
     const std::string script = "select 1\r\nfrom t\rwhere x\n"s + high + "\r\n\r\na\0b\n\0tail"s;
@@ -88,7 +94,8 @@ TEST_F(VersionsTool, PreprocessPassesEveryByteThroughUnchanged) {
     EXPECT_EQ(dropped.out, "\r\n\r\nselect \xE9");
 }
 
-TEST_F(VersionsTool, PreprocessDefinesCommandLineSymbolsInOrderWithDuplicates) {
+TEST_F(VersionsTool, PreprocessDefinesCommandLineSymbolsInOrderWithDuplicates)
+{
     const std::string blocks = "#ifdef A\na\n#endif\n#ifdef B\nb\n#endif\n#ifndef C\nnot c\n#endif\n";
     EXPECT_EQ(Run({"preprocess"}, blocks).out, "\nnot c");
     const ToolResult both = Run({"preprocess", "-D", "A", "-DB", "-DC"}, blocks);
@@ -104,7 +111,8 @@ TEST_F(VersionsTool, PreprocessDefinesCommandLineSymbolsInOrderWithDuplicates) {
     EXPECT_EQ(Run({"preprocess", "-D", "A B"}, "#ifdef A B\nx\n#endif").out, "\nx");
 }
 
-TEST_F(VersionsTool, PreprocessErrorsNameTheInputAndLineAndWriteNoOutput) {
+TEST_F(VersionsTool, PreprocessErrorsNameTheInputAndLineAndWriteNoOutput)
+{
     const ToolResult fromStdin = Run({"preprocess", "-DA"}, "select 1\n#ifdef A\n#bogus\nx\n");
     EXPECT_EQ(fromStdin.status, 1);
     EXPECT_EQ(fromStdin.out, "");
@@ -122,7 +130,8 @@ TEST_F(VersionsTool, PreprocessErrorsNameTheInputAndLineAndWriteNoOutput) {
 
 // --- list -------------------------------------------------------------------------------------
 
-TEST_F(VersionsTool, ListPrintsTheTableInCaseInsensitiveOrder) {
+TEST_F(VersionsTool, ListPrintsTheTableInCaseInsensitiveOrder)
+{
     // File order and byte order both differ from the run order.
     Write(config_ / "tarnwick.edf", "Zeta\tDZ\t.z\r\nalpha\tDA\t.a\r\nBeta\tDB\r\n");
     const ToolResult fromDefault = Run({"list"});
@@ -143,7 +152,8 @@ TEST_F(VersionsTool, ListPrintsTheTableInCaseInsensitiveOrder) {
 
 class VersionsRun : public VersionsTool {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         VersionsTool::SetUp();
         Write(config_ / "tarnwick.edf", "vb\tDB\t.db\r\nva\tDA\t.da\r\n");
         Write(config_ / "tarnwick.cdf", "C1;C2\r\nOLD\r\n");
@@ -153,7 +163,8 @@ protected:
     }
 };
 
-TEST_F(VersionsRun, WritesOneFilePerVersionNextToTheScript) {
+TEST_F(VersionsRun, WritesOneFilePerVersionNextToTheScript)
+{
     const ToolResult relative = Run({"run", "sub/load.sql"});
     EXPECT_EQ(relative.status, 0) << relative.err;
     EXPECT_EQ(relative.out, "sub/load.da\nsub/load.db\n");
@@ -167,7 +178,8 @@ TEST_F(VersionsRun, WritesOneFilePerVersionNextToTheScript) {
     EXPECT_EQ(full.out, (work_ / "sub" / "load.da").string() + "\n" + (work_ / "sub" / "load.db").string() + "\n");
 }
 
-TEST_F(VersionsRun, SelectsOneVersionByNameIgnoringCaseOrByIndex) {
+TEST_F(VersionsRun, SelectsOneVersionByNameIgnoringCaseOrByIndex)
+{
     const ToolResult byName = Run({"run", "--version", "VB", "sub/load.sql"});
     EXPECT_EQ(byName.status, 0) << byName.err;
     EXPECT_EQ(byName.out, "sub/load.db\n");
@@ -179,7 +191,8 @@ TEST_F(VersionsRun, SelectsOneVersionByNameIgnoringCaseOrByIndex) {
     EXPECT_EQ(Read(work_ / "sub" / "load.da"), "\nda\nc2");
 }
 
-TEST_F(VersionsRun, EachOptionFileCanBeOverriddenAlone) {
+TEST_F(VersionsRun, EachOptionFileCanBeOverriddenAlone)
+{
     Write(work_ / "x.edf", "x\tDX\t.x\r\n");
     Write(work_ / "old.cdf", "OLD\r\n");
 
@@ -205,7 +218,8 @@ TEST_F(VersionsRun, EachOptionFileCanBeOverriddenAlone) {
     EXPECT_EQ(listed.out, "0\tx\tDX\t.x\n");
 }
 
-TEST_F(VersionsTool, RunStopsAtTheFirstFailingVersion) {
+TEST_F(VersionsTool, RunStopsAtTheFirstFailingVersion)
+{
     Write(config_ / "tarnwick.edf", "a\tDA\t.a\r\nb\tDB\t.b\r\nc\tDC\t.c\r\n");
     Write(work_ / "s.sql", "ok\n#ifdef DB\n#bogus\n#endif\n");
     const ToolResult result = Run({"run", "s.sql"});
@@ -220,7 +234,8 @@ TEST_F(VersionsTool, RunStopsAtTheFirstFailingVersion) {
 
 // --- failures ---------------------------------------------------------------------------------
 
-TEST_F(VersionsTool, FailuresExitWithStatusTwoAndOneMessage) {
+TEST_F(VersionsTool, FailuresExitWithStatusTwoAndOneMessage)
+{
     Write(config_ / "tarnwick.edf", "a\tDA\t.a\r\nb\tDB\t.b\r\n");
     Write(work_ / "s.sql", "select 1\n");
     struct Case {
@@ -268,7 +283,8 @@ TEST_F(VersionsTool, FailuresExitWithStatusTwoAndOneMessage) {
     EXPECT_NE(bare.err.find("usage"), std::string::npos);
 }
 
-TEST_F(VersionsTool, MissingDefaultVersionTableIsNamed) {
+TEST_F(VersionsTool, MissingDefaultVersionTableIsNamed)
+{
     Write(work_ / "s.sql", "select 1\n");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"list"}, {"run", "s.sql"}}) {
         const ToolResult result = Run(args);
@@ -277,7 +293,8 @@ TEST_F(VersionsTool, MissingDefaultVersionTableIsNamed) {
     }
 }
 
-TEST_F(VersionsTool, OutputThatCannotBeWrittenIsReported) {
+TEST_F(VersionsTool, OutputThatCannotBeWrittenIsReported)
+{
     Write(config_ / "tarnwick.edf", "a\tDA\t.a\r\nb\tDB\t.b\r\nc\tDC\t.c\r\n");
     Write(work_ / "s.sql", "select 1\n");
     fs::create_directory(work_ / "s.b");  // a folder where the second output should go
@@ -296,8 +313,9 @@ TEST_F(VersionsTool, OutputThatCannotBeWrittenIsReported) {
     EXPECT_EQ(RunTool(closed).status, 2);
 }
 
-TEST_F(VersionsTool, HelpDescribesEveryCommandAndOption) {
-    const std::vector<std::string> everything = {"preprocess", "list", "run",     "-D",
+TEST_F(VersionsTool, HelpDescribesEveryCommandAndOption)
+{
+    const std::vector<std::string> everything = {"preprocess", "list",  "run",       "-D",
                                                  "--edf",      "--cdf", "--version", "--index"};
     struct Case {
         std::vector<std::string> args;

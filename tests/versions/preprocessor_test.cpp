@@ -26,8 +26,9 @@ Outcome Preprocess(std::string_view script, Symbols symbols = {}, std::string ou
     Outcome r;
     r.output = std::move(output);
     r.symbols = std::move(symbols);
-    r.ok = PreprocessScript(script, r.output, r.symbols,
-                            [&](std::int64_t line, const std::string& message) { r.messages.emplace_back(line, message); });
+    r.ok = PreprocessScript(script, r.output, r.symbols, [&](std::int64_t line, const std::string& message) {
+        r.messages.emplace_back(line, message);
+    });
     return r;
 }
 
@@ -93,9 +94,9 @@ TEST(PreprocessorLines, BreakRunsTravelWithTheNextEmittedLine)
 TEST(PreprocessorLines, LineNumberGrowsByCountOfRunsFirstBreakCharacter)
 {
     const std::vector<std::pair<std::string, std::int64_t>> cases = {
-        {"#bogus", 1},          {"a\r#bogus", 2},       {"a\n#bogus", 2},     {"a\r\n#bogus", 2},
-        {"a\n\n#bogus", 3},     {"a\r\r\n#bogus", 3},   {"a\r\n\r\n#bogus", 3}, {"a\n\r#bogus", 2},
-        {"a\r\n\n#bogus", 2},   {"a\n\r\n\r#bogus", 3}, {"\n\n#bogus", 3},    {"a\rb\rc\r#bogus", 4},
+        {"#bogus", 1},        {"a\r#bogus", 2},       {"a\n#bogus", 2},       {"a\r\n#bogus", 2},
+        {"a\n\n#bogus", 3},   {"a\r\r\n#bogus", 3},   {"a\r\n\r\n#bogus", 3}, {"a\n\r#bogus", 2},
+        {"a\r\n\n#bogus", 2}, {"a\n\r\n\r#bogus", 3}, {"\n\n#bogus", 3},      {"a\rb\rc\r#bogus", 4},
     };
     for (const auto& [script, line] : cases) {
         SCOPED_TRACE("script: " + script);
@@ -284,7 +285,9 @@ TEST(PreprocessorMacros, Substitution)
     ExpectBad({
         {"x & y", {{1, "Empty Set Macro."}}},
         {"x &", {{1, "Empty Set Macro."}}},
-        {"x &\xC9" "t", {{1, "Empty Set Macro."}}},
+        {"x &\xC9"
+         "t",
+         {{1, "Empty Set Macro."}}},
         {"#set my_name = v\n&my_name", {{2, "Unknown Set Macro: my"}}},
         {"#set n1 = v\n&n1", {{2, "Unknown Set Macro: n"}}},
         {"#ifdef A\n#set m = 1\n#endif\n&m", {{4, "Unknown Set Macro: m"}}},

@@ -24,7 +24,9 @@ protected:
         errors.clear();
         written.clear();
         VersionRunEvents events;
-        events.onError = [&](std::int64_t line, const std::string& m) { errors.push_back(FormatVersionRunError(line, m)); };
+        events.onError = [&](std::int64_t line, const std::string& m) {
+            errors.push_back(FormatVersionRunError(line, m));
+        };
         events.onWritten = [&](const fs::path& p) { written.push_back(p.filename().string()); };
         return RunVersions(script, dir / "load.sql", which, files(), events);
     }
@@ -43,7 +45,7 @@ TEST_F(VersionRun, WritesOneFilePerVersionWithItsDefine)
 {
     Table("B version\tDB\t.db\r\nA version\tDA\t.da\r\n");
     ASSERT_TRUE(Run(kScript));
-    EXPECT_EQ(written, (Lines{"load.da", "load.db"}));  // sorted table order, not file order
+    EXPECT_EQ(written, (Lines{"load.da", "load.db"}));      // sorted table order, not file order
     EXPECT_EQ(dir.Read("load.da"), "\r\nfor a\r\ncommon");  // the break before "for a" goes with it
     EXPECT_EQ(dir.Read("load.db"), "\r\nfor b\r\ncommon");
     EXPECT_TRUE(errors.empty());

@@ -1,7 +1,7 @@
 #include "versions/version_table.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
+#include <cstdlib>
 
 #include "base/errors.h"
 #include "temp_folder.h"
@@ -32,9 +32,10 @@ TEST(SqlVersionLine, SplitsAtTheFirstTwoTabs)
 TEST(VersionTable, ReadsIntoSortedOrderWithoutDuplicates)
 {
     TempFolder dir;
-    dir.Write("t.edf", "sybase\tSYB\t.syb\r\nDB2\tDB2\t.db2\r\n\r\nOracle\tORA\t.ora\nORACLE\tORA2\t.or2\r\nDB2\tDB2\t.db2\r\n");
-    EXPECT_EQ(ReadVersionTable(dir / "t.edf"), (Lines{"DB2\tDB2\t.db2", "Oracle\tORA\t.ora", "ORACLE\tORA2\t.or2",
-                                                      "sybase\tSYB\t.syb"}));
+    dir.Write("t.edf",
+              "sybase\tSYB\t.syb\r\nDB2\tDB2\t.db2\r\n\r\nOracle\tORA\t.ora\nORACLE\tORA2\t.or2\r\nDB2\tDB2\t.db2\r\n");
+    EXPECT_EQ(ReadVersionTable(dir / "t.edf"),
+              (Lines{"DB2\tDB2\t.db2", "Oracle\tORA\t.ora", "ORACLE\tORA2\t.or2", "sybase\tSYB\t.syb"}));
 
     dir.Write("dup.edf", "Oracle\tORA\t.ora\r\nORACLE\tora\t.ORA\r\n");  // equal but for case: the first stays
     EXPECT_EQ(ReadVersionTable(dir / "dup.edf"), (Lines{"Oracle\tORA\t.ora"}));
@@ -102,7 +103,7 @@ TEST(OutputFileName, ReplacesTheExtensionWithTheStoredText)
 {
     using std::filesystem::path;
     EXPECT_EQ(VersionOutputFile(path("/x/load.sql"), ".da"), path("/x/load.da"));
-    EXPECT_EQ(VersionOutputFile(path("/x/load.sql"), "da"), path("/x/loadda"));   // no dot: glued on
+    EXPECT_EQ(VersionOutputFile(path("/x/load.sql"), "da"), path("/x/loadda"));  // no dot: glued on
     EXPECT_EQ(VersionOutputFile(path("/x/a.b.sql"), ".db"), path("/x/a.b.db"));
     EXPECT_EQ(VersionOutputFile(path("/x.y/load"), ".da"), path("/x.y/load.da"));  // dots in folders do not count
     EXPECT_EQ(VersionOutputFile(path("load.sql"), ".v1.sql"), path("load.v1.sql"));

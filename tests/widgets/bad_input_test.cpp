@@ -87,7 +87,7 @@ private slots:
         Paste(data);
         // Control characters other than tab and line breaks show as "."; every other byte as itself.
         const std::string text = C().Text();
-        QCOMPARE(text.size(), std::size_t(2 * 256));  // LF and CR stand apart: each is one line break
+        QCOMPARE(text.size(), std::size_t(2 * 256));               // LF and CR stand apart: each is one line break
         QCOMPARE(text.substr(0, 10), std::string(9, '.') + "\t");  // NUL .. BS show as dots
         QCOMPARE(text.substr(128, 128), all.substr(128));
         QVERIFY(text.find('\0') == std::string::npos);
@@ -118,7 +118,8 @@ private slots:
         std::vector<std::string> files;
         C().OnFilesDropped = [&](TCustomDoravaVizu&, const std::vector<std::string>& list, int, int) { files = list; };
         auto* data = new QMimeData;
-        data->setUrls({QUrl::fromLocalFile(QStringLiteral("/nowhere/a.sql")), QUrl::fromLocalFile(QStringLiteral("/nowhere/b c.sql"))});
+        data->setUrls({QUrl::fromLocalFile(QStringLiteral("/nowhere/a.sql")),
+                       QUrl::fromLocalFile(QStringLiteral("/nowhere/b c.sql"))});
         Drop(data);
         QCOMPARE(files.size(), std::size_t(2));
         QCOMPARE(files[1], std::string("/nowhere/b c.sql"));

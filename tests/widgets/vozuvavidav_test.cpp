@@ -4,10 +4,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -49,8 +49,7 @@ private:
     // goes before that character.
     QPoint Cell(std::int64_t column, std::int64_t row)
     {
-        return {C().TextLeftEdge() + static_cast<int>(column) * Cw() + 1,
-                static_cast<int>(row) * Lh() + Lh() / 2};
+        return {C().TextLeftEdge() + static_cast<int>(column) * Cw() + 1, static_cast<int>(row) * Lh() + Lh() / 2};
     }
     // The middle of a character cell, for reading its pixels.
     QPoint Mid(std::int64_t column, std::int64_t row) { return Cell(column, row) + QPoint(Cw() / 2, Lh() / 2 - 1); }
@@ -167,8 +166,8 @@ private slots:
                 for (int y = 0; y < Lh(); ++y) red += Reddish(shot.pixelColor(x, y)) ? 1 : 0;
             return red;
         };
-        QVERIFY(redIn(0, 6) > 10);   // "select"
-        QCOMPARE(redIn(7, 10), 0);   // "abc"
+        QVERIFY(redIn(0, 6) > 10);  // "select"
+        QCOMPARE(redIn(7, 10), 0);  // "abc"
     }
 
     void theSelectionIsPaintedInItsColoursAndRunsPastTheLineEnd()
@@ -232,9 +231,9 @@ private slots:
                 for (int y = row * Lh(); y < (row + 1) * Lh(); ++y) ink += Dark(shot.pixelColor(x, y)) ? 1 : 0;
             return ink;
         };
-        QVERIFY(inkInGutterRow(0) > 0);   // "1"
-        QCOMPARE(inkInGutterRow(1), 0);   // the line's second segment: no number
-        QVERIFY(inkInGutterRow(2) > 0);   // "2"
+        QVERIFY(inkInGutterRow(0) > 0);  // "1"
+        QCOMPARE(inkInGutterRow(1), 0);  // the line's second segment: no number
+        QVERIFY(inkInGutterRow(2) > 0);  // "2"
     }
 
     void theRightMarginLineStandsAtItsColumn()
@@ -377,11 +376,12 @@ private slots:
         QCOMPARE(list->currentRow(), 0);  // "begin" contains the typed "beg"
         QCOMPARE(C().SelText(), std::string("beg"));
         QVERIFY(list->geometry().top() >= C().Metrics().lineHeight);  // below the caret line
-        QTest::keyClicks(list, "c");  // finds "cursor"
+        QTest::keyClicks(list, "c");                                  // finds "cursor"
         QCOMPARE(list->currentRow(), 1);
         QTest::keyClick(list, Qt::Key_Up);
         QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(QString::fromStdString(C().Text()), QStringLiteral("x BEGIN\r  END"));  // later lines indented to the word's column
+        QCOMPARE(QString::fromStdString(C().Text()),
+                 QStringLiteral("x BEGIN\r  END"));  // later lines indented to the word's column
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(editor->findChild<ui::PickList*>() == nullptr);
         QVERIFY(editor->hasFocus());
@@ -465,7 +465,8 @@ private slots:
         editor->resize(760, 420);
         std::string script =
             "-- Orders of the last month\r"
-            "SELECT o.order_id, o.customer_id, SUM(l.amount) AS total, COUNT(*) AS lines, MAX(l.shipped_at) AS last_shipment "
+            "SELECT o.order_id, o.customer_id, SUM(l.amount) AS total, COUNT(*) AS lines, MAX(l.shipped_at) AS "
+            "last_shipment "
             "FROM orders o JOIN order_lines l ON l.order_id = o.order_id\r"
             "WHERE o.created_at >= SYSDATE - 30 /* a month */\r"
             "GROUP BY o.order_id, o.customer_id;\r"

@@ -49,7 +49,8 @@ std::string MimeHtmlPayload(const QMimeData& data)
 {
     if (data.hasFormat(mime::kWindowsHtml)) {
         const QByteArray bytes = data.data(mime::kWindowsHtml);
-        if (!bytes.isEmpty()) return HtmlPastePayload1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        if (!bytes.isEmpty())
+            return HtmlPastePayload1252(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }
     if (data.hasHtml()) {
         const QByteArray utf8 = data.html().toUtf8();

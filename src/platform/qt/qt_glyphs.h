@@ -13,8 +13,8 @@
 namespace tarnwick {
 
 // Indexes into the gutter image list (glyph number g of a breakpoint is index g - 1).
-inline constexpr int kGutterBookmark0 = 0;       // .. 9: numbered bookmarks 0..9
-inline constexpr int kGutterBreakpoint = 10;     // enabled breakpoint (glyph number 11)
+inline constexpr int kGutterBookmark0 = 0;            // .. 9: numbered bookmarks 0..9
+inline constexpr int kGutterBreakpoint = 10;          // enabled breakpoint (glyph number 11)
 inline constexpr int kGutterDisabledBreakpoint = 11;  // disabled breakpoint (glyph number 12)
 inline constexpr int kGutterExecutionPoint = 12;
 inline constexpr int kGutterExecutionOnBreakpoint = 13;
@@ -22,8 +22,8 @@ inline constexpr int kGutterMarkPointer = 14;
 inline constexpr int kGutterMarkDiamond = 15;
 
 // The hot spots of the cursors.
-inline constexpr int kHyperlinkHotX = 7, kHyperlinkHotY = 0;   // the fingertip
-inline constexpr int kZoomHotX = 11, kZoomHotY = 11;           // the lens centre
+inline constexpr int kHyperlinkHotX = 7, kHyperlinkHotY = 0;  // the fingertip
+inline constexpr int kZoomHotX = 11, kZoomHotY = 11;          // the lens centre
 
 // Number of glyphs in each gutter image list (16 and 8).
 int GutterGlyphCount();

@@ -19,14 +19,10 @@ QString Escaped(std::string_view part)
     QString out;
     out.reserve(text.size() + 8);
     for (QChar c : text) {
-        if (c == u'%')
-            out += QLatin1String("%25");
-        else if (c == u'/')
-            out += QLatin1String("%2F");
-        else if (c == u'\\')
-            out += QLatin1String("%5C");
-        else
-            out += c;
+        if (c == u'%') out += QLatin1String("%25");
+        else if (c == u'/') out += QLatin1String("%2F");
+        else if (c == u'\\') out += QLatin1String("%5C");
+        else out += c;
     }
     return out;
 }
@@ -111,14 +107,12 @@ std::optional<std::string> QtKeyValueStore::ReadValue(std::string_view key, std:
     const QVariant value = settings_->value(SettingsKey(key, name));
     if (!value.isValid()) return std::nullopt;
     switch (value.typeId()) {
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        }
-        case QMetaType::QStringList:
-            return FromQString(value.toStringList().join(u','));
-        default:
-            return FromQString(value.toString());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    case QMetaType::QStringList: return FromQString(value.toStringList().join(u','));
+    default: return FromQString(value.toString());
     }
 }
 
@@ -154,14 +148,13 @@ void QtKeyValueStore::Flush(std::string_view key, std::string_view name)
 {
     settings_->sync();
     switch (settings_->status()) {
-        case QSettings::NoError:
-            return;
-        case QSettings::AccessError:
-            throw Exception("Cannot write the setting " + Quoted(key, name) + " to " + FromQString(Location()) +
-                            ": access denied");
-        case QSettings::FormatError:
-            throw Exception("Cannot write the setting " + Quoted(key, name) + " to " + FromQString(Location()) +
-                            ": the settings are malformed");
+    case QSettings::NoError: return;
+    case QSettings::AccessError:
+        throw Exception("Cannot write the setting " + Quoted(key, name) + " to " + FromQString(Location()) +
+                        ": access denied");
+    case QSettings::FormatError:
+        throw Exception("Cannot write the setting " + Quoted(key, name) + " to " + FromQString(Location()) +
+                        ": the settings are malformed");
     }
     throw Exception("Cannot write the setting " + Quoted(key, name) + " to " + FromQString(Location()));
 }

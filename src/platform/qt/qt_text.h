@@ -18,7 +18,8 @@ inline QString ToQString(std::string_view text1252)
 
 inline std::string FromQString(QStringView text)
 {
-    return Utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    return Utf16ToCp1252(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 }  // namespace tarnwick

@@ -20,18 +20,12 @@ bool ShowMessage(QWidget* parent, std::string_view text1252, TMessageKind kind)
     const QString text = ToQString(text1252);
     const QString title = ApplicationTitle();
     switch (kind) {
-        case TMessageKind::Information:
-            QMessageBox::information(parent, title, text);
-            return true;
-        case TMessageKind::Error:
-            QMessageBox::critical(parent, title, text);
-            return true;
-        case TMessageKind::Warning:
-            QMessageBox::warning(parent, title, text);
-            return true;
-        case TMessageKind::Question:
-            return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-                   QMessageBox::Yes;
+    case TMessageKind::Information: QMessageBox::information(parent, title, text); return true;
+    case TMessageKind::Error: QMessageBox::critical(parent, title, text); return true;
+    case TMessageKind::Warning: QMessageBox::warning(parent, title, text); return true;
+    case TMessageKind::Question:
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+               QMessageBox::Yes;
     }
     return false;
 }

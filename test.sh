@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test. Exits non-zero on any failure.
+#   0. every C++ source in the format .clang-format describes;
 #   1. the libFuzzer targets (clang), each run for a few seconds over its seed corpus;
 #   2. a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, running the core tests;
 #   3. the optimised build with every test.
@@ -7,6 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
+
+echo "== source format (.clang-format)"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake ninja-build ccache pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev llvm
+  clang clang-format libclang-rt-14-dev llvm
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation
   time

@@ -360,6 +360,16 @@ void VOzuvavIdav::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Alt with a character is a menu mnemonic that found no menu (the window is not the active
+    // one, or no entry has the letter): leave it to the parents rather than typing the letter.
+    // Ctrl+Alt is AltGr on some keyboards and does type; on a Mac, Option types characters.
+#ifndef Q_OS_MACOS
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+#endif
     if (key == vkReturn) Typed(QStringLiteral("\r"));
     else if (event->key() != Qt::Key_Backtab && !event->text().isEmpty()) Typed(event->text());
     event->accept();

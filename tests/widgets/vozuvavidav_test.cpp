@@ -140,6 +140,14 @@ private slots:
         QTest::keyClick(editor.get(), Qt::Key_K, Qt::ControlModifier);
         QTest::keyClicks(editor.get(), "q");
         QVERIFY(C().Text().find("q") != std::string::npos);
+        // Alt with a letter is a menu's mnemonic, never typing; Ctrl+Alt is AltGr and types.
+        const std::string before = C().Text();
+        QKeyEvent alt(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier, QStringLiteral("f"));
+        QApplication::sendEvent(editor.get(), &alt);
+        QCOMPARE(C().Text(), before);
+        QKeyEvent altGr(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("@"));
+        QApplication::sendEvent(editor.get(), &altGr);
+        QVERIFY(C().Text().find('@') != std::string::npos);
     }
 
     void aKeywordIsPaintedInItsStylesColour()

@@ -11,7 +11,7 @@ packages=(
   clang clang-format libclang-rt-14-dev llvm
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation
-  time
+  time file desktop-file-utils appstream
 )
 
 missing=()

@@ -74,9 +74,16 @@ TFrameForm::TFrameForm(FrameSetup setup, QWidget* parent) : QMainWindow(parent)
         ownDialogs_ = std::make_unique<UserDialogs>();
         dialogs_ = ownDialogs_.get();
     }
-    programFolder_ = setup.programFolder.empty() ? ExecutableFolder() : setup.programFolder;
-    optionFolder_ = setup.optionFolder.empty() ? OptionFiles::Default(ExecutableFolder()).versionTable.parent_path()
-                                               : setup.optionFolder;
+    // An installed program finds its manual under share/, and its option files in the user's
+    // folder; one run from its build folder keeps both beside itself.
+    const std::filesystem::path executableFolder = ExecutableFolder();
+    const std::filesystem::path installedData = InstalledDataFolder(executableFolder);
+    programFolder_ = !setup.programFolder.empty() ? setup.programFolder
+                     : installedData.empty()      ? executableFolder
+                                                  : installedData;
+    optionFolder_ = setup.optionFolder.empty()
+                        ? OptionFiles::Default(DefaultOptionFolder(executableFolder)).versionTable.parent_path()
+                        : setup.optionFolder;
 
     setObjectName(QStringLiteral("FrameForm"));
     setWindowTitle(QStringLiteral("Tarnwick"));

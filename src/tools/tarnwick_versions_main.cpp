@@ -102,7 +102,9 @@ constexpr std::string_view kRunHelp =
 constexpr std::string_view kFooterHelp =
     "\n"
     "The configuration folder is the one named by --config-dir, else the one named by the\n"
-    "TARNWICK_CONFIG_DIR environment variable, else the folder of this program.\n"
+    "TARNWICK_CONFIG_DIR environment variable, else the folder of this program; an installed\n"
+    "program (in PREFIX/bin) uses the user's ~/.config/Corvanti/Tarnwick instead, where the\n"
+    "samples of PREFIX/share/tarnwick are copied on first use.\n"
     "Exit status: 0 success; 1 the preprocessor reported errors, printed as FILE:LINE: MESSAGE on\n"
     "standard error; 2 any other failure, explained on standard error.\n";
 
@@ -302,7 +304,8 @@ struct OptionFileArgs {
 
     OptionFiles Resolve() const
     {
-        OptionFiles files = configDir ? OptionFiles::InFolder(*configDir) : OptionFiles::Default(ExecutableFolder());
+        OptionFiles files = configDir ? OptionFiles::InFolder(*configDir)
+                                      : OptionFiles::Default(DefaultOptionFolder(ExecutableFolder()));
         if (edf) {
             files.versionTable = *edf;
         }

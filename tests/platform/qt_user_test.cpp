@@ -1,11 +1,14 @@
 // Message boxes and the beep: a box is answered by a timer while it runs.
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
+#include "platform/executable_dir.h"
 #include "platform/qt/qt_user.h"
 
 using namespace tarnwick;
@@ -37,6 +40,16 @@ private:
 
 private slots:
     void initTestCase() { QApplication::setApplicationDisplayName(QStringLiteral("Tarnwick")); }
+
+    // The command-line programs know no Qt, yet an installed program and its tools must agree on
+    // the folder of the user's option files: it is the one Qt names for the application.
+    void theUsersConfigFolderIsTheApplicationsConfigLocation()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("Corvanti"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
+        const QString qt = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QCOMPARE(QDir::cleanPath(QString::fromStdString(UserConfigFolder().string())), QDir::cleanPath(qt));
+    }
 
     void QuestionsAnswerYesOrNo()
     {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything a fresh Debian 12 machine needs to build, test, benchmark and fuzz
 # Tarnwick: the toolchain, Qt 6 for the editor, GoogleTest, Google Benchmark, clang with
-# libFuzzer and the sanitizer runtimes, Xvfb, xdotool, ImageMagick and fonts for the window tests, ccache.
+# libFuzzer and the sanitizer runtimes, Xvfb, xdotool, ImageMagick and fonts for the window tests,
+# poppler-utils (pdftotext, pdfinfo) to read printed PDF files back, ccache.
 # Safe to run any number of times: when every package is present it does nothing.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation
   time file desktop-file-utils appstream
+  poppler-utils
 )
 
 missing=()

@@ -401,6 +401,12 @@ public:
     void RescanPending();
     // Re-highlights the whole document (before an export).
     void RescanAll();
+    // Colours lines [first, last] now where they are not coloured yet (printing).
+    void ColourLines(std::int64_t first, std::int64_t last)
+    {
+        WantColoured(first, last);
+        RescanPending();
+    }
     std::int64_t PendingRescanLine() const { return rescanLine_; }
     // Colours up to `maxLines` more of the lines not yet coloured (the window calls it while it
     // is idle); true while lines remain.

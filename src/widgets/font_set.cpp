@@ -22,9 +22,13 @@ QFont ResolveFont(const std::string& name, int pointSize, bool wantFixedPitch)
     return fixed;
 }
 
-void FontSet::Build(const std::string& name, int pointSize, int /*charset*/)
+void FontSet::Build(const std::string& name, int pointSize, int /*charset*/, QPaintDevice* device)
 {
-    const QFont base = ResolveFont(name, pointSize, true);
+    QFont base = ResolveFont(name, pointSize, true);
+    if (device) {
+        const int points = pointSize > 0 ? pointSize : 10;
+        base.setPixelSize(std::max(1, static_cast<int>(std::lround(points * device->logicalDpiY() / 72.0))));
+    }
     for (int bits = 0; bits < 16; ++bits) {
         QFont f = base;
         f.setBold(bits & fsBold);
@@ -33,8 +37,9 @@ void FontSet::Build(const std::string& name, int pointSize, int /*charset*/)
         f.setStrikeOut(bits & fsStrikeOut);
         variants_[static_cast<std::size_t>(bits)] = f;
     }
-    const QFontMetrics plain(variants_[0]);
-    const QFontMetrics boldItalic(variants_[fsBold | fsItalic]);
+    const QFontMetrics plain = device ? QFontMetrics(variants_[0], device) : QFontMetrics(variants_[0]);
+    const QFontMetrics boldItalic =
+        device ? QFontMetrics(variants_[fsBold | fsItalic], device) : QFontMetrics(variants_[fsBold | fsItalic]);
     metrics_.fixedPitch = plain.horizontalAdvance(QLatin1Char('i')) == plain.horizontalAdvance(QLatin1Char('W'));
     metrics_.charWidth =
         metrics_.fixedPitch ? plain.horizontalAdvance(QLatin1Char('W')) : std::max(1, boldItalic.averageCharWidth());
@@ -44,11 +49,13 @@ void FontSet::Build(const std::string& name, int pointSize, int /*charset*/)
         // Glyphs sit on a grid of whole pixels: a variant whose advance is not the grid's (a bold
         // face a fraction wider, say) is spaced to it.
         for (QFont& f : variants_) {
-            const qreal advance = QFontMetricsF(f).horizontalAdvance(QLatin1Char('W'));
+            const qreal advance =
+                (device ? QFontMetricsF(f, device) : QFontMetricsF(f)).horizontalAdvance(QLatin1Char('W'));
             const qreal delta = metrics_.charWidth - advance;
             if (std::abs(delta) > 0.001) f.setLetterSpacing(QFont::AbsoluteSpacing, delta);
         }
     }
+    device_ = device;
     built_ = true;
 }
 
@@ -60,6 +67,9 @@ void FontSet::BuildGutter(const TFontData& font)
     gutter_.setItalic(font.style & fsItalic);
 }
 
-int FontSet::CharacterWidth(QChar c) const { return QFontMetrics(variants_[0]).horizontalAdvance(c); }
+int FontSet::CharacterWidth(QChar c) const
+{
+    return (device_ ? QFontMetrics(variants_[0], device_) : QFontMetrics(variants_[0])).horizontalAdvance(c);
+}
 
 }  // namespace tarnwick::ui

@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <array>
 #include <string>
 
@@ -18,8 +19,10 @@ namespace tarnwick::ui {
 
 class FontSet {
 public:
-    // Builds the set for a font name, a size in points and a character set.
-    void Build(const std::string& name, int pointSize, int charset);
+    // Builds the set for a font name, a size in points and a character set. With a device the
+    // fonts get the pixel size of that size at the device's vertical resolution and are measured
+    // on it (printing); without one they are point-sized and measured on the screen.
+    void Build(const std::string& name, int pointSize, int charset, QPaintDevice* device = nullptr);
     void BuildGutter(const TFontData& font);
 
     // The variant for a style's font-style bits (fsBold, fsItalic, fsUnderline, fsStrikeOut).
@@ -34,6 +37,7 @@ private:
     std::array<QFont, 16> variants_;
     QFont gutter_;
     TFontMetrics metrics_;
+    QPaintDevice* device_ = nullptr;  // measured on this device (null: the screen)
     bool built_ = false;
 };
 

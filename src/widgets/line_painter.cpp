@@ -36,10 +36,10 @@ LinePainter::LinePainter(const TCustomDoravaVizu& control, const FontSet& fonts,
       fonts_(fonts),
       palette_(palette),
       setup_(setup),
-      textLeft_(setup.area.left() + control.TextLeftEdge()),
-      charWidth_(std::max(1, control.Metrics().charWidth)),
-      lineHeight_(std::max(1, control.Metrics().lineHeight)),
-      leftColumn_(control.LeftColumn()),
+      textLeft_(setup.textLeft >= 0 ? setup.textLeft : setup.area.left() + control.TextLeftEdge()),
+      charWidth_(std::max(1, setup.charWidth > 0 ? setup.charWidth : control.Metrics().charWidth)),
+      lineHeight_(std::max(1, setup.lineHeight > 0 ? setup.lineHeight : control.Metrics().lineHeight)),
+      leftColumn_(setup.printing ? 0 : control.LeftColumn()),
       selStart_(control.SelStart()),
       selEnd_(control.SelEnd()),
       highlight_(control.HasOption(smoSyntaxHighlight))
@@ -159,28 +159,15 @@ void LinePainter::PaintGutter(QPainter& p, std::int64_t line, const TLineRecord*
     }
 }
 
-void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r, int y) const
+std::vector<LinePainter::Run> LinePainter::BuildRuns(std::string_view text, std::size_t length,
+                                                     const std::uint8_t* attributes, std::int64_t selFrom,
+                                                     std::int64_t selTo, std::int64_t& column) const
 {
-    const std::string_view text = r->View();
-    const std::size_t length = TextLengthOf(text);
-    const std::uint8_t* attributes = highlight_ ? r->Attributes() : nullptr;
-    const std::int64_t start = store_.OffsetOf(r);
     const TTabRule tabs = TTabRule::FromSettings(settings_);
     const int right = setup_.area.right() + 1;
     const std::int64_t lastColumn = leftColumn_ + (right - textLeft_) / charWidth_ + 1;
-
-    // Marker colours of a breakpoint or execution-point line.
-    std::optional<TBreakpointStyle> marker;
-    if (!setup_.printing) {
-        marker = const_cast<TTextStore&>(store_).CodeBreaks().LineStyle(start);
-        if (!marker) marker = const_cast<TTextStore&>(store_).Breakpoints().LineStyle(start);
-    }
-
-    // Runs of one token value and one selection state, from the first visible column on.
-    const std::int64_t selFrom = std::clamp<std::int64_t>(selStart_ - start, 0, static_cast<std::int64_t>(text.size()));
-    const std::int64_t selTo = std::clamp<std::int64_t>(selEnd_ - start, 0, static_cast<std::int64_t>(text.size()));
     std::vector<Run> runs;
-    std::int64_t column = 0;
+    column = 0;
     for (std::size_t i = 0; i < length && column <= lastColumn; ++i) {
         const unsigned char ch = static_cast<unsigned char>(text[i]);
         const std::int64_t width = ch == '\t' ? tabs.NextStop(column) - column : 1;
@@ -198,9 +185,13 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         run.columns += width;
         column += width;
     }
+    return runs;
+}
 
+int LinePainter::DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_t endColumn, int y,
+                          const std::optional<TBreakpointStyle>& marker) const
+{
     const QColor defaultBack = DefaultBackground();
-    const QColor disabledBack = kSilver;
     auto colorsOf = [&](const Run& run, QColor& fore, QColor& back, std::uint8_t& fontStyle) {
         const TStyleRecord& def = settings_.Style(0);
         const TStyleRecord& style = settings_.Style(settings_.StyleIndex(run.token));
@@ -223,12 +214,10 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
             fore = style.foregroundDefault ? DefaultForeground() : Color(style.foreground);
             back = style.backgroundDefault ? defaultBack : Color(style.background);
         }
-        if (!setup_.enabled && !setup_.printing) back = disabledBack;
+        if (!setup_.enabled && !setup_.printing) back = kSilver;
     };
 
-    p.save();
-    p.setClipRect(QRect(textLeft_, y, right - textLeft_, lineHeight_));
-    int x = XOfColumn(runs.empty() ? column : runs.front().column);
+    int x = XOfColumn(runs.empty() ? endColumn : runs.front().column);
     const bool fixed = fonts_.Metrics().fixedPitch;
     // A run is drawn at its font's baseline in a line centred vertically in the row, which is where
     // drawing it into the row's rectangle with AlignVCenter puts it, without laying it out as a
@@ -242,9 +231,10 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         colorsOf(run, fore, back, fontStyle);
         const QFont& font = fonts_.Text(fontStyle);
         if (fixed) x = XOfColumn(run.column);
-        const int width =
-            fixed ? static_cast<int>(run.columns * charWidth_) : QFontMetrics(font).horizontalAdvance(run.text);
-        p.fillRect(QRect(x, y, width, lineHeight_), back);
+        const int width = fixed ? static_cast<int>(run.columns * charWidth_)
+                                : QFontMetrics(font, p.device()).horizontalAdvance(run.text);
+        if (!setup_.transparent && !(setup_.printing && back == Qt::white))
+            p.fillRect(QRect(x, y, width, lineHeight_), back);
         if (&font != current) {
             p.setFont(font);
             current = &font;
@@ -254,17 +244,54 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
         p.drawText(QPointF(x, baseline), run.text);
         x += width;
     }
+    return x;
+}
+
+void LinePainter::PaintPiece(QPainter& p, std::string_view text, const std::uint8_t* attributes, int y) const
+{
+    std::int64_t column = 0;
+    const std::vector<Run> runs = BuildRuns(text, text.size(), highlight_ ? attributes : nullptr, 0, 0, column);
+    p.save();
+    p.setClipRect(QRect(textLeft_, y, setup_.area.right() + 1 - textLeft_, lineHeight_));
+    DrawRuns(p, runs, column, y, std::nullopt);
+    p.restore();
+}
+
+void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r, int y) const
+{
+    const std::string_view text = r->View();
+    const std::size_t length = TextLengthOf(text);
+    const std::uint8_t* attributes = highlight_ ? r->Attributes() : nullptr;
+    const std::int64_t start = store_.OffsetOf(r);
+    const int right = setup_.area.right() + 1;
+
+    // Marker colours of a breakpoint or execution-point line.
+    std::optional<TBreakpointStyle> marker;
+    if (!setup_.printing) {
+        marker = const_cast<TTextStore&>(store_).CodeBreaks().LineStyle(start);
+        if (!marker) marker = const_cast<TTextStore&>(store_).Breakpoints().LineStyle(start);
+    }
+
+    const std::int64_t selFrom = std::clamp<std::int64_t>(selStart_ - start, 0, static_cast<std::int64_t>(text.size()));
+    const std::int64_t selTo = std::clamp<std::int64_t>(selEnd_ - start, 0, static_cast<std::int64_t>(text.size()));
+    std::int64_t column = 0;
+    const std::vector<Run> runs = BuildRuns(text, length, attributes, selFrom, selTo, column);
+
+    p.save();
+    p.setClipRect(QRect(textLeft_, y, right - textLeft_, lineHeight_));
+    const int x = DrawRuns(p, runs, column, y, marker);
+    const bool fixed = fonts_.Metrics().fixedPitch;
     // Right of the text: the selection's background when it runs on past the end of this line.
     const bool selectionGoesOn = selEnd_ > start + static_cast<std::int64_t>(length) &&
                                  selStart_ <= start + static_cast<std::int64_t>(length) && selEnd_ > selStart_ &&
                                  (text.size() > length || store_.Next(r));
-    QColor tail = defaultBack;
+    QColor tail = DefaultBackground();
     if (marker && highlight_ && !setup_.printing) tail = Color(marker->Background);
     if (selectionGoesOn) {
         tail = settings_.selectedTextBackgroundDefault ? palette_.color(QPalette::Active, QPalette::Highlight)
                                                        : Color(settings_.selectedTextBackground);
     }
-    if (!setup_.enabled && !setup_.printing) tail = disabledBack;
+    if (!setup_.enabled && !setup_.printing) tail = kSilver;
     const int endX = fixed ? XOfColumn(std::max(column, leftColumn_)) : x;
     if (endX < right)
         p.fillRect(QRect(std::max(endX, textLeft_), y, right - std::max(endX, textLeft_), lineHeight_), tail);

@@ -32,6 +32,12 @@ struct PaintSetup {
     bool showSelection = true;  // the selection is visible
     bool enabled = true;        // a disabled control draws its background in silver
     const GutterGlyphs* glyphs = nullptr;
+    // Printing draws with the measures of the target device and its own text left edge (absolute
+    // x, -1: the area's left plus the control's edge); 0 means the control's measures.
+    int charWidth = 0;
+    int lineHeight = 0;
+    int textLeft = -1;
+    bool transparent = false;  // text without its background (a header handler asked for it)
     // Draws a range mark instead of the default frame (OnDrawMark).
     std::function<void(QPainter&, const QRect&, std::uint32_t tag)> drawMark;
 };
@@ -48,6 +54,11 @@ public:
     // The x position of a display column on the screen.
     int XOfColumn(std::int64_t column) const;
 
+    // Draws one printed piece of a logical line: `text` without its line break, with one token
+    // value per character (or none), its first character at the text left edge, in the row at
+    // `y`. Tabs expand from the piece's start; the piece is clipped at the area's right edge.
+    void PaintPiece(QPainter& p, std::string_view text, const std::uint8_t* attributes, int y) const;
+
 private:
     struct Run {
         std::int64_t column;  // first display column
@@ -57,6 +68,13 @@ private:
         bool selected;
         std::int32_t firstChar;  // index of the first character in the record
     };
+    // Runs of one token value and one selection state from the first visible column on; `column`
+    // ends as the column after the last character taken.
+    std::vector<Run> BuildRuns(std::string_view text, std::size_t length, const std::uint8_t* attributes,
+                               std::int64_t selFrom, std::int64_t selTo, std::int64_t& column) const;
+    // Draws the runs in the row at `y`; returns the x after the last one.
+    int DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_t endColumn, int y,
+                 const std::optional<TBreakpointStyle>& marker) const;
     QColor Color(TColor c) const;
     QColor DefaultForeground() const;
     QColor DefaultBackground() const;

@@ -69,7 +69,8 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent)
         if (!control_->HighlightIdle(kIdleHighlightLines)) idleTimer_.stop();
     });
 
-    control_->OnChange = [this](TCustomDoravaVizu&) {
+    control_->OnChange = [this](TCustomDoravaVizu& c) {
+        if (c.ChangeFlags() & cfText) ++textRevision_;
         RestartCaretBlink();
         emit changed();
     };
@@ -79,6 +80,7 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent)
     control_->OnShowReplaceDialog = [this](TCustomDoravaVizu&, int flags, const std::string& preset) {
         OpenFindDialog(true, flags, preset);
     };
+    control_->OnPrintSelection = [this](TCustomDoravaVizu&) { PrintSelection(); };
     control_->ResolveSystemColor = [this](TColor c) { return FromQColor(ToQColor(c, palette())); };
     control_->SetHost(this);
 }
@@ -246,6 +248,7 @@ QRect VOzuvavIdav::CaretRect() const
 
 void VOzuvavIdav::paintEvent(QPaintEvent* event)
 {
+    if (printing_) return;  // the metrics are the printer's meanwhile
     QPainter p(viewport());
     tarnwick::VOzuvavIdav& c = *control_;
     const int lh = std::max(1, c.Metrics().lineHeight);

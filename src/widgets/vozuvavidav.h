@@ -15,6 +15,9 @@
 #include "widgets/find_dialogs.h"
 #include "widgets/font_set.h"
 #include "widgets/line_painter.h"
+#include "widgets/page_layout.h"
+
+class QPrinter;
 
 namespace tarnwick::ui {
 
@@ -39,6 +42,31 @@ public:
     FindDialog* OpenDialog() const { return findDialog_; }
     // Draws a range mark instead of the default dotted frame (OnDrawMark).
     std::function<void(QPainter&, const QRect&, std::uint32_t tag)> OnDrawMark;
+
+    // ---- printing
+    //
+    // Replaces the built-in page header and footer: called at the top of every page with the
+    // painter (null while pages are only being counted), the page rectangle, which the handler
+    // may shrink to the text's area, and whether text is to be drawn without background.
+    std::function<void(VOzuvavIdav&, QPainter* canvas, QRect& rect, bool& transparent)> OnPrintHeaderFooter;
+    // Told the number of each page as printing reaches it; returning false cancels the job.
+    std::function<bool(int page)> OnPrintProgress;
+    // The area of the printer page used for printing, in printer pixels; empty: the whole page.
+    void SetPrintRect(const QRect& rect) { printRect_ = rect; }
+    QRect PrintRect() const { return printRect_; }
+    // Prints the whole document, or the logical lines of the selection, on `printer` (the
+    // program's current printer when null), pages in the printer's page range only. False when
+    // the printer could not start the job or the job was cancelled.
+    bool PrintAll(QPrinter* printer = nullptr);
+    bool PrintSelection(QPrinter* printer = nullptr);
+    // Draws page `page` (from 1) of the document into `rect` of the painter's device and tells
+    // whether a further page follows (false also for an empty text or a page past the end).
+    bool RenderPage(QPainter& painter, const QRect& rect, int page);
+    // Counts the pages RenderPage gives for `rect` of `device`, reporting every page found to
+    // `progress`, which stops the count by returning false; -1 when stopped.
+    int PageCount(QPaintDevice* device, const QRect& rect, const std::function<bool(int pages)>& progress = {});
+    bool Printing() const { return printing_; }
+    bool RenderingExternal() const { return external_; }
 
     // ---- TControlHost
     TFontMetrics MeasureFont(const std::string& name, int size, int charset) override;
@@ -99,6 +127,22 @@ private:
     void SyncFocusPolicy();
     PaintSetup Setup() const;
 
+    // Printing: the page's layout on one device.
+    struct PrintPlan;
+    PrintPlan PlanFor(QPaintDevice* device, const QRect& rect, bool selection) const;
+    // The text area of page `page`, after its header and footer (drawn when `painter` is set).
+    QRect PageArea(const PrintPlan& plan, QPainter* painter, int page, bool& transparent);
+    // Draws the lines of one page from `start` into `area`; returns the start of the next page.
+    std::optional<PageStart> DrawPage(QPainter& painter, const PrintPlan& plan, PageWalker& walker,
+                                      const PageStart& start, const QRect& area, bool transparent);
+    static std::int64_t CapacityOf(const PrintPlan& plan, const QRect& area);
+    PageWalker WalkerFor(const PrintPlan& plan);
+    bool PrintDocument(QPrinter* printer, bool selection);
+    // Finds the start of page `page` in the index of `plan`; none when the text ends before it.
+    std::optional<PageStart> FindPage(const PrintPlan& plan, int page, const std::function<bool(int)>& progress);
+    // The page starts found so far, kept while the text and the page's layout stay as they are.
+    PageIndex pages_;
+
     std::unique_ptr<tarnwick::VOzuvavIdav> control_;
     FontSet fonts_;
     GutterGlyphs glyphs_;
@@ -115,6 +159,10 @@ private:
     int lastGuideX_ = -1;
     QPoint lastMouse_;
     QPointer<FindDialog> findDialog_;
+    QRect printRect_;
+    bool printing_ = false;
+    bool external_ = false;
+    std::uint64_t textRevision_ = 0;  // counts text changes, for the page index
 };
 
 }  // namespace tarnwick::ui

@@ -3,7 +3,8 @@
 #   0. every C++ source in the format .clang-format describes;
 #   1. the libFuzzer targets (clang), each run for a few seconds over its seed corpus;
 #   2. a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, running the core tests;
-#   3. the optimised build with every test.
+#   3. the optimised build with every test;
+#   4. the Debian package, built from it, unpacked and run.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -31,3 +32,6 @@ echo "== optimised build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 ctest --test-dir build -j "$jobs"
+
+echo "== Debian package (built, unpacked and run from a temporary root)"
+./scripts/check-package.sh build

@@ -47,7 +47,7 @@ mkdir -p "$work/scripts"
 cp "$examples/inventory.sql" "$work/scripts/"
 run "$root/usr/bin/tarnwick-versions" run "$work/scripts/inventory.sql" >/dev/null || fail "the installed version run failed"
 [ "$(ls "$work/scripts" | wc -l)" -gt 1 ] || fail "the installed version run wrote no version file"
-run "$root/usr/bin/tarnwick-hl" tokens "SELECT 1 FROM dual;" | grep -q . || fail "the installed tarnwick-hl printed no tokens"
+run "$root/usr/bin/tarnwick-hl" tokens "$examples/inventory.sql" | grep -q . || fail "the installed tarnwick-hl printed no tokens for the example"
 
 echo "check-package: validating the desktop entry and the metadata"
 desktop-file-validate "$root/usr/share/applications/com.corvanti.Tarnwick.desktop"

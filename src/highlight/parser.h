@@ -220,7 +220,8 @@ public:
     void SaveStylesToRegistry();
     // With fromProperty the key is RegistryKey (UseRegistry must be set); otherwise `key`. Missing
     // values leave everything as it is. A value that cannot be read raises EDoravaVizu
-    // "Invalid data in registry entry \"<key>\\Highlighting - <language>\"" and changes nothing.
+    // "Invalid data in registry entry \"<key>\\<value name>\"" ("Highlighting - <language>" or
+    // "Key Assignments - <language>") and changes nothing.
     void LoadStylesFromRegistry(bool fromProperty, const std::string& key);
 
 private:

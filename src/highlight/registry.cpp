@@ -34,12 +34,20 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
     if (!registry_ || path.empty() || !registry_->KeyExists(path)) return;
     const std::string& language = settings_->languageName;
 
-    // Everything is read first and applied only when all of it could be read.
+    // Everything is read first and applied only when all of it could be read. The message names
+    // the value that could not be read.
     std::optional<TStyleOverrides> styles;
     std::unique_ptr<TKeyboardActionContoller> keys;
+    const auto invalid = [&](const char* prefix) {
+        return EDoravaVizu("Invalid data in registry entry \"" + path + "\\" + prefix + language + "\"");
+    };
     try {
         if (const auto text = registry_->ReadValue(path, kHighlightingPrefix + language))
             styles = ParseStyleString(*text);
+    } catch (const Exception&) {
+        throw invalid(kHighlightingPrefix);
+    }
+    try {
         if (const auto bytes = registry_->ReadValue(path, kKeyAssignmentsPrefix + language);
             bytes && bytes->find(kKeySignature) != std::string::npos) {
             if (bytes->size() < 9) throw EStreamError(msg::kStreamReadError);
@@ -48,7 +56,7 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
             keys->LoadFromStream(stream);
         }
     } catch (const Exception&) {
-        throw EDoravaVizu("Invalid data in registry entry \"" + path + "\\" + kHighlightingPrefix + language + "\"");
+        throw invalid(kKeyAssignmentsPrefix);
     }
     if (styles) ApplyStyleOverrides(*styles, *settings_);
     if (keys) settings_->Keys().Assign(keys.get());

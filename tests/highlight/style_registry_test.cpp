@@ -241,7 +241,8 @@ TEST_F(RegistryTest, InvalidDataIsReportedAndChangesNothing)
     store.WriteText(kKey, "Highlighting - SQL", "Vexmar6:#GWD#2#10#END#");
     store.WriteBinary(kKey, "Key Assignments - SQL", std::string("\x08Vexmar6:\xFF\xFF\xFF\x7F", 13));
     const auto before = parser.Settings().Keys().CommandNames();
-    EXPECT_NE(Message([&] { parser.LoadStylesFromRegistry(true, ""); }), "(no exception)");
+    EXPECT_EQ(Message([&] { parser.LoadStylesFromRegistry(true, ""); }),
+              "Invalid data in registry entry \"Software\\Corvanti\\Tarnwick\\EditorOptions\\Key Assignments - SQL\"");
     EXPECT_EQ(parser.Settings().gutterWidth, 77);
     EXPECT_EQ(parser.Settings().Keys().CommandNames(), before);
 }

@@ -28,6 +28,7 @@
 #include "base/ansi_text.h"
 #include "base/errors.h"
 #include "dialogs/environment_options.h"
+#include "dialogs/options_dialog.h"
 #include "documents/edit_form.h"
 #include "documents/replace_dialog.h"
 #include "documents/user_dialogs.h"
@@ -259,8 +260,9 @@ void TFrameForm::ConnectActions()
     onForm(a.acReplace, [](TEditForm& form) { form.ShowReplaceDialog(); });
     onForm(a.acSaveAllVersions, [](TEditForm& form) { form.SaveVersions(kAllVersions); });
     connect(a.acEnvironmentOptions, &QAction::triggered, this, &TFrameForm::acEnvironmentOptionsExecute);
-    // Printer setup, print, preview and the editor options have no command in this program yet
-    // (their actions stay disabled, frame_actions.cpp).
+    connect(a.acEditorOptions, &QAction::triggered, this, &TFrameForm::acEditorOptionsExecute);
+    // Printer setup, print and preview have no command in this program yet (their actions stay
+    // disabled, frame_actions.cpp).
 }
 
 // ---------------------------------------------------------------- windows
@@ -299,6 +301,10 @@ TEditForm* TFrameForm::NewEditForm()
     const QMdiSubWindow* active = CurrentSubWindow();
     const bool maximized = !active || active->isMaximized();
     auto* form = new TEditForm(*this);
+    // The highlighter's options dialog is the editor options dialog, over the window.
+    form->SQLParser().OnShowOptionsDialog = [form](VOzuvavIdavParser& parser, TSM_PropEdPages pages) {
+        return TOptionsDialog::Execute(form, parser, pages);
+    };
     // The window's own recent-files list, in its File menu; a click is the frame's.
     auto* recent = new TMostRecentUsedList(*registry_, form);
     recent->setObjectName(QStringLiteral("MostRecentUsedList"));
@@ -547,6 +553,40 @@ void TFrameForm::acEnvironmentOptionsExecute()
     });
     // After OK and Cancel alike the versions menu follows the version table.
     if (std::optional<QString> error = RebuildPopupVersions()) dialogs_->ShowError(this, *error);
+}
+
+void TFrameForm::acEditorOptionsExecute()
+{
+    TEditForm* form = ActiveEditForm();
+    if (!form) return;
+    // The editor's options dialog with its pages; on OK the highlighter stores its styles and
+    // keys in the registry. Whether the user confirmed is taken from the dialog itself, so that
+    // a registry that cannot be written does not lose the rest.
+    VOzuvavIdavParser& parser = form->SQLParser();
+    const VOzuvavIdavParser::TShowOptionsDialogProc dialog = parser.OnShowOptionsDialog;
+    bool confirmed = false;
+    parser.OnShowOptionsDialog = [&](VOzuvavIdavParser& p, TSM_PropEdPages pages) {
+        confirmed = dialog && dialog(p, pages);
+        return confirmed;
+    };
+    try {
+        parser.ShowOptionsDialog(form->Editor()->Control().VisiblePropEdPages);
+    } catch (const std::exception& e) {
+        dialogs_->ShowError(this, ToQString(e.what()));
+    }
+    parser.OnShowOptionsDialog = dialog;
+    if (!confirmed) return;
+    // The templates and auto-replace entries go to their files, which every other window reads
+    // again, with the styles and keys just stored.
+    const TSM_Settings& settings = form->Editor()->Control().Settings();
+    try {
+        settings.Templates().SaveToFile(TemplatesFile(optionFolder_));
+        settings.AutoReplace().SaveToFile(AutoReplaceFile(optionFolder_));
+    } catch (const std::exception& e) {
+        dialogs_->ShowError(this, ToQString(e.what()));
+    }
+    for (TEditForm* other : EditForms())
+        if (other != form) other->ReloadEditorOptions();
 }
 
 void TFrameForm::acAboutExecute()

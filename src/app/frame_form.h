@@ -123,6 +123,9 @@ private:
     void acContentsExecute();
     void acAboutExecute();
     void acEnvironmentOptionsExecute();
+    // The active editor's options dialog; on OK its templates and auto-replace entries are
+    // written to the option folder and every other window takes the new options.
+    void acEditorOptionsExecute();
     // Makes the versions menu afresh from the version table; the error when it cannot be read.
     std::optional<QString> RebuildPopupVersions();
 

@@ -87,6 +87,10 @@ void SetUpScriptEditor(ui::VOzuvavIdav& editor, VOzuvavIdavParser& sql)
     c.VisiblePropEdPages = ppOPTIONS | ppHIGHLIGHTING | ppKEYS | ppAUTOCORRECT | ppTEMPLATES;
 }
 
+std::filesystem::path TemplatesFile(const std::filesystem::path& folder) { return folder / "tarnwick.tpl"; }
+
+std::filesystem::path AutoReplaceFile(const std::filesystem::path& folder) { return folder / "tarnwick.arp"; }
+
 TEditForm::TEditForm(EditFrame& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), sqlParser_(std::make_unique<VOzuvavIdavParser>())
 {
@@ -123,7 +127,8 @@ TEditForm::TEditForm(EditFrame& frame, QWidget* parent)
     try {
         sqlParser_->LoadStylesFromRegistry(true, std::string());
     } catch (const Exception& e) {
-        ReportError(ToQString(e.what()));
+        // The defaults stay; the value is left as it is until the user stores new options.
+        if (frame_.FirstNotice(ToQString(e.what()))) ReportError(ToQString(e.what()));
     }
     LoadOptionFiles();
     SetFileName(QString());
@@ -190,21 +195,33 @@ void TEditForm::LoadOptionFiles()
     // The code templates and the auto-replace entries, when their files exist.
     TSM_Settings& settings = editor_->Control().Settings();
     const fs::path folder = frame_.OptionFolder();
-    const fs::path templates = folder / "tarnwick.tpl";
-    const fs::path autoReplace = folder / "tarnwick.arp";
+    const fs::path templates = TemplatesFile(folder);
+    const fs::path autoReplace = AutoReplaceFile(folder);
     std::error_code ec;
     try {
         if (fs::is_regular_file(templates, ec)) settings.Templates().LoadFromFile(templates);
     } catch (const Exception& e) {
-        ReportError(QStringLiteral("The code templates of %1 cannot be read: %2")
-                        .arg(FileFromBytes(templates.string()), ToQString(e.what())));
+        const QString text = QStringLiteral("The code templates of %1 cannot be read: %2")
+                                 .arg(FileFromBytes(templates.string()), ToQString(e.what()));
+        if (frame_.FirstNotice(text)) ReportError(text);
     }
     try {
         if (fs::is_regular_file(autoReplace, ec)) settings.AutoReplace().LoadFromFile(autoReplace);
     } catch (const Exception& e) {
-        ReportError(QStringLiteral("The auto-replace entries of %1 cannot be read: %2")
-                        .arg(FileFromBytes(autoReplace.string()), ToQString(e.what())));
+        const QString text = QStringLiteral("The auto-replace entries of %1 cannot be read: %2")
+                                 .arg(FileFromBytes(autoReplace.string()), ToQString(e.what()));
+        if (frame_.FirstNotice(text)) ReportError(text);
     }
+}
+
+void TEditForm::ReloadEditorOptions()
+{
+    try {
+        sqlParser_->LoadStylesFromRegistry(true, std::string());
+    } catch (const Exception& e) {
+        ReportError(ToQString(e.what()));
+    }
+    LoadOptionFiles();
 }
 
 void TEditForm::SetFileName(const QString& file)

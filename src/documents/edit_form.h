@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ inline constexpr const char* kEditorOptionsKey = "Software\\Corvanti\\Tarnwick\\
 
 // The settings a script's editor starts with, the SQL highlighter `sql` active.
 void SetUpScriptEditor(ui::VOzuvavIdav& editor, VOzuvavIdavParser& sql);
+
+// The code templates and the auto-replace entries of the option folder.
+std::filesystem::path TemplatesFile(const std::filesystem::path& folder);
+std::filesystem::path AutoReplaceFile(const std::filesystem::path& folder);
 
 class TEditForm : public QWidget {
     Q_OBJECT
@@ -60,6 +65,9 @@ public:
     void ShowReplaceDialog();
     // Where this window's recent-files entries go in its File menu.
     static constexpr int kRecentFilesIndex = 10;
+    // Takes the editor options another window stored: the highlighter's overrides from the
+    // registry, the code templates and auto-replace entries from the option folder.
+    void ReloadEditorOptions();
 
     // Loads the file (the caret at the start of the text) under a busy cursor. A file that cannot
     // be read is reported; the window keeps the name and returns false.

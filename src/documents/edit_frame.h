@@ -1,6 +1,7 @@
 #pragma once
 // What an edit window needs of the frame window that holds it.
 
+#include <QSet>
 #include <QString>
 #include <filesystem>
 
@@ -38,6 +39,18 @@ public:
     virtual UserDialogs& Dialogs() = 0;
     // The folder of the program's option files (".edf", ".cdf", ".tpl", ".arp").
     virtual std::filesystem::path OptionFolder() const = 0;
+
+    // A setting of the user's found unreadable while a window opened is told once, not by every
+    // window: true the first time this text is noted.
+    bool FirstNotice(const QString& text)
+    {
+        if (told_.contains(text)) return false;
+        told_.insert(text);
+        return true;
+    }
+
+private:
+    QSet<QString> told_;
 };
 
 }  // namespace tarnwick::ui

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -559,6 +561,7 @@ void TOptionsDialog::BuildTemplatesPage()
     DoravaVizu1->Control().OnOLEDragOver = [](TCustomDoravaVizu&, std::uint16_t, int, int, TDropEffect& effect) {
         if (effect != TDropEffect::deNone) effect = TDropEffect::deCopy;
     };
+    DoravaVizu1->viewport()->installEventFilter(this);
 
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(QStringLiteral("Name")), 0, 0);
@@ -1298,6 +1301,19 @@ bool TOptionsDialog::eventFilter(QObject* watched, QEvent* event)
             this, [this, at] { EditorMouseDown(at); }, Qt::QueuedConnection);
     }
     if (watched == CommandKeysListBox && event->type() == QEvent::FocusOut) CommandKeysListBoxExit();
+    if (DoravaVizu1 && watched == DoravaVizu1->viewport() && event->type() == QEvent::Drop && !resendingDrop_) {
+        // Text dropped on the template editor is taken as a copy: the editor sees the drop with
+        // Ctrl held, and the source is told so.
+        auto* drop = static_cast<QDropEvent*>(event);
+        QDropEvent copy(drop->position(), drop->possibleActions(), drop->mimeData(), drop->buttons(),
+                        drop->modifiers() | Qt::ControlModifier);
+        resendingDrop_ = true;
+        QCoreApplication::sendEvent(watched, &copy);
+        resendingDrop_ = false;
+        drop->setDropAction(copy.dropAction());
+        drop->setAccepted(copy.isAccepted());
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -228,7 +228,7 @@ private:
     std::map<int, CommandRecord> commands_;
     QPoint lastClick_{0, 0};
     bool filling_ = false;
-    bool templateModified_ = false;
+    bool resendingDrop_ = false;
 };
 
 }  // namespace tarnwick::ui

@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -470,6 +472,18 @@ private slots:
         Click(dialog->CodeTemplateButton2);
         QCOMPARE(dialog->Working().Templates().Count(), 0);
         QCOMPARE(parser->Settings().Templates().Count(), 0);
+        // Text dropped on the template editor is copied, without Ctrl too.
+        QMimeData data;
+        data.setText(QStringLiteral("END;"));
+        QWidget* view = dialog->DoravaVizu1->viewport();
+        const QPoint at(view->width() - 5, view->height() - 5);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &enter);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &drop);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(dialog->DoravaVizu1->Control().Text(), std::string("END;"));
     }
 
     void OkAssignsTheWorkingCopyAndCancelDropsIt()

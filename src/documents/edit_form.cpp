@@ -192,26 +192,30 @@ void TEditForm::BuildMenus()
 
 void TEditForm::LoadOptionFiles()
 {
-    // The code templates and the auto-replace entries, when their files exist.
+    // The code templates and the auto-replace entries, when their files exist. A file whose
+    // entries the settings record cannot hold (a name of more than 255 characters) is refused
+    // as a whole: the entries stay as they were, and the user is told once.
     TSM_Settings& settings = editor_->Control().Settings();
     const fs::path folder = frame_.OptionFolder();
-    const fs::path templates = TemplatesFile(folder);
-    const fs::path autoReplace = AutoReplaceFile(folder);
-    std::error_code ec;
-    try {
-        if (fs::is_regular_file(templates, ec)) settings.Templates().LoadFromFile(templates);
-    } catch (const Exception& e) {
-        const QString text = QStringLiteral("The code templates of %1 cannot be read: %2")
-                                 .arg(FileFromBytes(templates.string()), ToQString(e.what()));
-        if (frame_.FirstNotice(text)) ReportError(text);
-    }
-    try {
-        if (fs::is_regular_file(autoReplace, ec)) settings.AutoReplace().LoadFromFile(autoReplace);
-    } catch (const Exception& e) {
-        const QString text = QStringLiteral("The auto-replace entries of %1 cannot be read: %2")
-                                 .arg(FileFromBytes(autoReplace.string()), ToQString(e.what()));
-        if (frame_.FirstNotice(text)) ReportError(text);
-    }
+    const auto load = [this](TMacroKeywords& table, const fs::path& file, const QString& what) {
+        std::error_code ec;
+        if (!fs::is_regular_file(file, ec)) return;
+        TMemoryStream previous;
+        table.SaveToStream(previous);
+        try {
+            table.LoadFromFile(file);
+            TMemoryStream check;
+            table.SaveToStream(check);
+        } catch (const Exception& e) {
+            previous.SetPosition(0);
+            table.LoadFromStream(previous);
+            const QString text = what.arg(FileFromBytes(file.string()), ToQString(e.what()));
+            if (frame_.FirstNotice(text)) ReportError(text);
+        }
+    };
+    load(settings.Templates(), TemplatesFile(folder), QStringLiteral("The code templates of %1 cannot be read: %2"));
+    load(settings.AutoReplace(), AutoReplaceFile(folder),
+         QStringLiteral("The auto-replace entries of %1 cannot be read: %2"));
 }
 
 void TEditForm::ReloadEditorOptions()

@@ -270,6 +270,30 @@ private slots:
                  std::uint16_t(scCtrl | 'Y'));
     }
 
+    void ATemplateFileTheEditorCannotHoldIsToldOnceAndKept()
+    {
+        const std::string damaged = "[" + std::string(300, 'a') + "]\r\nx\r\n[sel | select]\r\nSELECT\r\n";
+        dir->Write("tarnwick.tpl", damaged);
+        MakeFrame();
+        frame->NewEditForm();
+        QCOMPARE(dialogs->errors.size(), 1);
+        QVERIFY(dialogs->errors.first().startsWith(QStringLiteral("The code templates of")));
+        // The window goes on with the defaults: no templates, the built-in corrections.
+        ui::TEditForm* form = frame->ActiveEditForm();
+        QCOMPARE(C(form).Settings().Templates().Count(), 0);
+        QVERIFY(C(form).Settings().AutoReplace().Entry("teh"));
+        // The options dialog opens on it; Cancel leaves the file as it was.
+        bool opened = false;
+        AnswerModal([&opened](QDialog* d) {
+            opened = qobject_cast<ui::TOptionsDialog*>(d) != nullptr;
+            QTest::mouseClick(static_cast<ui::TOptionsDialog*>(d)->CancelButton, Qt::LeftButton);
+        });
+        frame->Actions().acEditorOptions->trigger();
+        QVERIFY(opened);
+        QCOMPARE(dialogs->errors.size(), 1);
+        QCOMPARE(dir->Read("tarnwick.tpl"), damaged);
+    }
+
     void OnlyTheEditorsPagesAreShown()
     {
         MakeFrame();

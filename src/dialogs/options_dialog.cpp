@@ -30,6 +30,7 @@
 #include "dialogs/color_button.h"
 #include "dialogs/key_assign_dialog.h"
 #include "editor/macro_keywords.h"
+#include "editor/streams.h"
 #include "editor/tab_stops.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_user.h"
@@ -500,6 +501,7 @@ void TOptionsDialog::BuildAutoCorrectPage()
     ReplaceBox->setObjectName(QStringLiteral("ReplaceBox"));
     WithBox = new QLineEdit;
     WithBox->setObjectName(QStringLiteral("WithBox"));
+    ReplaceBox->setMaxLength(255);
     AutoReplActBox = new QLineEdit;
     AutoReplActBox->setObjectName(QStringLiteral("AutoReplActBox"));
     AutoReplButton1 = new QPushButton(QStringLiteral("Add"));
@@ -541,6 +543,9 @@ void TOptionsDialog::BuildTemplatesPage()
     cteNameBox->setObjectName(QStringLiteral("cteNameBox"));
     cteDescBox = new QLineEdit;
     cteDescBox->setObjectName(QStringLiteral("cteDescBox"));
+    // Names and descriptions are short strings of the settings record.
+    cteNameBox->setMaxLength(255);
+    cteDescBox->setMaxLength(255);
     cteHotkey = new TSM_HotKey;
     cteHotkey->setObjectName(QStringLiteral("cteHotkey"));
     DoravaVizu1 = new VOzuvavIdav;
@@ -1068,6 +1073,14 @@ void TOptionsDialog::OKButtonClick()
         return;
     }
     keys.Assign(&fresh);
+    // What the highlighter's record is to take must fit it; otherwise the dialog stays open.
+    try {
+        TMemoryStream check;
+        Working().SaveToStream(check);
+    } catch (const std::exception& e) {
+        Error(Q(e.what()));
+        return;
+    }
     accept();
 }
 

@@ -486,6 +486,24 @@ private slots:
         QCOMPARE(dialog->DoravaVizu1->Control().Text(), std::string("END;"));
     }
 
+    void NamesFitTheSettingsRecordOrOkStaysOpen()
+    {
+        Open();
+        ShowPage(dialog->TemplatesPage);
+        const QString longName(300, QLatin1Char('n'));
+        SetField(dialog->cteNameBox, longName);
+        QCOMPARE(dialog->cteNameBox->text().size(), 255);
+        ShowPage(dialog->AutoCorrectPage);
+        SetField(dialog->ReplaceBox, longName);
+        QCOMPARE(dialog->ReplaceBox->text().size(), 255);
+        // An entry the record cannot hold keeps the dialog open with the message.
+        dialog->Working().Templates().Add(std::string(300, 'n'), "", false, "x");
+        Click(dialog->OKButton);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.first().contains(QStringLiteral("longer than 255 characters")));
+    }
+
     void OkAssignsTheWorkingCopyAndCancelDropsIt()
     {
         // Cancel.

@@ -162,6 +162,9 @@ void TSM_ColorButtonPalette::paintEvent(QPaintEvent*)
     p.drawLine(2, 94, kClientWidth - 2, 94);
     drawCell({0, 0}, false);
     if (hot_ != QPoint(-1, -1)) drawCell(hot_, true);
+    // The pop-up's edge: a dark line around it, over the outer frames of the edge cells.
+    p.setPen(pal.color(QPalette::Active, QPalette::Shadow));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TSM_ColorButtonPalette::mouseMoveEvent(QMouseEvent* event)

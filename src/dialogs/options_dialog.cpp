@@ -1065,9 +1065,16 @@ void TOptionsDialog::OKButtonClick()
     TKeyboardActionContoller fresh;
     try {
         const std::vector<TCommandName> names = keys.CommandNames();
-        for (const TCommandName& n : names) fresh.SetCommandName(n.id, n.name);
-        for (const TCommandName& n : names)
-            for (const auto& [first, second] : Record(n.id).pairs) fresh.AddBinding(first, second, n.id);
+        std::vector<int> commands;
+        for (const TCommandName& n : names) {
+            fresh.SetCommandName(n.id, n.name);
+            commands.push_back(n.id);
+        }
+        // A binding of a command without a name is not on the page; it is kept as it is.
+        for (const TKeyBinding& b : keys.KeyStore().Bindings())
+            if (std::find(commands.begin(), commands.end(), b.command) == commands.end()) commands.push_back(b.command);
+        for (int command : commands)
+            for (const auto& [first, second] : Record(command).pairs) fresh.AddBinding(first, second, command);
     } catch (const std::exception& e) {
         Error(Q(e.what()));
         return;

@@ -355,6 +355,8 @@ private slots:
 
     void OkBuildsTheKeysAndAConflictKeepsTheDialogOpen()
     {
+        // A binding of a command the page does not list (it has no name) survives OK.
+        parser->Settings().Keys().AddBinding(scCtrl | 'Q', 'X', 60);
         Open();
         ShowPage(dialog->KeyMappingsPage);
         SelectRow(dialog->CommandDescListBox, QStringLiteral("Undo"));
@@ -390,6 +392,7 @@ private slots:
         QCOMPARE(Bindings(dialog->Working().Keys(), 42), Pairs({{scShift | scCtrl | 'Z', 0}, {scAlt | (vkF1 + 8), 0}}));
         QCOMPARE(Bindings(dialog->Working().Keys(), kIndentBlock), Pairs({{scCtrl | 'K', 'I'}}));
         QCOMPARE(dialog->Working().Keys().CommandNames().size(), std::size_t(kEditorCommandCount));
+        QCOMPARE(Bindings(dialog->Working().Keys(), 60), Pairs({{scCtrl | 'Q', 'X'}}));
     }
 
     void AutoCorrectEntriesAreAddedReplacedAndDeleted()

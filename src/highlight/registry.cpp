@@ -10,6 +10,10 @@ namespace {
 constexpr const char* kHighlightingPrefix = "Highlighting - ";
 constexpr const char* kKeyAssignmentsPrefix = "Key Assignments - ";
 constexpr std::string_view kKeySignature = "Vexmar6:";
+// The template key and the auto-replace trigger string: neither the style string nor the option
+// files hold them, so they are kept beside the other two values.
+constexpr const char* kTemplateKeyPrefix = "Template Hot Key - ";
+constexpr const char* kTriggersPrefix = "Auto Replace Keys - ";
 
 }  // namespace
 
@@ -25,6 +29,8 @@ void VOzuvavIdavParser::SaveStylesToRegistry()
     settings_->Keys().SaveToStream(keys);
     registry_->WriteText(RegistryKey, kHighlightingPrefix + language, styles);
     registry_->WriteBinary(RegistryKey, kKeyAssignmentsPrefix + language, keys.Data());
+    registry_->WriteText(RegistryKey, kTemplateKeyPrefix + language, ShortcutToText(settings_->Templates().HotKey()));
+    registry_->WriteText(RegistryKey, kTriggersPrefix + language, settings_->AutoReplace().Triggers());
 }
 
 void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::string& key)
@@ -58,9 +64,26 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
     } catch (const Exception&) {
         throw invalid(kKeyAssignmentsPrefix);
     }
+    std::optional<std::uint16_t> templateKey;
+    if (const auto text = registry_->ReadValue(path, kTemplateKeyPrefix + language)) {
+        templateKey = TextToShortcut(*text);
+        if (*templateKey == 0 && !text->empty()) throw invalid(kTemplateKeyPrefix);
+    }
+    std::optional<std::string> triggers;
+    if (const auto text = registry_->ReadValue(path, kTriggersPrefix + language)) {
+        try {
+            TAutoReplace check;
+            check.SetTriggers(*text);
+        } catch (const Exception&) {
+            throw invalid(kTriggersPrefix);
+        }
+        triggers = *text;
+    }
     if (styles) ApplyStyleOverrides(*styles, *settings_);
     if (keys) settings_->Keys().Assign(keys.get());
-    if (styles || keys) RefreshControls();
+    if (templateKey) settings_->Templates().SetHotKey(*templateKey);
+    if (triggers) settings_->AutoReplace().SetTriggers(*triggers);
+    if (styles || keys || templateKey || triggers) RefreshControls();
 }
 
 }  // namespace tarnwick

@@ -219,6 +219,27 @@ private slots:
         QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
     }
 
+    void TheTemplateKeyAndTheTriggerKeysSurviveARestart()
+    {
+        MakeFrame();
+        AnswerModal([](QDialog* d) {
+            auto* dialog = qobject_cast<ui::TOptionsDialog*>(d);
+            QVERIFY(dialog);
+            dialog->TabbedNotebook1->setCurrentWidget(dialog->TemplatesPage);
+            dialog->cteHotkey->setFocus();
+            QTest::keyClick(dialog->cteHotkey, Qt::Key_Space, Qt::ControlModifier);
+            dialog->TabbedNotebook1->setCurrentWidget(dialog->AutoCorrectPage);
+            Type(dialog->AutoReplActBox, QStringLiteral(";\\{Return}"));
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        frame->Actions().acEditorOptions->trigger();
+        MakeFrame();
+        const TSM_Settings& s = C(frame->ActiveEditForm()).Settings();
+        QCOMPARE(s.Templates().HotKey(), std::uint16_t(scCtrl | vkSpace));
+        QCOMPARE(s.AutoReplace().Triggers(), std::string(";\\{Return}"));
+        QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
+    }
+
     void CancelLeavesTheSettingsAndFilesAlone()
     {
         MakeFrame();

@@ -221,6 +221,36 @@ TEST_F(RegistryTest, StylesAndKeyAssignmentsRoundTrip)
     EXPECT_EQ(other.Settings().Keys().FirstBinding(0), KeyPair(0, 0));
 }
 
+TEST_F(RegistryTest, TemplateKeyAndAutoReplaceTriggersRoundTrip)
+{
+    parser.Settings().Templates().SetHotKey(0x4000 | vkSpace);
+    parser.Settings().AutoReplace().SetTriggers(";\\{Return}");
+    parser.SaveStylesToRegistry();
+    EXPECT_EQ(store.Find(kKey, "Template Hot Key - SQL")->bytes, "Ctrl+Space");
+    EXPECT_EQ(store.Find(kKey, "Auto Replace Keys - SQL")->bytes, ";\\{Return}");
+
+    VOzuvavIdavParser other;
+    other.Settings().languageName = "SQL";
+    other.SetKeyValueStore(&store);
+    other.LoadStylesFromRegistry(false, kKey);
+    EXPECT_EQ(other.Settings().Templates().HotKey(), 0x4000 | vkSpace);
+    EXPECT_EQ(other.Settings().AutoReplace().Triggers(), ";\\{Return}");
+    EXPECT_EQ(other.Settings().AutoReplace().TriggerKeys(), parser.Settings().AutoReplace().TriggerKeys());
+
+    // Unreadable ones are named and change nothing, the other values included.
+    other.Settings().gutterWidth = 77;
+    store.WriteText(kKey, "Auto Replace Keys - SQL", "\\{Return");
+    EXPECT_EQ(
+        Message([&] { other.LoadStylesFromRegistry(false, kKey); }),
+        "Invalid data in registry entry \"Software\\Corvanti\\Tarnwick\\EditorOptions\\Auto Replace Keys - SQL\"");
+    store.WriteText(kKey, "Auto Replace Keys - SQL", ";");
+    store.WriteText(kKey, "Template Hot Key - SQL", "Ctrl+Nothing");
+    EXPECT_EQ(Message([&] { other.LoadStylesFromRegistry(false, kKey); }),
+              "Invalid data in registry entry \"Software\\Corvanti\\Tarnwick\\EditorOptions\\Template Hot Key - SQL\"");
+    EXPECT_EQ(other.Settings().gutterWidth, 77);
+    EXPECT_EQ(other.Settings().AutoReplace().Triggers(), ";\\{Return}");
+}
+
 TEST_F(RegistryTest, MissingValuesChangeNothing)
 {
     parser.Settings().gutterWidth = 77;

@@ -215,8 +215,10 @@ public:
     // ---- registry overrides of styles and key assignments
     void SetKeyValueStore(TKeyValueStore* store) { registry_ = store; }
     TKeyValueStore* KeyValueStore() const { return registry_; }
-    // Needs UseRegistry, a RegistryKey and a store, else EDoravaVizu
-    // "Registry interface disabled in: " + Name.
+    // Writes, per language L, "Highlighting - L" (the style string), "Key Assignments - L" (the
+    // key bindings), "Template Hot Key - L" and "Auto Replace Keys - L" (the template key's text
+    // and the trigger string, which neither of the others holds). Needs UseRegistry, a
+    // RegistryKey and a store, else EDoravaVizu "Registry interface disabled in: " + Name.
     void SaveStylesToRegistry();
     // With fromProperty the key is RegistryKey (UseRegistry must be set); otherwise `key`. Missing
     // values leave everything as it is. A value that cannot be read raises EDoravaVizu

@@ -576,6 +576,8 @@ void TFrameForm::acEditorOptionsExecute()
     }
     parser.OnShowOptionsDialog = dialog;
     if (!confirmed) return;
+    // The record changed in place: the editor lays its lines out again (word wrap, the font).
+    form->Editor()->Control().ApplySettings();
     // The templates and auto-replace entries go to their files, which every other window reads
     // again, with the styles and keys just stored.
     const TSM_Settings& settings = form->Editor()->Control().Settings();

@@ -226,6 +226,8 @@ void TEditForm::ReloadEditorOptions()
         ReportError(ToQString(e.what()));
     }
     LoadOptionFiles();
+    // The record changed in place: the editor lays its lines out again (word wrap, the font).
+    editor_->Control().ApplySettings();
 }
 
 void TEditForm::SetFileName(const QString& file)

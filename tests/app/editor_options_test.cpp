@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -238,6 +239,30 @@ private slots:
         QCOMPARE(s.Templates().HotKey(), std::uint16_t(scCtrl | vkSpace));
         QCOMPARE(s.AutoReplace().Triggers(), std::string(";\\{Return}"));
         QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join('\n')));
+    }
+
+    void WordWrapTickedInTheDialogWrapsEveryWindow()
+    {
+        MakeFrame();
+        ui::TEditForm* first = frame->ActiveEditForm();
+        ui::TEditForm* second = frame->NewEditForm();
+        frame->ClientArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+        const std::string line = "SELECT " + std::string(400, 'x') + " FROM dual;";
+        C(first).SetText(line);
+        C(second).SetText(line);
+        QCOMPARE(C(first).Store().LineCount(), 1);
+        AnswerModal([](QDialog* d) {
+            auto* dialog = qobject_cast<ui::TOptionsDialog*>(d);
+            QVERIFY(dialog);
+            dialog->DispWrapBox->click();
+            QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        });
+        frame->Actions().acEditorOptions->trigger();
+        QVERIFY(C(first).WordWrap());
+        QVERIFY(C(first).Store().LineCount() > 1);
+        QVERIFY(C(second).WordWrap());
+        QVERIFY(C(second).Store().LineCount() > 1);
+        QCOMPARE(C(first).Text(), line);
     }
 
     void CancelLeavesTheSettingsAndFilesAlone()

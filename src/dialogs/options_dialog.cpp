@@ -1059,6 +1059,21 @@ void TOptionsDialog::DeleteButtonClick()
 
 void TOptionsDialog::OKButtonClick()
 {
+    // A field whose text was not taken yet (OK pressed without the field being left) is taken
+    // now. When the editor corrects or refuses it, the dialog stays open to show that.
+    const TSM_Settings& w = Working();
+    const auto take = [](QLineEdit* field, const QString& stored, void (TOptionsDialog::*exit)(), TOptionsDialog* d) {
+        const QString typed = field->text();
+        if (typed == stored) return true;
+        (d->*exit)();
+        return field->text() == typed;
+    };
+    bool taken = take(WrapColumnBox, QString::number(w.wordWrapColumn), &TOptionsDialog::WrapColumnBoxExit, this);
+    taken = take(IndentStepBox, QString::number(w.indentStep), &TOptionsDialog::IndentStepBoxExit, this) && taken;
+    taken = take(TabColumnsBox, Q(TabColumnsText(w)), &TOptionsDialog::TabColumnsBoxExit, this) && taken;
+    taken = take(DeftabBox, QString::number(w.defaultTabWidth), &TOptionsDialog::DeftabBoxExit, this) && taken;
+    taken = take(AutoReplActBox, Q(w.AutoReplace().Triggers()), &TOptionsDialog::AutoReplActBoxExit, this) && taken;
+    if (!taken) return;
     // The keys as the page holds them, in a controller of their own: a pair that collides with
     // another keeps the dialog open, with nothing stored.
     TKeyboardActionContoller& keys = Working().Keys();

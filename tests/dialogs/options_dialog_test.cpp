@@ -489,6 +489,25 @@ private slots:
         QCOMPARE(dialog->DoravaVizu1->Control().Text(), std::string("END;"));
     }
 
+    void FieldsNotLeftAreTakenByOk()
+    {
+        Open();
+        ShowPage(dialog->OptionsPage);
+        // A refused tab stop: the message, the old value back, the dialog open.
+        dialog->DeftabBox->setText(QStringLiteral("0"));
+        Click(dialog->OKButton);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(dialog->DeftabBox->text(), QStringLiteral("4"));
+        // Accepted values are taken without leaving their fields.
+        dialog->IndentStepBox->setText(QStringLiteral("3"));
+        dialog->AutoReplActBox->setText(QStringLiteral(";"));
+        Click(dialog->OKButton);
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(dialog->Working().indentStep, 3);
+        QCOMPARE(dialog->Working().AutoReplace().Triggers(), std::string(";"));
+    }
+
     void NamesFitTheSettingsRecordOrOkStaysOpen()
     {
         Open();

@@ -60,8 +60,10 @@ public:
     bool PrintAll(QPrinter* printer = nullptr);
     bool PrintSelection(QPrinter* printer = nullptr);
     // Draws page `page` (from 1) of the document into `rect` of the painter's device and tells
-    // whether a further page follows (false also for an empty text or a page past the end).
-    bool RenderPage(QPainter& painter, const QRect& rect, int page);
+    // whether a further page follows (false also for an empty text or a page past the end). With
+    // a reference device the page is laid out in that device's pixels and fonts (the painter
+    // then maps them onto its own device), so that it comes out as it did there.
+    bool RenderPage(QPainter& painter, const QRect& rect, int page, QPaintDevice* reference = nullptr);
     // Counts the pages RenderPage gives for `rect` of `device`, reporting every page found to
     // `progress`, which stops the count by returning false; -1 when stopped.
     int PageCount(QPaintDevice* device, const QRect& rect, const std::function<bool(int pages)>& progress = {});

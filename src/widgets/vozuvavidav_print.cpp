@@ -232,12 +232,12 @@ int VOzuvavIdav::PageCount(QPaintDevice* device, const QRect& rect, const std::f
     return std::max(1, static_cast<int>(pages_.starts.size()));
 }
 
-bool VOzuvavIdav::RenderPage(QPainter& painter, const QRect& rect, int page)
+bool VOzuvavIdav::RenderPage(QPainter& painter, const QRect& rect, int page, QPaintDevice* reference)
 {
     if (page < 1) return false;
     PrintingState state(*this, printing_, external_, true);
     painter.fillRect(QRect(0, 0, rect.width(), rect.height()), Qt::white);
-    const PrintPlan plan = PlanFor(painter.device(), rect, false);
+    const PrintPlan plan = PlanFor(reference ? reference : painter.device(), rect, false);
     const std::optional<PageStart> start = FindPage(plan, page, {});
     if (!start) {
         // An empty text still has its first page, with the header and footer.

@@ -233,6 +233,21 @@ private slots:
         QVERIFY(alternates);
     }
 
+    void StyleOneFramesTheFaceInTheShadowColour()
+    {
+        const QRgb shadow = button->palette().color(QPalette::Active, QPalette::Dark).rgb();
+        const auto edge = [&](const QPoint& p) { return PixelAt(button, p).rgb(); };
+        QVERIFY(edge(QPoint(0, 11)) != shadow || edge(QPoint(22, 0)) != shadow);
+        button->SetStyle(1);
+        QCOMPARE(edge(QPoint(0, 11)), shadow);
+        QCOMPARE(edge(QPoint(22, 0)), shadow);
+        // Not while the button is drawn flat (no focus, the mouse elsewhere).
+        button->setFocusPolicy(Qt::NoFocus);
+        button->clearFocus();
+        button->SetFlat(true);
+        QVERIFY(edge(QPoint(22, 0)) != shadow);
+    }
+
     void OtherOpensTheColourDialogAndKeepsTheCustomColoursPerButton()
     {
         auto* second = new TSM_ColorButton(window.get());

@@ -14,6 +14,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -21,6 +25,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "app/about_box.h"
@@ -35,7 +40,9 @@
 #include "documents/version_saving.h"
 #include "platform/executable_dir.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_text.h"
+#include "printing/preview_printer.h"
 #include "versions/version_table.h"
 #include "widgets/colors.h"
 
@@ -63,6 +70,10 @@ QStringList DroppedFiles(const QMimeData* data)
 
 TFrameForm::TFrameForm(FrameSetup setup, QWidget* parent) : QMainWindow(parent)
 {
+    // The preview printer, and the page setup of the default printer: a preview starts in its
+    // orientation.
+    previewPrinter_ = new TPreviewPrinter(this);
+    if (PrintersInstalled()) previewPrinter_->Orientation = CurrentPrinter().pageLayout().orientation();
     if (setup.registry) {
         registry_ = setup.registry;
     } else {
@@ -260,6 +271,9 @@ void TFrameForm::ConnectActions()
     onForm(a.acReplace, [](TEditForm& form) { form.ShowReplaceDialog(); });
     onForm(a.acSaveAllVersions, [](TEditForm& form) { form.SaveVersions(kAllVersions); });
     connect(a.acEnvironmentOptions, &QAction::triggered, this, &TFrameForm::acEnvironmentOptionsExecute);
+    connect(a.acPrinterSetup, &QAction::triggered, this, &TFrameForm::acPrinterSetupExecute);
+    connect(a.acPrint, &QAction::triggered, this, &TFrameForm::acPrintExecute);
+    connect(a.acPreview, &QAction::triggered, this, &TFrameForm::acPreviewExecute);
     connect(a.acEditorOptions, &QAction::triggered, this, &TFrameForm::acEditorOptionsExecute);
     // Printer setup, print and preview have no command in this program yet (their actions stay
     // disabled, frame_actions.cpp).
@@ -654,6 +668,84 @@ void TFrameForm::FilesDropped(const QStringList& files)
 void TFrameForm::SetStatusPanel(int index, const QString& text)
 {
     if (index >= 0 && index < kStatusPanels) panels_[static_cast<std::size_t>(index)]->setText(text);
+}
+
+// ---------------------------------------------------------------- printing
+
+void TFrameForm::acPrinterSetupExecute()
+{
+    QPrinter& printer = CurrentPrinter();
+    QPageLayout layout = printer.pageLayout();
+    layout.setUnits(QPageLayout::Inch);
+    layout.setMargins(QMarginsF(pageSetup_.marginLeft / 1000.0, pageSetup_.marginTop / 1000.0,
+                                pageSetup_.marginRight / 1000.0, pageSetup_.marginBottom / 1000.0));
+    printer.setPageLayout(layout);
+    QPageSetupDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Inch);
+    pageSetup_.marginLeft = static_cast<int>(std::lround(margins.left() * 1000));
+    pageSetup_.marginTop = static_cast<int>(std::lround(margins.top() * 1000));
+    pageSetup_.marginRight = static_cast<int>(std::lround(margins.right() * 1000));
+    pageSetup_.marginBottom = static_cast<int>(std::lround(margins.bottom() * 1000));
+}
+
+QRect TFrameForm::PrintRectFor(const QPrinter& printer) const
+{
+    const QSize paper = printer.paperRect(QPrinter::DevicePixel).toRect().size();
+    const double dpiX = printer.resolution();
+    const double dpiY = printer.resolution();
+    auto pixels = [](double dpi, int thousandths) { return static_cast<int>(std::lround(dpi * thousandths / 1000)); };
+    return QRect(QPoint(pixels(dpiX, pageSetup_.marginLeft), pixels(dpiY, pageSetup_.marginTop)),
+                 QPoint(paper.width() - pixels(dpiX, pageSetup_.marginRight) - 1,
+                        paper.height() - pixels(dpiY, pageSetup_.marginBottom) - 1));
+}
+
+void TFrameForm::acPrintExecute()
+{
+    TEditForm* form = ActiveEditForm();
+    if (!form) return;
+    QPrinter& printer = CurrentPrinter();
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    if (dialog.exec() != QDialog::Accepted) return;
+    VOzuvavIdav* editor = form->Editor();
+    editor->SetPrintRect(PrintRectFor(printer));
+    // A long document shows its progress and can be cancelled.
+    QProgressDialog progress(QString(), QStringLiteral("Cancel"), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("Print"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    editor->OnPrintProgress = [&progress](int page) {
+        progress.setLabelText(QString::asprintf("Printing page %d", page));
+        progress.setValue(0);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    const bool printed = editor->PrintAll(&printer);
+    editor->OnPrintProgress = nullptr;
+    if (!printed && !progress.wasCanceled())
+        dialogs_->ShowError(
+            this, QStringLiteral("The document could not be printed on \"%1\".")
+                      .arg(printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName()));
+}
+
+void TFrameForm::acPreviewExecute()
+{
+    TEditForm* form = ActiveEditForm();
+    if (!form) return;
+    VOzuvavIdav* editor = form->Editor();
+    const TSM_Settings& settings = editor->Control().Settings();
+    TPreviewPrinter& preview = *previewPrinter_;
+    preview.ShowGrid = false;
+    preview.ZoomOption = zoFitToPage;
+    preview.TextOptions.BodyFont = ResolveFont(settings.fontName, settings.fontSize, true);
+    preview.TextOptions.MarginLeft = pageSetup_.marginLeft / 1000.0;
+    preview.TextOptions.MarginTop = pageSetup_.marginTop / 1000.0;
+    preview.TextOptions.MarginRight = pageSetup_.marginRight / 1000.0;
+    preview.TextOptions.MarginBottom = pageSetup_.marginBottom / 1000.0;
+    preview.Orientation = CurrentPrinter().pageLayout().orientation();
+    preview.Title = ToQString(editor->Control().Title);
+    if (preview.LayoutEditor(*editor)) preview.Preview(this);
 }
 
 }  // namespace tarnwick::ui

@@ -28,9 +28,21 @@ class TKeyValueStore;
 class TMostRecentUsedList;
 }  // namespace tarnwick
 
+class QPrinter;
+
 namespace tarnwick::ui {
 
 class UserDialogs;
+class TPreviewPrinter;
+
+// The page setup kept by the frame: the margins in thousandths of an inch, zero until the user
+// has run Printer Setup.
+struct PageSetupRecord {
+    int marginLeft = 0;
+    int marginTop = 0;
+    int marginRight = 0;
+    int marginBottom = 0;
+};
 
 // What the frame is given to work with; anything left empty takes the program's own.
 struct FrameSetup {
@@ -84,6 +96,12 @@ public:
     // Where the frame's recent-files entries go in its File menu.
     static constexpr int kRecentFilesIndex = 4;
 
+    // ---- printing
+    TPreviewPrinter* PreviewPrinter() const { return previewPrinter_; }
+    PageSetupRecord& PageSetup() { return pageSetup_; }
+    // The area of `printer`'s physical page inside the page-setup margins, in device pixels.
+    QRect PrintRectFor(const QPrinter& printer) const;
+
     // ---- commands
     // A new untitled edit window; the first one (or any while the active one is maximized)
     // opens maximized.
@@ -123,6 +141,9 @@ private:
     void acContentsExecute();
     void acAboutExecute();
     void acEnvironmentOptionsExecute();
+    void acPrinterSetupExecute();
+    void acPrintExecute();
+    void acPreviewExecute();
     // The active editor's options dialog; on OK its templates and auto-replace entries are
     // written to the option folder and every other window takes the new options.
     void acEditorOptionsExecute();
@@ -155,6 +176,8 @@ private:
     std::array<QLabel*, kStatusPanels> panels_{};
     QPointer<TEditForm> menusOf_;  // the edit window whose menus the menu bar shows
     bool menusBuilt_ = false;
+    TPreviewPrinter* previewPrinter_ = nullptr;
+    PageSetupRecord pageSetup_;
 };
 
 }  // namespace tarnwick::ui

@@ -126,9 +126,6 @@ TFrameActions CreateFrameActions(QWidget* owner)
         if (spec.glyph) action->setIcon(ToolbarGlyph(spec.glyph));
         actions.*spec.member = action;
     }
-    // Printing (page setup, print, preview) is not part of this program yet: its actions are
-    // shown with their captions, shortcuts and glyphs, disabled.
-    for (QAction* later : {actions.acPrinterSetup, actions.acPrint, actions.acPreview}) SetUnavailable(later);
     // Convert does nothing itself: its entry opens the case submenu.
     auto* convert = new QMenu(owner);
     convert->addAction(actions.acUpper);

@@ -225,13 +225,11 @@ private slots:
         };
         const ui::TFrameActions& a = A();
         const QKeySequence none;
-        // Printer setup is not in the program yet: it starts disabled though its command would be
-        // available.
         const Row rows[] = {
             {a.acNew, "&New", "New", none, true},
             {a.acOpen, "&Open...", "Open", none, true},
             {a.acExit, "E&xit", "Exit", none, true},
-            {a.acPrinterSetup, "Printer &Setup...", "Printer setup", none, false},
+            {a.acPrinterSetup, "Printer &Setup...", "Printer setup", none, true},
             {a.acClose, "&Close", "Close", none, true},
             {a.acUndo, "&Undo", "Undo", QKeySequence("Ctrl+Z"), false},
             {a.acRedo, "&Redo", "Redo", QKeySequence("Ctrl+Shift+Z"), false},
@@ -287,9 +285,9 @@ private slots:
         QCOMPARE(Panel(3), QString());
         const ui::TFrameActions& a = A();
         CheckEnabled({a.acNew, a.acOpen, a.acExit, a.acClose, a.acCloseAll, a.acSelectAll, a.acFind, a.acTileHorizontal,
-                      a.acTileVertical, a.acUpper, a.acLower, a.acContents, a.acEditorOptions},
-                     {a.acUndo, a.acRedo, a.acSave, a.acSaveAs, a.acCut, a.acCopy, a.acPaste, a.acDelete, a.acConvert,
-                      a.acPrint, a.acPreview, a.acPrinterSetup});
+                      a.acTileVertical, a.acUpper, a.acLower, a.acContents, a.acEditorOptions, a.acPrint,
+                      a.acPreview, a.acPrinterSetup},
+                     {a.acUndo, a.acRedo, a.acSave, a.acSaveAs, a.acCut, a.acCopy, a.acPaste, a.acDelete, a.acConvert});
 
         // A second window while the first is maximized opens maximized too.
         frame->NewEditForm();

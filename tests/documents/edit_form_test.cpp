@@ -401,8 +401,8 @@ private slots:
         QVERIFY(!a.acSaveAs->isEnabled());
         QVERIFY(!a.acUndo->isEnabled());
         QVERIFY(!a.acCopy->isEnabled());
-        // Not carried yet: it stays off whatever the window asks.
-        QVERIFY(!a.acPrint->isEnabled());
+        QVERIFY(a.acPrint->isEnabled());
+        QVERIFY(a.acPreview->isEnabled());
         QVERIFY(a.acEditorOptions->isEnabled());
 
         Type(form, "select\rab");

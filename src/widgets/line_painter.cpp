@@ -225,14 +225,74 @@ int LinePainter::DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_
     // the next drawText.
     const QFont* current = nullptr;
     qreal baseline = 0;
-    for (const Run& run : runs) {
+    // On paper every text call is costly. Runs of one look (font style and colours, on white)
+    // are drawn as one layer, a text as wide as the runs with blanks where other runs are; runs
+    // whose style underlines or strikes out are left as they are (the blanks would show it).
+    if (setup_.printing && fixed) {
+        struct Layer {
+            QColor fore;
+            std::uint8_t fontStyle;
+            std::int64_t first;  // first column
+            QString text;
+        };
+        std::vector<Layer> layers;
+        std::vector<const Run*> alone;
+        for (const Run& run : runs) {
+            QColor fore, back;
+            std::uint8_t fontStyle = 0;
+            colorsOf(run, fore, back, fontStyle);
+            const bool plainBack = setup_.transparent || back == Qt::white;
+            if (!plainBack || (fontStyle & (fsUnderline | fsStrikeOut))) {
+                alone.push_back(&run);
+                continue;
+            }
+            auto layer = std::find_if(layers.begin(), layers.end(),
+                                      [&](const Layer& l) { return l.fore == fore && l.fontStyle == fontStyle; });
+            if (layer == layers.end()) {
+                layers.push_back({fore, fontStyle, run.column, QString()});
+                layer = layers.end() - 1;
+            }
+            const qsizetype at = static_cast<qsizetype>(run.column - layer->first);
+            if (layer->text.size() < at) layer->text.append(QString(at - layer->text.size(), QLatin1Char(' ')));
+            layer->text.append(run.text);
+        }
+        for (const Layer& layer : layers) {
+            const QFont& font = fonts_.Text(layer.fontStyle);
+            if (&font != current) {
+                p.setFont(font);
+                current = &font;
+                baseline = BaselineIn(p, layer.fontStyle, y);
+            }
+            if (p.pen().color() != layer.fore) p.setPen(layer.fore);
+            p.drawText(QPointF(XOfColumn(layer.first), baseline), layer.text);
+        }
+        for (const Run* run : alone) {
+            QColor fore, back;
+            std::uint8_t fontStyle = 0;
+            colorsOf(*run, fore, back, fontStyle);
+            const QFont& font = fonts_.Text(fontStyle);
+            const int left = XOfColumn(run->column);
+            if (!setup_.transparent && back != Qt::white)
+                p.fillRect(QRect(left, y, static_cast<int>(run->columns * charWidth_), lineHeight_), back);
+            if (&font != current) {
+                p.setFont(font);
+                current = &font;
+                baseline = BaselineIn(p, fontStyle, y);
+            }
+            if (p.pen().color() != fore) p.setPen(fore);
+            p.drawText(QPointF(left, baseline), run->text);
+        }
+        return XOfColumn(endColumn);
+    }
+    for (const Run& runRef : runs) {
+        const Run* run = &runRef;
         QColor fore, back;
         std::uint8_t fontStyle = 0;
-        colorsOf(run, fore, back, fontStyle);
+        colorsOf(*run, fore, back, fontStyle);
         const QFont& font = fonts_.Text(fontStyle);
-        if (fixed) x = XOfColumn(run.column);
-        const int width = fixed ? static_cast<int>(run.columns * charWidth_)
-                                : QFontMetrics(font, p.device()).horizontalAdvance(run.text);
+        if (fixed) x = XOfColumn(run->column);
+        const int width = fixed ? static_cast<int>(run->columns * charWidth_)
+                                : QFontMetrics(font, p.device()).horizontalAdvance(run->text);
         if (!setup_.transparent && !(setup_.printing && back == Qt::white))
             p.fillRect(QRect(x, y, width, lineHeight_), back);
         if (&font != current) {
@@ -240,8 +300,8 @@ int LinePainter::DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_
             current = &font;
             baseline = BaselineIn(p, fontStyle, y);
         }
-        p.setPen(fore);
-        p.drawText(QPointF(x, baseline), run.text);
+        if (p.pen().color() != fore) p.setPen(fore);
+        p.drawText(QPointF(x, baseline), run->text);
         x += width;
     }
     return x;
@@ -251,8 +311,14 @@ void LinePainter::PaintPiece(QPainter& p, std::string_view text, const std::uint
 {
     std::int64_t column = 0;
     const std::vector<Run> runs = BuildRuns(text, text.size(), highlight_ ? attributes : nullptr, 0, 0, column);
+    // A piece that fits needs no clipping (on paper every clip is written out).
+    const int right = setup_.area.right() + 1;
+    if (fonts_.Metrics().fixedPitch && XOfColumn(column) <= right) {
+        DrawRuns(p, runs, column, y, std::nullopt);
+        return;
+    }
     p.save();
-    p.setClipRect(QRect(textLeft_, y, setup_.area.right() + 1 - textLeft_, lineHeight_));
+    p.setClipRect(QRect(textLeft_, y, right - textLeft_, lineHeight_));
     DrawRuns(p, runs, column, y, std::nullopt);
     p.restore();
 }

@@ -3,6 +3,7 @@
 // fonts measured on the target device.
 
 #include <QDate>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPrinter>
 #include <QTime>
@@ -183,13 +184,20 @@ std::optional<PageStart> VOzuvavIdav::DrawPage(QPainter& painter, const PrintPla
         const int y = area.top() + piece.row * lh;
         lines.PaintPiece(painter, piece.text, piece.attributes, y);
         if (plan.lineNumbers && piece.first && numbers.width() > 0) {
-            painter.save();
-            painter.setClipRect(QRect(numbers.left(), y, numbers.width(), lh));
+            const QString number = QString::asprintf("%6lld:", static_cast<long long>(piece.logical + 1));
             painter.setFont(numberFont);
             painter.setPen(Qt::black);
-            painter.drawText(QRect(numbers.left(), y, numbers.width(), lh), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString::asprintf("%6lld:", static_cast<long long>(piece.logical + 1)));
-            painter.restore();
+            const QFontMetricsF m(numberFont, painter.device());
+            const qreal baseline = y + (lh - (m.ascent() + m.descent())) / 2 + m.ascent();
+            // Clipped at the text's left edge only when it would reach it.
+            if (m.horizontalAdvance(number) <= numbers.width()) {
+                painter.drawText(QPointF(numbers.left(), baseline), number);
+            } else {
+                painter.save();
+                painter.setClipRect(QRect(numbers.left(), y, numbers.width(), lh));
+                painter.drawText(QPointF(numbers.left(), baseline), number);
+                painter.restore();
+            }
         }
     });
 }

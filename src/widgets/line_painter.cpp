@@ -225,70 +225,27 @@ int LinePainter::DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_
     // the next drawText.
     const QFont* current = nullptr;
     qreal baseline = 0;
-    // On paper every text call is costly. Runs of one look (font style and colours, on white)
-    // are drawn as one layer, a text as wide as the runs with blanks where other runs are; runs
-    // whose style underlines or strikes out are left as they are (the blanks would show it).
-    if (setup_.printing && fixed) {
-        struct Layer {
-            QColor fore;
-            std::uint8_t fontStyle;
-            std::int64_t first;  // first column
-            QString text;
-        };
-        std::vector<Layer> layers;
-        std::vector<const Run*> alone;
-        for (const Run& run : runs) {
-            QColor fore, back;
-            std::uint8_t fontStyle = 0;
-            colorsOf(run, fore, back, fontStyle);
-            const bool plainBack = setup_.transparent || back == Qt::white;
-            if (!plainBack || (fontStyle & (fsUnderline | fsStrikeOut))) {
-                alone.push_back(&run);
-                continue;
-            }
-            auto layer = std::find_if(layers.begin(), layers.end(),
-                                      [&](const Layer& l) { return l.fore == fore && l.fontStyle == fontStyle; });
-            if (layer == layers.end()) {
-                layers.push_back({fore, fontStyle, run.column, QString()});
-                layer = layers.end() - 1;
-            }
-            const qsizetype at = static_cast<qsizetype>(run.column - layer->first);
-            if (layer->text.size() < at) layer->text.append(QString(at - layer->text.size(), QLatin1Char(' ')));
-            layer->text.append(run.text);
-        }
-        for (const Layer& layer : layers) {
-            const QFont& font = fonts_.Text(layer.fontStyle);
-            if (&font != current) {
-                p.setFont(font);
-                current = &font;
-                baseline = BaselineIn(p, layer.fontStyle, y);
-            }
-            if (p.pen().color() != layer.fore) p.setPen(layer.fore);
-            p.drawText(QPointF(XOfColumn(layer.first), baseline), layer.text);
-        }
-        for (const Run* run : alone) {
-            QColor fore, back;
-            std::uint8_t fontStyle = 0;
-            colorsOf(*run, fore, back, fontStyle);
-            const QFont& font = fonts_.Text(fontStyle);
-            const int left = XOfColumn(run->column);
-            if (!setup_.transparent && back != Qt::white)
-                p.fillRect(QRect(left, y, static_cast<int>(run->columns * charWidth_), lineHeight_), back);
-            if (&font != current) {
-                p.setFont(font);
-                current = &font;
-                baseline = BaselineIn(p, fontStyle, y);
-            }
-            if (p.pen().color() != fore) p.setPen(fore);
-            p.drawText(QPointF(left, baseline), run->text);
-        }
-        return XOfColumn(endColumn);
-    }
-    for (const Run& runRef : runs) {
-        const Run* run = &runRef;
+    // On paper every text call is costly: neighbouring runs of one look are drawn as one.
+    const bool merge = setup_.printing && fixed;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Run* run = &runs[i];
         QColor fore, back;
         std::uint8_t fontStyle = 0;
         colorsOf(*run, fore, back, fontStyle);
+        Run merged;
+        for (std::size_t j = i + 1; merge && j < runs.size(); ++j) {
+            QColor nextFore, nextBack;
+            std::uint8_t nextStyle = 0;
+            colorsOf(runs[j], nextFore, nextBack, nextStyle);
+            if (nextFore != fore || nextBack != back || nextStyle != fontStyle) break;
+            if (run != &merged) {
+                merged = *run;
+                run = &merged;
+            }
+            merged.text += runs[j].text;
+            merged.columns += runs[j].columns;
+            i = j;
+        }
         const QFont& font = fonts_.Text(fontStyle);
         if (fixed) x = XOfColumn(run->column);
         const int width = fixed ? static_cast<int>(run->columns * charWidth_)

@@ -156,6 +156,7 @@ private slots:
         frame->Actions().acPrint->trigger();
         QVERIFY(sawDialog);
         const QString pdf = Q(dir->path() / "printed.pdf");
+        if (qEnvironmentVariableIsSet("TARNWICK_KEEP_PDF")) QFile::copy(pdf, qEnvironmentVariable("TARNWICK_KEEP_PDF"));
         const QString info = Run(QStringLiteral("pdfinfo"), {pdf});
         const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
         QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 2, qPrintable(info));

@@ -334,6 +334,28 @@ private slots:
         QVERIFY(Page(2) != sequential[1]);
     }
 
+    void countingPagesCanBeStopped()
+    {
+        OnlyOptions({smoPrintLineNos});
+        std::string text;
+        for (int i = 0; i < 3000; ++i) text += "line " + std::to_string(i) + "\r";
+        C().SetText(text);
+        QImage device(850, 1100, QImage::Format_RGB32);
+        const QRect rect(0, 0, 850, 1100);
+        int seen = 0;
+        QCOMPARE(editor->PageCount(&device, rect, [&](int pages) { return (seen = pages) < 5; }), -1);
+        QCOMPARE(seen, 5);
+        QVERIFY(!editor->Printing());
+        // Counting again goes on from where it stopped and ends where a full count ends.
+        const int all = editor->PageCount(&device, rect);
+        QVERIFY(all > 5);
+        bool more = false;
+        Page(all, &more);
+        QVERIFY(!more);
+        Page(all - 1, &more);
+        QVERIFY(more);
+    }
+
     void headerHandlerBoundsTheText()
     {
         OnlyOptions({smoPrintFilename, smoPrintPageNos});

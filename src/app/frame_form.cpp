@@ -42,6 +42,7 @@
 #include "platform/qt/qt_key_value_store.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_text.h"
+#include "printing/page_setup_form.h"
 #include "printing/preview_printer.h"
 #include "versions/version_table.h"
 #include "widgets/colors.h"
@@ -680,8 +681,11 @@ void TFrameForm::acPrinterSetupExecute()
     layout.setMargins(QMarginsF(pageSetup_.marginLeft / 1000.0, pageSetup_.marginTop / 1000.0,
                                 pageSetup_.marginRight / 1000.0, pageSetup_.marginBottom / 1000.0));
     printer.setPageLayout(layout);
-    QPageSetupDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    // The system's dialog for the system's printers; our own for the others (a PDF printer).
+    std::unique_ptr<QDialog> dialog;
+    if (printer.outputFormat() == QPrinter::NativeFormat) dialog = std::make_unique<QPageSetupDialog>(&printer, this);
+    else dialog = std::make_unique<PageSetupForm>(printer, this);
+    if (dialog->exec() != QDialog::Accepted) return;
     const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Inch);
     pageSetup_.marginLeft = static_cast<int>(std::lround(margins.left() * 1000));
     pageSetup_.marginTop = static_cast<int>(std::lround(margins.top() * 1000));

@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -20,6 +22,7 @@
 #include "documents/edit_form.h"
 #include "platform/qt/qt_key_value_store.h"
 #include "platform/qt/qt_printer.h"
+#include "printing/page_setup_form.h"
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
 #include "support/scripted_dialogs.h"
@@ -128,17 +131,40 @@ private slots:
     void printerSetupKeepsOrDropsTheMargins()
     {
         frame->PageSetup() = {500, 500, 500, 500};
+        // Cancel changes nothing.
         AnswerModal([](QWidget* modal) {
-            QVERIFY(qobject_cast<QPageSetupDialog*>(modal));
-            static_cast<QDialog*>(modal)->reject();
+            auto* setup = qobject_cast<ui::PageSetupForm*>(modal);
+            QVERIFY(setup);
+            QCOMPARE(setup->Margin(0)->value(), 0.5);  // the margins kept are shown
+            setup->Margin(0)->setValue(2);
+            setup->reject();
         });
         frame->Actions().acPrinterSetup->trigger();
         QCOMPARE(frame->PageSetup().marginLeft, 500);
-        // OK keeps what the dialog shows: the margins it was given.
-        AnswerModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+        // OK keeps the margins, in thousandths of an inch, and the orientation goes to the
+        // printer, whose orientation the preview takes.
+        AnswerModal([](QWidget* modal) {
+            auto* setup = qobject_cast<ui::PageSetupForm*>(modal);
+            QVERIFY(setup);
+            setup->Margin(0)->setValue(1);
+            setup->Margin(1)->setValue(0.75);
+            setup->Margin(2)->setValue(1.25);
+            setup->Margin(3)->setValue(0);
+            setup->Orientation()->setCurrentIndex(1);
+            setup->accept();
+        });
         frame->Actions().acPrinterSetup->trigger();
-        QCOMPARE(frame->PageSetup().marginLeft, 500);
-        QCOMPARE(frame->PageSetup().marginBottom, 500);
+        QCOMPARE(frame->PageSetup().marginLeft, 1000);
+        QCOMPARE(frame->PageSetup().marginTop, 750);
+        QCOMPARE(frame->PageSetup().marginRight, 1250);
+        QCOMPARE(frame->PageSetup().marginBottom, 0);
+        QCOMPARE(CurrentPrinter().pageLayout().orientation(), QPageLayout::Landscape);
+        Script(20);
+        AnswerModal([](QWidget* modal) { modal->close(); });
+        frame->Actions().acPreview->trigger();
+        QCOMPARE(frame->PreviewPrinter()->Orientation, QPageLayout::Landscape);
+        QVERIFY(frame->PreviewPrinter()->PhysicalWidth() > frame->PreviewPrinter()->PhysicalHeight());
+        CurrentPrinter().setPageOrientation(QPageLayout::Portrait);
     }
 
     void printGoesThroughThePrintDialogOntoThePage()

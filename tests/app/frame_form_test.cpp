@@ -285,8 +285,8 @@ private slots:
         QCOMPARE(Panel(3), QString());
         const ui::TFrameActions& a = A();
         CheckEnabled({a.acNew, a.acOpen, a.acExit, a.acClose, a.acCloseAll, a.acSelectAll, a.acFind, a.acTileHorizontal,
-                      a.acTileVertical, a.acUpper, a.acLower, a.acContents, a.acEditorOptions, a.acPrint,
-                      a.acPreview, a.acPrinterSetup},
+                      a.acTileVertical, a.acUpper, a.acLower, a.acContents, a.acEditorOptions, a.acPrint, a.acPreview,
+                      a.acPrinterSetup},
                      {a.acUndo, a.acRedo, a.acSave, a.acSaveAs, a.acCut, a.acCopy, a.acPaste, a.acDelete, a.acConvert});
 
         // A second window while the first is maximized opens maximized too.

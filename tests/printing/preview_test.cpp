@@ -22,6 +22,7 @@
 
 #include "base/errors.h"
 #include "highlight/builtin_sql.h"
+#include "platform/qt/qt_printer.h"
 #include "printing/go_page_form.h"
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
@@ -217,6 +218,37 @@ private slots:
         QVERIFY2(m.hasMatch(), qPrintable(boxes.left(800)));
         QVERIFY(std::abs(m.captured(1).toDouble() - 72) < 2);
         QVERIFY(m.captured(2).toDouble() >= 71 && m.captured(2).toDouble() < 86);
+    }
+
+    void withoutPrinterPagesAreLaidOutOnTheScreenAndPrintTrueToSize()
+    {
+        if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
+        if (PrintersInstalled()) QSKIP("a printer is installed: pages are laid out on it");
+        Script(120);
+        TPreviewPrinter onScreen;  // the program's current printer, none installed
+        QVERIFY(onScreen.LayoutEditor(*editor));
+        QCOMPARE(onScreen.PhysicalWidth(), static_cast<int>(std::lround(8.5 * onScreen.DpiX())));
+        QCOMPARE(onScreen.PhysicalHeight(), static_cast<int>(std::lround(11.0 * onScreen.DpiY())));
+        // Printed on a 600 pixels-per-inch PDF printer: the same pages, in place on the paper.
+        QPrinter& current = CurrentPrinter();
+        current.setOutputFormat(QPrinter::PdfFormat);
+        current.setOutputFileName(folder.filePath(QStringLiteral("screen.pdf")));
+        current.setResolution(kDpi);
+        current.setPageSize(QPageSize(QPageSize::Letter));
+        current.setPrintRange(QPrinter::AllPages);
+        current.setCopyCount(1);
+        onScreen.PrintChosen();
+        const QString pdf = folder.filePath(QStringLiteral("screen.pdf"));
+        QCOMPARE(PdfPages(pdf), onScreen.PageCount());
+        QVERIFY(PdfText(pdf, 2).contains(QStringLiteral("- 2 -")));
+        const QString boxes =
+            Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                                              QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>script.sql<"))
+                .match(boxes);
+        QVERIFY(m.hasMatch());
+        QVERIFY2(std::abs(m.captured(1).toDouble() - 72) < 2, qPrintable(m.captured(1)));
     }
 
     void navigationFollowsThePage()

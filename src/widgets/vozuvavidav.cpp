@@ -80,7 +80,10 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent)
     control_->OnShowReplaceDialog = [this](TCustomDoravaVizu&, int flags, const std::string& preset) {
         OpenFindDialog(true, flags, preset);
     };
-    control_->OnPrintSelection = [this](TCustomDoravaVizu&) { PrintSelection(); };
+    control_->OnPrintSelection = [this](TCustomDoravaVizu&) {
+        if (!PrintSelection())
+            MessageBox("The selection could not be printed: the printer did not start the job.", TMessageKind::Error);
+    };
     control_->ResolveSystemColor = [this](TColor c) { return FromQColor(ToQColor(c, palette())); };
     control_->SetHost(this);
 }

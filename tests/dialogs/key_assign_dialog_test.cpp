@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(field->placeholderText(), QStringLiteral("<none>"));
 
         QTest::keyClick(field, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(field->HotKey(), std::uint16_t(scCtrl | scShift | vkF1 + 4));
+        QCOMPARE(field->HotKey(), std::uint16_t(scCtrl | scShift | (vkF1 + 4)));
         QCOMPARE(field->text(), QStringLiteral("Shift+Ctrl+F5"));
         // Holding a modifier alone changes nothing.
         QTest::keyClick(field, Qt::Key_Control, Qt::ControlModifier);

@@ -32,6 +32,10 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  if [ -s "$work/tarnwick.log" ]; then
+    echo "--- what the program printed (last 60 lines):" >&2
+    tail -n 60 "$work/tarnwick.log" >&2
+  fi
   if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
     import -window root "$work/failure.png" 2>/dev/null && cp "$work/failure.png" "${TMPDIR:-/tmp}/tarnwick-e2e-failure.png" &&
       echo "the screen at the failure: ${TMPDIR:-/tmp}/tarnwick-e2e-failure.png" >&2

@@ -41,16 +41,24 @@ namespace tarnwick::ui {
 
 namespace {
 
+// A widget with the name tests and style sheets find it by.
+template <class Widget>
+Widget* Named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
 constexpr int kItemData = Qt::UserRole;
 const QColor kGridColour(192, 192, 192);
 
 // The option check boxes: name, caption, option; the first six are the print options.
-struct OptionBoxSpec {
+struct OptionBoxRow {
     const char* name;
     const char* caption;
     VOzuvavIdavOption option;
 };
-constexpr OptionBoxSpec kOptionBoxes[] = {
+constexpr OptionBoxRow kOptionBoxes[] = {
     {"PrnSynHighlightBox", "Syntax highlight", smoSyntaxHighlight},
     {"WrapLineBox", "Wrap long lines", smoPrintWrap},
     {"LineNosBox", "Line numbers", smoPrintLineNos},
@@ -77,12 +85,12 @@ constexpr OptionBoxSpec kOptionBoxes[] = {
 constexpr int kPrintOptionBoxes = 6;
 
 // The character sets offered, with the writing system whose fonts stand for each here.
-struct CharsetSpec {
+struct CharsetRow {
     const char* name;
     int number;
     QFontDatabase::WritingSystem system;
 };
-constexpr CharsetSpec kCharsets[] = {
+constexpr CharsetRow kCharsets[] = {
     {"ANSI", 0, QFontDatabase::Latin},
     {"Default", 1, QFontDatabase::Any},
     {"Symbol", 2, QFontDatabase::Symbol},
@@ -200,13 +208,10 @@ TOptionsDialog::TOptionsDialog(const VOzuvavIdavParser& parser, TSM_PropEdPages 
 
     setObjectName(QStringLiteral("OptionsDialog"));
     setWindowTitle(QStringLiteral("Editor Options"));
-    TabbedNotebook1 = new QTabWidget(this);
-    TabbedNotebook1->setObjectName(QStringLiteral("TabbedNotebook1"));
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    TabbedNotebook1 = Named(new QTabWidget(this), "TabbedNotebook1");
+    OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
     OKButton->setDefault(true);
-    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton = Named(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton");
     connect(OKButton, &QPushButton::clicked, this, &TOptionsDialog::OKButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -253,8 +258,7 @@ tarnwick::VOzuvavIdav& TOptionsDialog::Sample() { return FEditor->Control(); }
 
 void TOptionsDialog::BuildOptionsPage()
 {
-    OptionsPage = new QWidget;
-    OptionsPage->setObjectName(QStringLiteral("OptionsPage"));
+    OptionsPage = Named(new QWidget, "OptionsPage");
     TabbedNotebook1->addTab(OptionsPage, QStringLiteral("Options"));
 
     auto* print = new QGroupBox(QStringLiteral("Print options"), OptionsPage);
@@ -262,10 +266,10 @@ void TOptionsDialog::BuildOptionsPage()
     auto* editor = new QGroupBox(QStringLiteral("Editor options"), OptionsPage);
     auto* editorLayout = new QGridLayout(editor);
     int i = 0;
-    for (const OptionBoxSpec& spec : kOptionBoxes) {
-        auto* box = new QCheckBox(QString::fromLatin1(spec.caption));
-        box->setObjectName(QString::fromLatin1(spec.name));
-        const std::uint32_t bit = kOptionWordBits[static_cast<std::size_t>(spec.option)];
+    for (const OptionBoxRow& row : kOptionBoxes) {
+        auto* box = new QCheckBox(QString::fromLatin1(row.caption));
+        box->setObjectName(QString::fromLatin1(row.name));
+        const std::uint32_t bit = kOptionWordBits[static_cast<std::size_t>(row.option)];
         OptionBoxes.emplace_back(box, bit);
         connect(box, &QCheckBox::clicked, this, [this, box, bit] { SHIFTSelectBoxClick(box, bit); });
         if (i < kPrintOptionBoxes) {
@@ -274,9 +278,9 @@ void TOptionsDialog::BuildOptionsPage()
             const int n = i - kPrintOptionBoxes;
             editorLayout->addWidget(box, n % 8, n / 8);
         }
-        if (spec.option == smoWordWrap) DispWrapBox = box;
-        if (spec.option == smoTabToColumn) TabColBox = box;
-        if (spec.option == smoCaretAfterEOL) CursorAfterEOLBox = box;
+        if (row.option == smoWordWrap) DispWrapBox = box;
+        if (row.option == smoTabToColumn) TabColBox = box;
+        if (row.option == smoCaretAfterEOL) CursorAfterEOLBox = box;
         ++i;
     }
     printLayout->addStretch(1);
@@ -349,15 +353,12 @@ void TOptionsDialog::BuildOptionsPage()
 
 void TOptionsDialog::BuildHighlightingPage()
 {
-    HighlightingPage = new QWidget;
-    HighlightingPage->setObjectName(QStringLiteral("HighlightingPage"));
+    HighlightingPage = Named(new QWidget, "HighlightingPage");
     TabbedNotebook1->addTab(HighlightingPage, QStringLiteral("Highlighting"));
 
-    LanguageBox = new QLineEdit;
-    LanguageBox->setObjectName(QStringLiteral("LanguageBox"));
+    LanguageBox = Named(new QLineEdit, "LanguageBox");
     LanguageBox->setReadOnly(true);
-    SynElementsBox = new QListWidget;
-    SynElementsBox->setObjectName(QStringLiteral("SynElementsBox"));
+    SynElementsBox = Named(new QListWidget, "SynElementsBox");
     connect(SynElementsBox, &QListWidget::currentRowChanged, this, &TOptionsDialog::SynElementsBoxClick);
 
     auto* attributes = new QGroupBox(QStringLiteral("Text attributes"));
@@ -374,43 +375,35 @@ void TOptionsDialog::BuildHighlightingPage()
     }
     auto* defaults = new QGroupBox(QStringLiteral("Use defaults for"));
     auto* defaultsLayout = new QVBoxLayout(defaults);
-    UseDefForeBox = new QCheckBox(QStringLiteral("Foreground"));
-    UseDefForeBox->setObjectName(QStringLiteral("UseDefForeBox"));
-    UseDefBackBox = new QCheckBox(QStringLiteral("Background"));
-    UseDefBackBox->setObjectName(QStringLiteral("UseDefBackBox"));
+    UseDefForeBox = Named(new QCheckBox(QStringLiteral("Foreground")), "UseDefForeBox");
+    UseDefBackBox = Named(new QCheckBox(QStringLiteral("Background")), "UseDefBackBox");
     defaultsLayout->addWidget(UseDefForeBox);
     defaultsLayout->addWidget(UseDefBackBox);
     connect(UseDefForeBox, &QCheckBox::clicked, this, [this](bool on) { UseDefForeBoxClick(true, on); });
     connect(UseDefBackBox, &QCheckBox::clicked, this, [this](bool on) { UseDefForeBoxClick(false, on); });
 
-    ForeColorButton = new TSM_ColorButton;
-    ForeColorButton->setObjectName(QStringLiteral("ForeColorButton"));
-    BackColorButton = new TSM_ColorButton;
-    BackColorButton->setObjectName(QStringLiteral("BackColorButton"));
+    ForeColorButton = Named(new TSM_ColorButton, "ForeColorButton");
+    BackColorButton = Named(new TSM_ColorButton, "BackColorButton");
     for (TSM_ColorButton* b : {ForeColorButton, BackColorButton}) b->setFixedSize(124, TSM_ColorButton::kDefaultHeight);
     connect(ForeColorButton, &TSM_ColorButton::OnColorChange, this,
             [this](TColor color) { ColorButtonChange(true, color); });
     connect(BackColorButton, &TSM_ColorButton::OnColorChange, this,
             [this](TColor color) { ColorButtonChange(false, color); });
 
-    FontFamilyBox = new QComboBox;
-    FontFamilyBox->setObjectName(QStringLiteral("FontFamilyBox"));
-    std::vector<const CharsetSpec*> sets;
-    for (const CharsetSpec& c : kCharsets) sets.push_back(&c);
+    FontFamilyBox = Named(new QComboBox, "FontFamilyBox");
+    std::vector<const CharsetRow*> sets;
+    for (const CharsetRow& c : kCharsets) sets.push_back(&c);
     std::sort(sets.begin(), sets.end(),
-              [](const CharsetSpec* a, const CharsetSpec* b) { return QString::compare(a->name, b->name) < 0; });
-    for (const CharsetSpec* c : sets) FontFamilyBox->addItem(QString::fromLatin1(c->name), c->number);
-    FontNameBox = new QComboBox;
-    FontNameBox->setObjectName(QStringLiteral("FontNameBox"));
-    FontSizeBox = new QComboBox;
-    FontSizeBox->setObjectName(QStringLiteral("FontSizeBox"));
+              [](const CharsetRow* a, const CharsetRow* b) { return QString::compare(a->name, b->name) < 0; });
+    for (const CharsetRow* c : sets) FontFamilyBox->addItem(QString::fromLatin1(c->name), c->number);
+    FontNameBox = Named(new QComboBox, "FontNameBox");
+    FontSizeBox = Named(new QComboBox, "FontSizeBox");
     for (int size : kFontSizes) FontSizeBox->addItem(QString::number(size), size);
     connect(FontFamilyBox, &QComboBox::activated, this, &TOptionsDialog::FontFamilyBoxChange);
     connect(FontNameBox, &QComboBox::activated, this, &TOptionsDialog::FontNameBoxChange);
     connect(FontSizeBox, &QComboBox::activated, this, &TOptionsDialog::FontSizeBoxChange);
 
-    FEditor = new VOzuvavIdav;
-    FEditor->setObjectName(QStringLiteral("FEditor"));
+    FEditor = Named(new VOzuvavIdav, "FEditor");
     FEditor->viewport()->installEventFilter(this);
 
     auto* colours = new QGridLayout;
@@ -450,21 +443,15 @@ void TOptionsDialog::BuildHighlightingPage()
 
 void TOptionsDialog::BuildKeysPage()
 {
-    KeyMappingsPage = new QWidget;
-    KeyMappingsPage->setObjectName(QStringLiteral("KeyMappingsPage"));
+    KeyMappingsPage = Named(new QWidget, "KeyMappingsPage");
     TabbedNotebook1->addTab(KeyMappingsPage, QStringLiteral("Key assignments"));
-    CommandDescListBox = new QListWidget;
-    CommandDescListBox->setObjectName(QStringLiteral("CommandDescListBox"));
+    CommandDescListBox = Named(new QListWidget, "CommandDescListBox");
     CommandDescListBox->setSortingEnabled(true);
-    CommandKeysListBox = new QListWidget;
-    CommandKeysListBox->setObjectName(QStringLiteral("CommandKeysListBox"));
+    CommandKeysListBox = Named(new QListWidget, "CommandKeysListBox");
     CommandKeysListBox->installEventFilter(this);
-    AddButton = new QPushButton(QStringLiteral("Add..."));
-    AddButton->setObjectName(QStringLiteral("AddButton"));
-    EditButton = new QPushButton(QStringLiteral("Edit..."));
-    EditButton->setObjectName(QStringLiteral("EditButton"));
-    DeleteButton = new QPushButton(QStringLiteral("Delete"));
-    DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
+    AddButton = Named(new QPushButton(QStringLiteral("Add...")), "AddButton");
+    EditButton = Named(new QPushButton(QStringLiteral("Edit...")), "EditButton");
+    DeleteButton = Named(new QPushButton(QStringLiteral("Delete")), "DeleteButton");
     for (QPushButton* b : {AddButton, EditButton, DeleteButton}) b->setAutoDefault(false);
     connect(CommandDescListBox, &QListWidget::currentRowChanged, this, &TOptionsDialog::CommandDescListBoxClick);
     connect(CommandKeysListBox, &QListWidget::currentRowChanged, this, &TOptionsDialog::CommandKeysListBoxClick);
@@ -490,24 +477,17 @@ void TOptionsDialog::BuildKeysPage()
 
 void TOptionsDialog::BuildAutoCorrectPage()
 {
-    AutoCorrectPage = new QWidget;
-    AutoCorrectPage->setObjectName(QStringLiteral("AutoCorrectPage"));
+    AutoCorrectPage = Named(new QWidget, "AutoCorrectPage");
     TabbedNotebook1->addTab(AutoCorrectPage, QStringLiteral("Auto correct"));
-    AutoReplBox = new QListWidget;
-    AutoReplBox->setObjectName(QStringLiteral("AutoReplBox"));
+    AutoReplBox = Named(new QListWidget, "AutoReplBox");
     AutoReplBox->setItemDelegate(new TwoColumnDelegate(AutoReplBox));
     AutoReplBox->setUniformItemSizes(true);
-    ReplaceBox = new QLineEdit;
-    ReplaceBox->setObjectName(QStringLiteral("ReplaceBox"));
-    WithBox = new QLineEdit;
-    WithBox->setObjectName(QStringLiteral("WithBox"));
+    ReplaceBox = Named(new QLineEdit, "ReplaceBox");
+    WithBox = Named(new QLineEdit, "WithBox");
     ReplaceBox->setMaxLength(255);
-    AutoReplActBox = new QLineEdit;
-    AutoReplActBox->setObjectName(QStringLiteral("AutoReplActBox"));
-    AutoReplButton1 = new QPushButton(QStringLiteral("Add"));
-    AutoReplButton1->setObjectName(QStringLiteral("AutoReplButton1"));
-    AutoReplButton2 = new QPushButton(QStringLiteral("Replace"));
-    AutoReplButton2->setObjectName(QStringLiteral("AutoReplButton2"));
+    AutoReplActBox = Named(new QLineEdit, "AutoReplActBox");
+    AutoReplButton1 = Named(new QPushButton(QStringLiteral("Add")), "AutoReplButton1");
+    AutoReplButton2 = Named(new QPushButton(QStringLiteral("Replace")), "AutoReplButton2");
     for (QPushButton* b : {AutoReplButton1, AutoReplButton2}) b->setAutoDefault(false);
     connect(AutoReplBox, &QListWidget::currentRowChanged, this, &TOptionsDialog::AutoReplBoxClick);
     connect(ReplaceBox, &QLineEdit::textChanged, this, &TOptionsDialog::ReplaceBoxChange);
@@ -532,28 +512,20 @@ void TOptionsDialog::BuildAutoCorrectPage()
 
 void TOptionsDialog::BuildTemplatesPage()
 {
-    TemplatesPage = new QWidget;
-    TemplatesPage->setObjectName(QStringLiteral("TemplatesPage"));
+    TemplatesPage = Named(new QWidget, "TemplatesPage");
     TabbedNotebook1->addTab(TemplatesPage, QStringLiteral("Code templates"));
-    cteListBox = new QListWidget;
-    cteListBox->setObjectName(QStringLiteral("cteListBox"));
+    cteListBox = Named(new QListWidget, "cteListBox");
     cteListBox->setItemDelegate(new TwoColumnDelegate(cteListBox));
     cteListBox->setUniformItemSizes(true);
-    cteNameBox = new QLineEdit;
-    cteNameBox->setObjectName(QStringLiteral("cteNameBox"));
-    cteDescBox = new QLineEdit;
-    cteDescBox->setObjectName(QStringLiteral("cteDescBox"));
+    cteNameBox = Named(new QLineEdit, "cteNameBox");
+    cteDescBox = Named(new QLineEdit, "cteDescBox");
     // Names and descriptions are short strings of the settings record.
     cteNameBox->setMaxLength(255);
     cteDescBox->setMaxLength(255);
-    cteHotkey = new TSM_HotKey;
-    cteHotkey->setObjectName(QStringLiteral("cteHotkey"));
-    DoravaVizu1 = new VOzuvavIdav;
-    DoravaVizu1->setObjectName(QStringLiteral("DoravaVizu1"));
-    CodeTemplateButton1 = new QPushButton(QStringLiteral("Add"));
-    CodeTemplateButton1->setObjectName(QStringLiteral("CodeTemplateButton1"));
-    CodeTemplateButton2 = new QPushButton(QStringLiteral("Replace"));
-    CodeTemplateButton2->setObjectName(QStringLiteral("CodeTemplateButton2"));
+    cteHotkey = Named(new TSM_HotKey, "cteHotkey");
+    DoravaVizu1 = Named(new VOzuvavIdav, "DoravaVizu1");
+    CodeTemplateButton1 = Named(new QPushButton(QStringLiteral("Add")), "CodeTemplateButton1");
+    CodeTemplateButton2 = Named(new QPushButton(QStringLiteral("Replace")), "CodeTemplateButton2");
     for (QPushButton* b : {CodeTemplateButton1, CodeTemplateButton2}) b->setAutoDefault(false);
     connect(cteListBox, &QListWidget::currentRowChanged, this, &TOptionsDialog::cteListBoxClick);
     connect(cteNameBox, &QLineEdit::textChanged, this, &TOptionsDialog::cteNameBoxChange);
@@ -910,7 +882,7 @@ void TOptionsDialog::FillFontNames()
 {
     const int set = FontFamilyBox->currentData().toInt();
     QFontDatabase::WritingSystem system = QFontDatabase::Any;
-    for (const CharsetSpec& c : kCharsets)
+    for (const CharsetRow& c : kCharsets)
         if (c.number == set) system = c.system;
     QStringList families = QFontDatabase::families(system);
     families.sort(Qt::CaseInsensitive);

@@ -11,7 +11,7 @@ namespace tarnwick::ui {
 
 namespace {
 
-struct ActionSpec {
+struct ActionRow {
     QAction* TFrameActions::*member;
     const char* caption;
     const char* hint;  // tool tip and status tip; none for About and Contents
@@ -83,7 +83,7 @@ TFrameActions CreateFrameActions(QWidget* owner)
 {
     using A = TFrameActions;
     const QKeySequence none;
-    const ActionSpec specs[] = {
+    const ActionRow rows[] = {
         {&A::acNew, "&New", "New", none, true, "new"},
         {&A::acOpen, "&Open...", "Open", none, true, "open"},
         {&A::acExit, "E&xit", "Exit", none, true, nullptr},
@@ -115,16 +115,16 @@ TFrameActions CreateFrameActions(QWidget* owner)
         {&A::acContents, "&Contents...", nullptr, none, true, nullptr},
     };
     TFrameActions actions;
-    for (const ActionSpec& spec : specs) {
-        auto* action = new QAction(QString::fromLatin1(spec.caption), owner);
-        if (spec.hint) {
-            action->setToolTip(QString::fromLatin1(spec.hint));
-            action->setStatusTip(QString::fromLatin1(spec.hint));
+    for (const ActionRow& row : rows) {
+        auto* action = new QAction(QString::fromLatin1(row.caption), owner);
+        if (row.hint) {
+            action->setToolTip(QString::fromLatin1(row.hint));
+            action->setStatusTip(QString::fromLatin1(row.hint));
         }
-        action->setShortcut(spec.shortcut);
-        action->setEnabled(spec.enabled);
-        if (spec.glyph) action->setIcon(ToolbarGlyph(spec.glyph));
-        actions.*spec.member = action;
+        action->setShortcut(row.shortcut);
+        action->setEnabled(row.enabled);
+        if (row.glyph) action->setIcon(ToolbarGlyph(row.glyph));
+        actions.*row.member = action;
     }
     // Convert does nothing itself: its entry opens the case submenu.
     auto* convert = new QMenu(owner);

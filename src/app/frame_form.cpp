@@ -98,6 +98,8 @@ TFrameForm::TFrameForm(FrameSetup setup, QWidget* parent) : QMainWindow(parent)
                         ? OptionFiles::Default(DefaultOptionFolder(executableFolder)).versionTable.parent_path()
                         : setup.optionFolder;
 
+    if (!setup.recoveryFolder.isEmpty()) recovery_ = std::make_unique<RecoverySession>(setup.recoveryFolder);
+
     setObjectName(QStringLiteral("FrameForm"));
     setWindowTitle(QStringLiteral("Tarnwick"));
     setWindowIcon(ProgramIcon());
@@ -147,6 +149,7 @@ TFrameForm::~TFrameForm()
     terminating_ = true;
     delete mdiArea_;
     mdiArea_ = nullptr;
+    recovery_.reset();
     delete mru_;
     mru_ = nullptr;
 }
@@ -327,6 +330,7 @@ TEditForm* TFrameForm::NewEditForm()
     recent->SetMenuIndex(TEditForm::kRecentFilesIndex);
     recent->OnSelectFilename = [this](TMostRecentUsedList&, const QString& file) { RecentFileSelected(file); };
     recent->SetRegistryKey(kTarnwickKey);
+    if (recovery_ && recovery_->Usable()) form->SetRecoveryFile(recovery_->NewFile());
     QMdiSubWindow* window = mdiArea_->addSubWindow(form);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(ProgramIcon());
@@ -375,9 +379,41 @@ void TFrameForm::FormShow(const QString& file)
 {
     setWindowTitle(QStringLiteral("Tarnwick"));
     if (!startError_.isEmpty()) dialogs_->ShowError(this, std::exchange(startError_, QString()));
+    const int restored = OfferRecovery();
     // The file named on the command line opens even if it is not there: loading reports it.
     if (!file.isEmpty()) OpenInNewWindow(file);
-    else NewEditForm();
+    else if (restored == 0) NewEditForm();
+}
+
+int TFrameForm::OfferRecovery()
+{
+    if (!recovery_ || !recovery_->Usable()) return 0;
+    std::vector<DamagedRecovery> damaged;
+    std::vector<LeftoverScript> scripts = recovery_->FindLeftovers(damaged);
+    for (const DamagedRecovery& d : damaged)
+        dialogs_->ShowError(
+            this,
+            QStringLiteral("The recovery file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(d.file), d.reason));
+    int restored = 0;
+    if (!scripts.empty()) {
+        const RecoveryChoice choice = askRecovery ? askRecovery(this, scripts) : RecoveryDialog(scripts, this).Ask();
+        for (std::size_t i = 0; choice && i < scripts.size(); ++i) {
+            const QString& file = scripts[i].file;
+            if (i >= choice->size() || !(*choice)[i]) {
+                QFile::remove(file);
+                continue;
+            }
+            // The window takes the file over: until it writes its own, the file stays under the
+            // name of this session.
+            TEditForm* form = NewEditForm();
+            const QString own = QFile::decodeName(QByteArray::fromStdString(form->RecoveryFile().string()));
+            if (own.isEmpty() || !QFile::rename(file, own)) QFile::remove(file);
+            form->Restore(scripts[i].script);
+            ++restored;
+        }
+    }
+    recovery_->ReleaseLeftovers();
+    return restored;
 }
 
 bool TFrameForm::CloseAll()

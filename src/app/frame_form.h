@@ -10,9 +10,12 @@
 #include <QStringList>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "app/recovery_offer.h"
 #include "documents/edit_frame.h"
 #include "documents/frame_actions.h"
 
@@ -50,6 +53,7 @@ struct FrameSetup {
     UserDialogs* dialogs = nullptr;       // the questions and dialogs; else the real ones
     std::filesystem::path optionFolder;   // the option files; else TARNWICK_CONFIG_DIR or the program's folder
     std::filesystem::path programFolder;  // where the manual is; else the program's folder
+    QString recoveryFolder;               // where unsaved texts are kept for recovery; empty: nowhere
 };
 
 class TFrameForm : public QMainWindow, public EditFrame {
@@ -64,8 +68,15 @@ public:
     explicit TFrameForm(FrameSetup setup = {}, QWidget* parent = nullptr);
     ~TFrameForm() override;
 
-    // After the frame is shown: opens the named file in one window, or else one untitled window.
+    // After the frame is shown: offers the scripts a crashed program left, then opens the named
+    // file in one window, or else (when nothing was restored) one untitled window.
     void FormShow(const QString& file);
+    // Offers the scripts of recovery files whose program is gone; returns the number restored.
+    // Damaged recovery files are set aside and reported.
+    int OfferRecovery();
+    // The question OfferRecovery puts; the real dialog unless a test puts its own.
+    std::function<RecoveryChoice(QWidget*, const std::vector<LeftoverScript>&)> askRecovery;
+    RecoverySession* Recovery() const { return recovery_.get(); }
 
     // ---- EditFrame
     const TFrameActions& Actions() const override { return actions_; }
@@ -157,6 +168,7 @@ private:
     std::filesystem::path optionFolder_;
     std::filesystem::path programFolder_;
     bool terminating_ = false;
+    std::unique_ptr<RecoverySession> recovery_;
     QString startError_;  // shown once the frame is on the screen
 
     TFrameActions actions_;

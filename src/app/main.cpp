@@ -29,7 +29,11 @@ constexpr const char* kHelp =
     "templates (tarnwick.tpl) and the auto-replace entries (tarnwick.arp) are read from the\n"
     "folder named by TARNWICK_CONFIG_DIR, else from the program's folder; an installed program\n"
     "uses ~/.config/Corvanti/Tarnwick instead. The user manual is tarnwick.html, opened by\n"
-    "Help > Contents.\n";
+    "Help > Contents.\n"
+    "\n"
+    "While a script has unsaved changes, its text is kept in the user's data folder\n"
+    "(~/.local/share/Corvanti/Tarnwick/recovery); after a crash the next start offers to\n"
+    "restore it.\n";
 
 }  // namespace
 
@@ -54,7 +58,10 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(tarnwick::ui::ProgramIcon());
 
     // The frame, then the replace confirmation all edit windows share.
-    tarnwick::ui::TFrameForm frame;
+    // Unsaved texts are kept for recovery in the user's data folder.
+    tarnwick::ui::FrameSetup setup;
+    setup.recoveryFolder = tarnwick::ui::DefaultRecoveryFolder();
+    tarnwick::ui::TFrameForm frame(setup);
     tarnwick::ui::TFormConfirmReplace::CreateShared(&frame);
     frame.show();
     // The file as the command line names it: QApplication may have taken its own options out

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 #include <new>
 
@@ -17,6 +18,7 @@
 #include "base/file_io.h"
 #include "documents/edit_frame.h"
 #include "documents/frame_actions.h"
+#include "documents/recovery_recorder.h"
 #include "documents/replace_dialog.h"
 #include "documents/script_file.h"
 #include "documents/user_dialogs.h"
@@ -140,6 +142,19 @@ TEditForm::TEditForm(EditFrame& frame, QWidget* parent)
     connect(editor_, &ui::VOzuvavIdav::changed, this, &TEditForm::UpdateStatus);
     editor_->installEventFilter(this);
 
+    recorder_ = std::make_unique<RecoveryRecorder>(c, [this] {
+        const tarnwick::VOzuvavIdav& control = editor_->Control();
+        RecoveryHead head;
+        head.fileName = FileBytes(fileName_);
+        head.saveFormat = static_cast<std::uint8_t>(control.SaveFormat);
+        head.lineStyle = static_cast<std::uint8_t>(control.SelLineStyle());
+        return head;
+    });
+    recorder_->onError = [this](const QString& text) {
+        const QString message = QStringLiteral("Cannot keep a recovery copy of the unsaved text: %1").arg(text);
+        if (frame_.FirstNotice(message)) ReportError(message);
+    };
+
     BuildMenus();
     editor_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor_, &QWidget::customContextMenuRequested, this,
@@ -152,6 +167,7 @@ TEditForm::~TEditForm()
     // out: it is not asked.
     delete replaceDialog_;
     replaceDialog_ = nullptr;
+    recorder_.reset();
     editor_->Control().SetParser(1, nullptr);
     delete editor_;
     editor_ = nullptr;
@@ -338,8 +354,9 @@ bool TEditForm::Save()
         ReportError(QStringLiteral("%1: not enough memory to save the file.").arg(fileName_));
         return false;
     }
-    // Saved: the text is unmodified and its undo log starts afresh.
+    // Saved: the text is unmodified and its undo log starts afresh; nothing is left to recover.
     c.SetModified(false);
+    recorder_->Reset();
     if (c.HasOption(smoTitleAsFilename)) c.Title = file.string();
     UpdateStatus();
     return true;
@@ -434,6 +451,8 @@ void TEditForm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    // Saved or discarded: the recovery copy goes with the window.
+    recorder_->Reset();
     // The window goes: the frame's editing actions and the status panels wait for the next
     // window to become active.
     if (!frame_.Terminating() && IsActive()) {
@@ -460,6 +479,33 @@ bool TEditForm::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TEditForm::SetRecoveryFile(const std::filesystem::path& file) { recorder_->SetFile(file); }
+
+std::filesystem::path TEditForm::RecoveryFile() const { return recorder_->File(); }
+
+void TEditForm::Restore(const RecoveredScript& script)
+{
+    SetFileName(script.head.fileName.empty() ? QString() : FileFromBytes(script.head.fileName));
+    tarnwick::VOzuvavIdav& c = editor_->Control();
+    c.SaveFormat = static_cast<TSaveFormat>(std::min<int>(script.head.saveFormat, sfUNIX));
+    c.SetSelLineStyle(script.head.lineStyle == lsLF ? lsLF : lsCRLF);
+    try {
+        BusyCursor busy;
+        // An empty text, then the recovered one inserted as one change: the window is modified,
+        // and Undo shows the empty text.
+        c.SetText(std::string_view());
+        c.Select(0, 0);
+        c.SetSelText(script.text);
+        c.Select(0, 0);
+        c.FlushChange();
+    } catch (const std::bad_alloc&) {
+        c.Clear();
+        ReportError(QStringLiteral("Not enough memory to restore %1.").arg(windowTitle()));
+    }
+    if (c.HasOption(smoTitleAsFilename)) c.Title = script.head.fileName;
+    UpdateStatus();
 }
 
 void TEditForm::EditorFilesDropped(const std::vector<std::string>& files)

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/recovery_file.h"
 #include "highlight/parser.h"
 #include "versions/version_run.h"
 #include "widgets/vozuvavidav.h"
@@ -22,6 +23,7 @@ class QSplitter;
 namespace tarnwick::ui {
 
 class EditFrame;
+class RecoveryRecorder;
 class ReplaceDialog;
 class TVersionErrorList;
 
@@ -95,6 +97,16 @@ public:
     // closes only when the save succeeded; No closes; Cancel keeps the window.
     bool CloseQuery();
 
+    // The file that keeps the window's unsaved text for recovery after a crash; empty: none is
+    // kept. The file is written a little after a change and goes when the text is saved, when its
+    // changes are discarded and when the window closes.
+    void SetRecoveryFile(const std::filesystem::path& file);
+    std::filesystem::path RecoveryFile() const;
+    RecoveryRecorder* Recorder() const { return recorder_.get(); }
+    // Takes a script a crashed program left: its name, how it is saved, and its text as a change
+    // the user can undo. The window is modified afterwards.
+    void Restore(const RecoveredScript& script);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,6 +130,7 @@ private:
     QMenu* editorMenu_ = nullptr;
     ReplaceDialog* replaceDialog_ = nullptr;
     QString fileName_;
+    std::unique_ptr<RecoveryRecorder> recorder_;
 };
 
 }  // namespace tarnwick::ui

@@ -78,7 +78,7 @@ enum TREError : int {
 };
 const char* REErrorText(int id);
 
-class TREMatcher;
+class RegexMatcher;
 
 class TREParser {
 public:
@@ -167,14 +167,14 @@ public:
     const TByteSet& FirstChars() const { return first_; }
 
 private:
-    friend class TRECompiler;
-    friend class TREMatcher;
+    friend class RegexCompiler;
+    friend class RegexMatcher;
 
     void Compile(std::string_view pattern);
     void Analyse();
     bool Run(TEdStream& stream, bool forward, bool shortcuts);
-    bool ForwardByLiteral(TEdStream& stream, TREMatcher& matcher);
-    bool BackwardByLiteral(TEdStream& stream, TREMatcher& matcher);
+    bool ForwardByLiteral(TEdStream& stream, RegexMatcher& matcher);
+    bool BackwardByLiteral(TEdStream& stream, RegexMatcher& matcher);
     // Whether a match may start with character `c` (-1: not known, so it may).
     bool MayStartAt(int c) const { return anyFirst_ || c < 0 || firstTable_[static_cast<std::size_t>(c)]; }
 

@@ -12,6 +12,8 @@ void TEdStream::Reset()
     size_ = store_ ? store_->CharCount() : 0;
     lastPosition_ = size_ > 0 ? size_ - 1 : 0;
     Locate(0);
+    reach_ = position_;
+    cameBackFrom_ = -1;
 }
 
 void TEdStream::Reset(TLineRecord* record, std::int64_t offsetInRecord, std::int64_t recordOffset)
@@ -21,6 +23,8 @@ void TEdStream::Reset(TLineRecord* record, std::int64_t offsetInRecord, std::int
     record_ = record;
     inRecord_ = offsetInRecord;
     position_ = recordOffset + offsetInRecord;
+    reach_ = position_;
+    cameBackFrom_ = -1;
 }
 
 void TEdStream::Locate(std::int64_t offset)
@@ -35,6 +39,7 @@ void TEdStream::Locate(std::int64_t offset)
         record_ = store_->LastLine();
         inRecord_ = record_->Length();
         position_ = size_;
+        Entered();
         return;
     }
     // Within the current record there is nothing to look up.
@@ -47,6 +52,7 @@ void TEdStream::Locate(std::int64_t offset)
     record_ = at.record;
     inRecord_ = offset - at.offset;
     position_ = offset;
+    Entered();
 }
 
 void TEdStream::SetPos(std::int64_t offset) { Locate(std::clamp<std::int64_t>(offset, 0, lastPosition_)); }
@@ -61,6 +67,7 @@ void TEdStream::NextCharAcross()
             record_ = next;
             inRecord_ = 0;
         }
+        Entered();
     }
 }
 

@@ -58,6 +58,17 @@ public:
     }
     const TTextStore* Store() const { return store_; }
 
+    // How far the stream has looked ahead, since it was made or Reset: Reach() is the farthest
+    // position at which it entered a record (stepping over a record's last character, or by
+    // SetPos or Seek into another record; Restore only goes back to places already visited), and
+    // CameBackFrom() the farthest Reach() it had when it entered a record again (-1 while it
+    // never did). A reader that steps from record to record and never goes back leaves it at -1;
+    // one that read into a later record and went back to read on from an earlier place had
+    // looked as far as the end of the record holding CameBackFrom(). The highlighter learns from
+    // it how far its tokens looked ahead.
+    std::int64_t Reach() const { return reach_; }
+    std::int64_t CameBackFrom() const { return cameBackFrom_; }
+
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;  // raises EStreamError
     // From the start (0), from the position (1) or back from the end (2: position = size - offset).
@@ -67,6 +78,11 @@ public:
 private:
     void Locate(std::int64_t offset);
     void NextCharAcross();
+    void Entered()
+    {
+        if (position_ > reach_) reach_ = position_;
+        else cameBackFrom_ = reach_;
+    }
 
     const TTextStore* store_;
     std::int64_t size_ = 0;
@@ -74,6 +90,8 @@ private:
     TLineRecord* record_ = nullptr;
     std::int64_t position_ = 0;
     std::int64_t inRecord_ = 0;
+    std::int64_t reach_ = 0;
+    std::int64_t cameBackFrom_ = -1;
 };
 
 // A read-only stream over a zero-terminated buffer that it does not copy; its size is the length

@@ -40,6 +40,9 @@ inline constexpr std::uint32_t lfRepaint = 0x01;          // text created or cha
 inline constexpr std::uint32_t lfAttributesStale = 0x02;  // text created or changed: re-highlight needed
 inline constexpr std::uint32_t lfHasTab = 0x04;           // the text contains a TAB
 inline constexpr std::uint32_t lfRehighlightFrom = 0x10;  // re-highlight from this line on
+// Set by the highlighter: a token read at or before the line's end looked into a later line, so a
+// re-highlighting pass may not restart inside this line.
+inline constexpr std::uint32_t lfLooksPastEnd = 0x20;
 
 // Bit of a record's marks: the record continues the logical line of the record before it.
 inline constexpr std::uint16_t kContinuationMark = 0x1000;

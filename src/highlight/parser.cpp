@@ -144,12 +144,6 @@ TByteSet VOzuvavIdavParser::PlainCharacters() const
     return plain;
 }
 
-int VOzuvavIdavParser::LineBreaksInWords() const
-{
-    const TKeywords* user = settings_->UserKeywords();
-    return std::max(tables_.keywords->MaxLineBreaks(), user ? user->MaxLineBreaks() : 0);
-}
-
 void VOzuvavIdavParser::ApplyStateInfo(const TTokenStateInfo& info)
 {
     auto stackStep = [&](std::uint8_t pop, std::uint8_t push) {
@@ -377,7 +371,9 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
     const auto afterFirst = [&] {
         if (tp.inRecord + 1 < recordLength) {
             stream.Restore({tp.record, tp.inRecord + 1, t + 1});
-        } else {
+        } else if (stream.GetPos() != t + 1) {
+            // (Stepping into the next record a second time would tell the stream's reader that
+            // the token looked there.)
             stream.Restore(tp);
             stream.NextChar();
         }

@@ -67,7 +67,9 @@ public:
 
     // Reads one token. `stream` stands on its first character and `kLength` is set to 0 on entry;
     // on return the stream stands after the token and kLength is its length. kLength 0 tells the
-    // caller to consume one character itself (the returned value then applies to it).
+    // caller to consume one character itself (the returned value then applies to it). Whatever is
+    // read beyond the line record the token starts in, by tries that failed too, is read through
+    // the stream, so its Reach() and CameBackFrom() tell how far the token looked.
     virtual std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) = 0;
     // Resets the scanner to restart at a token of this value.
     virtual void SetScanState(std::uint8_t value) = 0;
@@ -149,9 +151,6 @@ public:
     // and no first-character rule of any state starts with them. Empty when plain text changes
     // the states. Holds while the tables and the settings record stay as they are.
     TByteSet PlainCharacters() const;
-    // The most line breaks a word of the keyword table or of the settings record's tables
-    // holds. Such a word can start that many lines before a change and still reach it.
-    int LineBreaksInWords() const;
     // Reads in one step the run of such characters at the stream's position that ScanToken would
     // return one by one (at most to the end of the line record); `plain` is PlainCharacters().
     // Returns how many it read: 0 inside a container, or when the next token is another kind.

@@ -17,6 +17,11 @@ struct TRestart {
     std::int32_t stateId = -1;  // a whole scanner state to restart in, when known
 };
 
+// Whether a restart inside `record` is safe: no token read at or before the record's end looked
+// into a later line (where the edit may be), so everything before the restart point is as a fresh
+// pass would read it.
+bool MayRestartIn(const TLineRecord* record) { return !(record->Flags() & lfLooksPastEnd); }
+
 TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, TLineRecord* startRecord)
 {
     TRestart at{startRecord, 0, store.OffsetOf(startRecord), 0};
@@ -34,59 +39,64 @@ TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, T
         at.stateId = before->StateOut();
         return at;
     };
-
-    // Walk back to the nearest character whose value is an anchor.
-    TLineRecord* rec = prev;
-    std::int64_t col = static_cast<std::int64_t>(rec->Length()) - 1;
     const TStateSet& anchors = parser.RestartAnchors();
-    for (;;) {
-        if (col < 0) {
-            TLineRecord* before = store.Prev(rec);
-            if (!before || !before->Attributes()) {
-                // The text start, or lines never highlighted: start at the first highlighted line.
+
+    // Walk back, a line at a time, to the nearest character whose value is an anchor; lines that
+    // a token looked past are passed over whole.
+    for (TLineRecord* rec = prev;;) {
+        std::int64_t col = MayRestartIn(rec) ? static_cast<std::int64_t>(rec->Length()) - 1 : -1;
+        while (col >= 0 && !anchors.Contains(rec->Attributes()[col])) --col;
+        if (col >= 0) {
+            // Back over the whole run of that value.
+            const std::uint8_t value = rec->Attributes()[col];
+            for (;;) {
+                if (col > 0) {
+                    if (rec->Attributes()[col - 1] != value) break;
+                    --col;
+                    continue;
+                }
+                TLineRecord* before = store.Prev(rec);
+                if (!before || !before->Attributes() || before->Length() == 0 ||
+                    before->Attributes()[before->Length() - 1] != value)
+                    break;
+                if (before->StateOut() >= 0) return lineStart(rec, before);
+                rec = before;
+                col = static_cast<std::int64_t>(rec->Length()) - 1;
+                if (!MayRestartIn(rec)) {
+                    col = -1;  // the run starts where no restart is safe
+                    break;
+                }
+            }
+            if (col >= 0) {
                 at.record = rec;
-                at.column = 0;
-                at.offset = store.OffsetOf(rec);
-                at.value = 0;
+                at.column = col;
+                at.offset = store.OffsetOf(rec) + col;
+                at.value = value;
                 return at;
             }
-            if (before->StateOut() >= 0) return lineStart(rec, before);
-            rec = before;
-            col = static_cast<std::int64_t>(rec->Length()) - 1;
-            continue;
-        }
-        if (anchors.Contains(rec->Attributes()[col])) break;
-        --col;
-    }
-    // Back over the whole run of that value.
-    const std::uint8_t value = rec->Attributes()[col];
-    for (;;) {
-        if (col > 0) {
-            if (rec->Attributes()[col - 1] != value) break;
-            --col;
-            continue;
+            // Go on looking before the run.
         }
         TLineRecord* before = store.Prev(rec);
-        if (!before || !before->Attributes() || before->Length() == 0 ||
-            before->Attributes()[before->Length() - 1] != value)
-            break;
-        if (before->StateOut() >= 0) return lineStart(rec, before);
+        if (!before || !before->Attributes()) {
+            // The text start, or lines never highlighted: start at the first highlighted line.
+            at.record = rec;
+            at.column = 0;
+            at.offset = store.OffsetOf(rec);
+            at.value = 0;
+            return at;
+        }
+        if (before->StateOut() >= 0 && MayRestartIn(rec)) return lineStart(rec, before);
         rec = before;
-        col = static_cast<std::int64_t>(rec->Length()) - 1;
     }
-    at.record = rec;
-    at.column = col;
-    at.offset = store.OffsetOf(rec) + col;
-    at.value = value;
-    return at;
 }
 
 // Collects the values of one line at a time and decides, at each line end, whether to go on.
 class LineWriter {
 public:
-    LineWriter(TTextStore& store, VOzuvavIdavParser& parser, const THighlightPassOptions& options,
-               std::int64_t startLine, const TRestart& restart, THighlightPassResult& result)
-        : store_(store), parser_(parser), options_(options), startLine_(startLine), result_(result)
+    LineWriter(TTextStore& store, VOzuvavIdavParser& parser, const TEdStream& stream,
+               const THighlightPassOptions& options, std::int64_t startLine, const TRestart& restart,
+               THighlightPassResult& result)
+        : store_(store), parser_(parser), stream_(stream), options_(options), startLine_(startLine), result_(result)
     {
         Begin(restart.record, store.IndexOf(restart.record), store.OffsetOf(restart.record));
         // The characters before the restart point keep their values.
@@ -159,18 +169,25 @@ private:
     }
 
     // The line is full: keep its values, or stop when nothing changes from here on.
-    void FinishLine(bool midToken)
+    [[gnu::always_inline]] void FinishLine(bool midToken)
     {
         TLineRecord* rec = record_;
         const std::size_t length = rec->Length();
         const std::uint8_t* old = rec->Attributes();
         const std::int32_t id = midToken || parser_.Bound() ? -1 : parser_.ScanStateId();
         TLineRecord* next = store_.Next(rec);
+        // Whether a token read so far looked past the line's end: the stream read beyond it and
+        // came back to read on from an earlier place. (A token that ends at or beyond the line's
+        // end steps over it once.) Such a line is no restart point, and the pass cannot stop at
+        // its end, since an edit below it may change how that token reads. Nor can it stop where
+        // a token that ended here looked beyond the next line's start: the next line, which the
+        // pass leaves as it is, would not be marked.
+        const bool looksPast = stream_.CameBackFrom() > lineLast_;
 
         const bool mayStop = !options_.all && id >= 0 && rec->StateOut() == id && lineIndex_ >= startLine_ &&
                              lineIndex_ - startLine_ + 1 >= options_.minLines && !(rec->Flags() & kNeedsRescan) &&
-                             (!next || !(next->Flags() & kNeedsRescan)) && old &&
-                             std::memcmp(old, values_.data(), length) == 0;
+                             (!next || !(next->Flags() & kNeedsRescan)) && old && !looksPast &&
+                             stream_.Reach() <= lineLast_ + 1 && std::memcmp(old, values_.data(), length) == 0;
         if (mayStop) {
             Stop();
             result_.stoppedEarly = next != nullptr;
@@ -179,7 +196,8 @@ private:
         std::uint8_t* attrs = store_.AllocateAttributes(rec);
         if (length) std::memcpy(attrs, values_.data(), length);
         rec->SetStateOut(id);
-        rec->SetFlags((rec->Flags() | lfRepaint) & ~kNeedsRescan);
+        rec->SetFlags(((rec->Flags() | lfRepaint) & ~(kNeedsRescan | lfLooksPastEnd)) |
+                      (looksPast ? lfLooksPastEnd : 0));
         if (next) next->SetStateIn(id);
         if (result_.firstLine < 0) result_.firstLine = lineIndex_;
         result_.lastLine = lineIndex_;
@@ -197,6 +215,7 @@ private:
 
     TTextStore& store_;
     VOzuvavIdavParser& parser_;
+    const TEdStream& stream_;  // the scanner's, for how far it read
     const THighlightPassOptions& options_;
     std::int64_t startLine_;
     THighlightPassResult& result_;
@@ -227,20 +246,14 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
         if (!options.waitWhileBusy || !options.waitWhileBusy()) return result;
     }
 
-    // A word holding line breaks (some highlighters have them) may begin lines before the start
-    // line and only now match, or no longer: scanning restarts before any line such a word could
-    // start in, terminator included.
-    TLineRecord* restartFrom = startRecord;
-    for (int n = parser.LineBreaksInWords(), back = n > 0 ? n + 1 : 0; back > 0 && store.Prev(restartFrom); --back)
-        restartFrom = store.Prev(restartFrom);
-    const TRestart restart = FindRestart(store, parser, restartFrom);
+    const TRestart restart = FindRestart(store, parser, startRecord);
     if (restart.stateId < 0 || !parser.RestoreScanState(restart.stateId)) parser.SetScanState(restart.value);
     result.ran = true;
     result.restartOffset = restart.offset;
 
     TEdStream stream(&store);
     stream.SetPos(restart.offset);
-    LineWriter writer(store, parser, options, startLine, restart, result);
+    LineWriter writer(store, parser, stream, options, startLine, restart, result);
 
     auto seen = [&](int value, std::int64_t start, std::int64_t end) {
         if (options.onTokenSeen) options.onTokenSeen(value, start, end);

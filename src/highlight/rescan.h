@@ -47,9 +47,12 @@ struct THighlightPassResult {
 
 // Re-highlights from line `startLine`. Scanning restarts at the nearest earlier token whose value
 // is a restart anchor of the highlighter (in the line before the start line or earlier), or at
-// the start of the start line with state 0 when that line has no values yet. Each line written
-// gets its values, the scanner state at its end (StateOut, see ScanStateId), the repaint flag,
-// and loses its stale and re-highlight flags. The StateOut numbers belong to one highlighter:
+// the start of the start line with state 0 when that line has no values yet. Lines that a token
+// read before their end looked past (lfLooksPastEnd: a rule that reads across line ends and
+// failed, a word holding line breaks) are no restart points, since an edit below them may change
+// that token. Each line written gets its values, the scanner state at its end (StateOut, see
+// ScanStateId), the repaint flag and lfLooksPastEnd as found, and loses its stale and
+// re-highlight flags. The StateOut numbers belong to one highlighter:
 // after switching highlighters, drop the attributes or run a full pass.
 // A highlighter that uses custom matches runs only when its OnCustomParse is assigned.
 THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,

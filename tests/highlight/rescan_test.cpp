@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "highlight/rescan.h"
+#include "highlight/script_compiler.h"
 #include "test_highlighter.h"
 
 namespace tarnwick {
@@ -205,7 +206,6 @@ TEST_F(RescanTest, AWordHoldingLineBreaksIsFoundWhenAnEditBelowItsStartCompletes
         p.Tables().keywords->AddWord("\r\r\r\r", false, 9, States({0}), TSM_CharGroup());
     };
     addWord(parser);
-    EXPECT_EQ(parser.LineBreaksInWords(), 4);
     Load("x\r\r\ry\r\rz");  // no four line breaks in a row yet
     store.Delete(4, 5);     // now there are five, from the end of the first line
     THighlightPassOptions o;
@@ -220,6 +220,108 @@ TEST_F(RescanTest, AWordHoldingLineBreaksIsFoundWhenAnEditBelowItsStartCompletes
     const std::string fresh = Codes(HighlightText(other, store.Text()).values);
     EXPECT_EQ(fresh, "0999900");
     EXPECT_EQ(StoredValues(store), fresh);
+}
+
+// A highlighter whose "b" rule takes any character but a double quote, line ends included, up
+// to a "]": a "b" with no "]" before the next quote reads on, line after line, and fails.
+class LookAheadTest : public ::testing::Test {
+protected:
+    static void Build(VOzuvavIdavParser& p)
+    {
+        CompileHighlighterText(p,
+                               "%%language\nname = 'T'\n"
+                               "%%words\n'x' '[^]' 5\n"
+                               "%%tokens\n4 '[b]' '[^\"]' ']' 1\n",
+                               std::string());
+    }
+    void SetUp() override { Build(parser); }
+
+    void Load(std::string_view text)
+    {
+        store.SetText(text);
+        THighlightPassOptions all;
+        all.all = true;
+        ASSERT_TRUE(RescanFrom(store, parser, 0, all).ran);
+    }
+    std::string Fresh()
+    {
+        VOzuvavIdavParser other;
+        Build(other);
+        return Codes(HighlightText(other, store.Text()).values);
+    }
+    // Deletes one character and re-highlights from `line`, as the editor does after a key press.
+    THighlightPassResult DeleteAt(std::int64_t offset, std::int64_t line)
+    {
+        store.Delete(offset, offset + 1);
+        THighlightPassOptions o;
+        o.minLines = 1;
+        o.force = true;
+        return RescanFrom(store, parser, line, o);
+    }
+    std::string Marked()
+    {
+        std::string out;
+        for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) out += r->Flags() & lfLooksPastEnd ? '1' : '0';
+        return out;
+    }
+
+    VOzuvavIdavParser parser;
+    TTextStore store;
+};
+
+TEST_F(LookAheadTest, AnEditInsideWhatAFailedRuleReadRestartsAboveIt)
+{
+    // The lines the failed "b" looked past are marked; an edit that lets it succeed is seen
+    // whether the pass starts at the edited line or at the line before, and whether the restart
+    // would be a line start in a known state or an anchor after the "x" tokens in between.
+    for (const bool lineBefore : {false, true}) {
+        Load("a\rb\rx\rz x\r\"]\rq");
+        EXPECT_EQ(StoredValues(store),
+                  "00"
+                  "00"
+                  "50"
+                  "0050"
+                  "000"
+                  "0");
+        EXPECT_EQ(Marked(), "011100");
+        const std::int64_t quote = 10;
+        const THighlightPassResult r = DeleteAt(quote, store.FromOffset(lineBefore ? quote - 1 : quote).line);
+        ASSERT_TRUE(r.ran);
+        EXPECT_LE(r.restartOffset, 2);
+        EXPECT_EQ(Fresh(),
+                  "00"
+                  "44"
+                  "44"
+                  "4444"
+                  "40"
+                  "0");
+        EXPECT_EQ(StoredValues(store), Fresh()) << lineBefore;
+        EXPECT_EQ(Marked(), "000000");  // the rule no longer fails
+    }
+}
+
+TEST_F(LookAheadTest, APassDoesNotStopAtALineARuleLooksPast)
+{
+    // Deleting the first quote lets "b" read on to the second, over a line whose colours do not
+    // change: the pass must not stop there, or that line would not be marked and the next edit,
+    // which lets "b" succeed, would restart below it.
+    Load("a\rb\"\rq\r\"]\rz\rz");
+    EXPECT_EQ(Marked(), "000000");
+    const THighlightPassResult first = DeleteAt(3, 1);
+    ASSERT_TRUE(first.ran);
+    EXPECT_EQ(StoredValues(store), Fresh());
+    EXPECT_EQ(Marked(), "011000");
+    EXPECT_GE(first.lastLine, 2);
+
+    DeleteAt(6, 3);
+    EXPECT_EQ(Fresh(),
+              "00"
+              "44"
+              "44"
+              "40"
+              "00"
+              "0");
+    EXPECT_EQ(StoredValues(store), Fresh());
 }
 
 TEST_F(RescanTest, CustomMatchesNeedTheirHandler)

@@ -2,6 +2,7 @@
 
 #include "highlight/parser.h"
 #include "highlight/rescan.h"
+#include "highlight/script_compiler.h"
 #include "test_highlighter.h"
 
 namespace tarnwick {
@@ -42,6 +43,38 @@ TEST_F(ScannerTest, ScanTokenReportsLengthAndPosition)
     EXPECT_EQ(parser.ScanToken(nullptr, s, length), 2);
     EXPECT_EQ(length, 3);
     EXPECT_EQ(s.GetPos(), 10);
+}
+
+TEST_F(ScannerTest, TheStreamTellsHowFarATokenLookedAhead)
+{
+    // Tokens that end at or run over line ends step into the next line once: no look ahead.
+    TTextStore store;
+    store.SetText("'a'\r\r/* x\ry */ select\r");
+    TEdStream s(&store);
+    for (int length = 0; !s.AtEnd();) parser.ScanToken(nullptr, s, length);
+    EXPECT_EQ(s.Reach(), store.CharCount());
+    EXPECT_EQ(s.CameBackFrom(), -1);
+
+    // A "b" with no "]" before the quote reads two lines ahead and fails: a token of one
+    // character. Stepping over the line end after it enters the next line a second time.
+    VOzuvavIdavParser p;
+    CompileHighlighterText(p, "%%tokens\n4 '[b]' '[^\"]' ']' 1\n", std::string());
+    store.SetText("b\rx\r\"]");
+    TEdStream t(&store);
+    int length = 0;
+    EXPECT_EQ(p.ScanToken(nullptr, t, length), 0);
+    EXPECT_EQ(length, 1);
+    EXPECT_EQ(t.Reach(), 4);
+    EXPECT_EQ(t.CameBackFrom(), -1);
+    p.ScanToken(nullptr, t, length);
+    EXPECT_EQ(t.GetPos(), 2);
+    EXPECT_EQ(t.CameBackFrom(), 4);
+    // With the "]" it succeeds, reading as far, and nothing is read twice.
+    store.SetText("b\rx\r]");
+    TEdStream u(&store);
+    EXPECT_EQ(p.ScanToken(nullptr, u, length), 4);
+    EXPECT_EQ(length, 5);
+    EXPECT_EQ(u.CameBackFrom(), -1);
 }
 
 TEST_F(ScannerTest, EndPartThatIsNotConsumedStaysForTheNextToken)

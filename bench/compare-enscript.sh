@@ -10,10 +10,14 @@
 # Environment:
 #   BUILD   build folder with bin/bench_print and bin/tarnwick-gen-script (default build-release/)
 #   SIZE    script size, with an optional K, M or G suffix (default 10M)
+#   PEER_PDF=1  also turn enscript's PostScript into PDF with ps2pdf (Ghostscript), so that both
+#           sides end in the same format; slow (minutes for 10 MB), hence not the default
 #   TMPDIR  where the script and the printed files go
 #
-# enscript is installed with apt-get when it is missing; it is the benchmark's peer only and never
-# part of the programs.
+# enscript writes PostScript, plain text that it never compresses, while we write PDF (compressed
+# page streams, embedded font subsets): the first row compares each program's own print format, the
+# PEER_PDF row the same end format. enscript (and Ghostscript for PEER_PDF) are installed with
+# apt-get when missing; they are the benchmark's peers only and never part of the programs.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -27,6 +31,11 @@ if ! command -v enscript >/dev/null; then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   $SUDO apt-get install -y -qq --no-install-recommends enscript >/dev/null
+fi
+if [ "${PEER_PDF:-0}" = 1 ] && ! command -v ps2pdf >/dev/null; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get install -y -qq --no-install-recommends ghostscript >/dev/null
 fi
 if [ ! -x "$BUILD/bin/bench_print" ]; then
   [ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$root" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -52,5 +61,12 @@ paginate_ms=$(echo "$out" | awk '/^paginate/ {print $2}')
 ours=$(echo "($ours_ms + $paginate_ms) / 1000" | bc -l)
 
 printf '\n%-28s %12s %12s %10s\n' "" "tarnwick" "enscript" "ratio"
-printf '%-28s %11.2fs %11.2fs %10.2f\n' "paginate + print" "$ours" "$peer" "$(echo "$ours / $peer" | bc -l)"
+printf '%-28s %11.2fs %11.2fs %10.2f\n' "print (PDF / PostScript)" "$ours" "$peer" "$(echo "$ours / $peer" | bc -l)"
+if [ "${PEER_PDF:-0}" = 1 ]; then
+  start=$(now)
+  ps2pdf "$work/enscript.ps" "$work/enscript.pdf"
+  end=$(now)
+  peer_pdf=$(echo "$peer + $end - $start" | bc)
+  printf '%-28s %11.2fs %11.2fs %10.2f\n' "print to PDF (+ ps2pdf)" "$ours" "$peer_pdf" "$(echo "$ours / $peer_pdf" | bc -l)"
+fi
 printf '%-28s %12s %12s\n' "pages" "$(echo "$out" | awk '/^paginate/ {print $7}')" "$peer_pages"

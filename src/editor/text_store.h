@@ -294,6 +294,9 @@ private:
     void FreeRecord(TLineRecord* record);
     void SetRecordText(TLineRecord* record, std::string_view text);
     void MoveLineObject(const TLineRecord* from, TLineRecord* to);
+    void HandOver(TLineRecord* from, TLineRecord* head);
+    void EditDone(std::int64_t offset, std::int64_t delta, bool emptied = false);
+    static void AppendToBlocks(std::vector<std::unique_ptr<TextBlock>>& blocks, TLineRecord* record);
     template <class Emit>
     void MakeRecords(std::string_view text, bool firstIsContinuation, Emit&& emit);
     std::vector<TLineRecord*> MakeRecords(std::string_view text, bool firstIsContinuation);

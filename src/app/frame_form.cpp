@@ -390,10 +390,12 @@ int TFrameForm::OfferRecovery()
     if (!recovery_ || !recovery_->Usable()) return 0;
     std::vector<DamagedRecovery> damaged;
     std::vector<LeftoverScript> scripts = recovery_->FindLeftovers(damaged);
-    for (const DamagedRecovery& d : damaged)
-        dialogs_->ShowError(
-            this,
-            QStringLiteral("The recovery file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(d.file), d.reason));
+    for (const DamagedRecovery& d : damaged) {
+        QString text =
+            QStringLiteral("The recovery file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(d.file), d.reason);
+        if (!d.aside.isEmpty()) text += QStringLiteral(" It is kept as %1.").arg(QFileInfo(d.aside).fileName());
+        dialogs_->ShowError(this, text);
+    }
     int restored = 0;
     if (!scripts.empty()) {
         const RecoveryChoice choice = askRecovery ? askRecovery(this, scripts) : RecoveryDialog(scripts, this).Ask();

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 #include <new>
 
@@ -28,6 +29,10 @@ namespace {
 
 const QString kSuffix = QStringLiteral(".twr");
 const QString kLockSuffix = QStringLiteral(".lock");
+constexpr int kDialogWidth = 640;
+constexpr int kDialogHeight = 300;
+constexpr int kNameColumnLimit = 260;
+constexpr int kCheckBoxRoom = 40;  // the check box and the margins beside a name
 
 fs::path FilePath(const QString& file) { return fs::path(QFile::encodeName(file).toStdString()); }
 
@@ -102,12 +107,13 @@ std::vector<LeftoverScript> RecoverySession::FindLeftovers(std::vector<DamagedRe
             const FileView view = FileView::Open(FilePath(info.filePath()));
             found.push_back({info.filePath(), ReadRecoveryData(view.data()), info.lastModified()});
         } catch (const std::bad_alloc&) {
-            damaged.push_back({info.filePath(), QStringLiteral("not enough memory to read it")});
+            damaged.push_back({info.filePath(), QString(), QStringLiteral("not enough memory to read it")});
         } catch (const Exception& e) {
             // Set aside, not deleted: it may still hold text worth saving by hand.
             const QString aside = info.filePath() + QStringLiteral(".damaged");
             QFile::remove(aside);
-            damaged.push_back({QFile::rename(info.filePath(), aside) ? aside : info.filePath(), ToQString(e.what())});
+            const bool renamed = QFile::rename(info.filePath(), aside);
+            damaged.push_back({info.filePath(), renamed ? aside : QString(), ToQString(e.what())});
         }
     }
     // Temporary files of whole writes a gone session did not finish.
@@ -156,10 +162,19 @@ RecoveryDialog::RecoveryDialog(const std::vector<LeftoverScript>& scripts, QWidg
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Checked);
     }
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    list_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    // Long names are shortened in the middle, where the least telling part of a path is; the
+    // script's name column takes what it needs up to a limit, the folder the rest.
+    list_->setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = list_->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Interactive);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    int nameWidth = header->sectionSizeHint(0);
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        nameWidth = std::max(nameWidth,
+                             list_->fontMetrics().horizontalAdvance(list_->topLevelItem(i)->text(0)) + kCheckBoxRoom);
+    header->resizeSection(0, std::min(nameWidth, kNameColumnLimit));
     if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
     layout->addWidget(list_);
 
@@ -179,7 +194,7 @@ RecoveryDialog::RecoveryDialog(const std::vector<LeftoverScript>& scripts, QWidg
         accept();
     });
     layout->addWidget(buttons);
-    resize(520, 280);
+    resize(kDialogWidth, kDialogHeight);
 }
 
 RecoveryChoice RecoveryDialog::Ask()

@@ -35,7 +35,8 @@ struct LeftoverScript {
 
 // A recovery file that could not be read.
 struct DamagedRecovery {
-    QString file;    // where it was set aside
+    QString file;    // its name in the folder
+    QString aside;   // the name it was set aside under; empty when it could not be renamed
     QString reason;  // why it could not be read
 };
 

@@ -89,7 +89,7 @@ void RecoveryRecorder::DelayPassed()
 
 void RecoveryRecorder::CopySlice()
 {
-    const std::int64_t count = std::min(kSlice, store_.CharCount() - copied_);
+    const std::int64_t count = std::min(slice_, store_.CharCount() - copied_);
     if (count > 0) {
         std::string slice(static_cast<std::size_t>(count), '\0');
         slice.resize(store_.CopyText(copied_, slice.data(), slice.size()));

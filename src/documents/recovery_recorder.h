@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -44,6 +45,7 @@ public:
     // The text was saved or its changes discarded: the file goes, until the next change.
     void Reset();
     void SetDelay(int milliseconds) { delay_.setInterval(milliseconds); }
+    void SetSlice(std::int64_t characters) { slice_ = std::max<std::int64_t>(1, characters); }
 
     // Called with a message the first time the file cannot be written.
     std::function<void(const QString&)> onError;
@@ -69,6 +71,7 @@ private:
     QTimer slicer_;
     std::unique_ptr<RecoveryWriter> writer_;
     RecoveryHead written_;
+    std::int64_t slice_ = kSlice;
     std::int64_t copied_ = 0;  // characters handed over while the copy is being made
     bool complete_ = false;
 };

@@ -28,7 +28,6 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,19 +47,14 @@
 #include "highlight/parser.h"
 #include "highlight/rescan.h"
 #include "highlight/script_compiler.h"
+#include "tools/command_line.h"
 
 namespace {
 
 using namespace tarnwick;
+using namespace tarnwick::command_line;
 
-constexpr int kExitOk = 0;
-constexpr int kExitScriptError = 1;
-constexpr int kExitFailure = 2;
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+constexpr std::string_view kProgram = "tarnwick-hl";
 
 const char* const kUsage =
     "usage: tarnwick-hl compile SCRIPT [-o FILE]\n"
@@ -69,24 +63,6 @@ const char* const kUsage =
     "       tarnwick-hl export --format text|unix|rtf|html [--title TEXT] [--date TEXT] FILE\n"
     "       tarnwick-hl compress [--method kh|lzh|auto] IN OUT\n"
     "       tarnwick-hl decompress IN OUT\n";
-
-std::string ReadInput(const std::string& file)
-{
-    if (!file.empty() && file != "-") return ReadWholeFile(file);
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    std::string text;
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
-        text.append(buffer, got);
-        if (got < sizeof buffer) {
-            if (std::ferror(stdin)) throw Exception("Cannot read the standard input");
-            return text;
-        }
-    }
-}
 
 // Loads a stored highlighter; data the program cannot read is an error.
 void LoadStored(VOzuvavIdavParser& parser, const std::string& file)
@@ -131,20 +107,33 @@ TCounts Count(const VOzuvavIdavParser& parser)
     return n;
 }
 
-int Compile(const std::vector<std::string>& args)
+// An argument that is neither an option the command knows nor an operand it takes.
+[[noreturn]] void ThrowUnexpected(std::string_view arg) { throw UsageError("unexpected argument " + std::string(arg)); }
+
+// The operands of `args` up to `most` of them; an option `take` does not consume, or one operand
+// too many, is an unexpected argument.
+template <class Take>
+std::vector<std::string> ReadArguments(ArgReader& args, std::size_t most, Take take)
 {
-    std::string script, output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o") {
-            if (++i == args.size()) throw UsageError("-o needs a FILE");
-            output = args[i];
-        } else if (script.empty() && args[i].rfind("-", 0) != 0) {
-            script = args[i];
-        } else {
-            throw UsageError("unexpected argument " + args[i]);
-        }
+    std::vector<std::string> operands;
+    while (!args.Done()) {
+        if (take()) continue;
+        if (!args.Operand(operands)) ThrowUnexpected(args.Current());
+        if (operands.size() > most) ThrowUnexpected(operands[most]);
     }
-    if (script.empty()) throw UsageError("compile needs a SCRIPT");
+    return operands;
+}
+
+int Compile(ArgReader args)
+{
+    std::string output;
+    const std::vector<std::string> operands = ReadArguments(args, 1, [&] {
+        auto value = args.Value("-o", "a FILE");
+        if (value) output = std::move(*value);
+        return value.has_value();
+    });
+    if (operands.empty()) throw UsageError("compile needs a SCRIPT");
+    const std::string& script = operands[0];
     VOzuvavIdavParser parser;
     CompileHighlighterScript(parser, script);
     if (!output.empty()) {
@@ -161,8 +150,9 @@ int Compile(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-int Info(const std::vector<std::string>& args)
+int Info(ArgReader reader)
 {
+    const std::vector<std::string> args = reader.Rest();
     if (args.size() != 1) throw UsageError("info takes one FILE");
     const std::string data = ReadWholeFile(args[0]);
     // The header as it stands, before the load judges it.
@@ -187,28 +177,18 @@ int Info(const std::vector<std::string>& args)
 }
 
 // compress / decompress, in the compressor's file mode: a failed run leaves no output file.
-int Pack(const std::vector<std::string>& args, bool compress)
+int Pack(ArgReader args, bool compress)
 {
-    std::vector<std::string> files;
     TCompressor c;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string method;
-        if (compress && args[i] == "--method") {
-            if (++i == args.size()) throw UsageError("--method needs kh, lzh or auto");
-            method = args[i];
-        } else if (compress && args[i].rfind("--method=", 0) == 0) {
-            method = args[i].substr(9);
-        } else if (args[i].rfind("-", 0) == 0 && args[i] != "-") {
-            throw UsageError("unexpected argument " + args[i]);
-        } else {
-            files.push_back(args[i]);
-            continue;
-        }
-        if (method == "kh") c.Method = TCompressor::cmKH;
-        else if (method == "lzh") c.Method = TCompressor::cmLZH;
-        else if (method == "auto") c.Method = TCompressor::cmAdvise;
-        else throw UsageError("unknown method " + method + " (kh, lzh or auto)");
-    }
+    const std::vector<std::string> files = ReadArguments(args, SIZE_MAX, [&] {
+        const auto method = compress ? args.Value("--method", "kh, lzh or auto") : std::nullopt;
+        if (!method) return false;
+        if (*method == "kh") c.Method = TCompressor::cmKH;
+        else if (*method == "lzh") c.Method = TCompressor::cmLZH;
+        else if (*method == "auto") c.Method = TCompressor::cmAdvise;
+        else throw UsageError("unknown method " + *method + " (kh, lzh or auto)");
+        return true;
+    });
     if (files.size() != 2) throw UsageError(std::string(compress ? "compress" : "decompress") + " takes IN and OUT");
     c.InputFile = files[0];
     c.OutputFile = files[1];
@@ -217,31 +197,21 @@ int Pack(const std::vector<std::string>& args, bool compress)
     return kExitOk;
 }
 
-int Tokens(const std::vector<std::string>& args)
+int Tokens(ArgReader args)
 {
-    std::string script, stored, file;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--script") {
-            if (++i == args.size()) throw UsageError("--script needs a SCRIPT");
-            script = args[i];
-        } else if (args[i].rfind("--script=", 0) == 0) {
-            script = args[i].substr(9);
-        } else if (args[i] == "--highlighter") {
-            if (++i == args.size()) throw UsageError("--highlighter needs a FILE");
-            stored = args[i];
-        } else if (args[i].rfind("--highlighter=", 0) == 0) {
-            stored = args[i].substr(14);
-        } else if (file.empty() && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
-            file = args[i];
-        } else {
-            throw UsageError("unexpected argument " + args[i]);
-        }
-    }
+    std::string script, stored;
+    const std::vector<std::string> operands = ReadArguments(args, 1, [&] {
+        if (auto value = args.Value("--script", "a SCRIPT")) script = std::move(*value);
+        else if (auto file = args.Value("--highlighter", "a FILE")) stored = std::move(*file);
+        else return false;
+        return true;
+    });
+    const std::string file = operands.empty() ? std::string("-") : operands[0];
     if (!script.empty() && !stored.empty()) throw UsageError("--script and --highlighter exclude each other");
     VOzuvavIdavParser parser;
     Prepare(parser, script, stored);
-    const std::string text = ReadInput(file);
-    const THighlightedText result = HighlightText(parser, text);
+    const InputText text = InputText::Read(file.empty() ? "-" : file);
+    const THighlightedText result = HighlightText(parser, text.Text());
     std::string out;
     const auto& v = result.values;
     for (std::size_t i = 0; i < v.size();) {
@@ -280,32 +250,17 @@ std::string Today()
     return TodayShortDate();
 }
 
-int Export(const std::vector<std::string>& args)
+int Export(ArgReader args)
 {
-    std::string format, file;
+    std::string format;
     std::optional<std::string> title, date;
-    bool haveFile = false;
-    const auto value = [&](std::size_t& i, const std::string& name) -> std::string {
-        if (args[i] == name) {
-            if (++i == args.size()) throw UsageError(name + " needs a value");
-            return args[i];
-        }
-        return args[i].substr(name.size() + 1);
-    };
-    const auto is = [&](std::size_t i, const std::string& name) {
-        return args[i] == name || args[i].rfind(name + "=", 0) == 0;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (is(i, "--format")) format = value(i, "--format");
-        else if (is(i, "--title")) title = value(i, "--title");
-        else if (is(i, "--date")) date = value(i, "--date");
-        else if (!haveFile && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
-            file = args[i];
-            haveFile = true;
-        } else {
-            throw UsageError("unexpected argument " + args[i]);
-        }
-    }
+    const std::vector<std::string> operands = ReadArguments(args, 1, [&] {
+        if (auto value = args.Value("--format", "a value")) format = std::move(*value);
+        else if (auto value = args.Value("--title", "a value")) title = std::move(value);
+        else if (auto value = args.Value("--date", "a value")) date = std::move(value);
+        else return false;
+        return true;
+    });
     int writeFormat = 0;
     if (format == "text") writeFormat = wfTextCRLF;
     else if (format == "unix") writeFormat = wfTextLF;
@@ -313,12 +268,13 @@ int Export(const std::vector<std::string>& args)
     else if (format == "html") writeFormat = wfHTML;
     else if (format.empty()) throw UsageError("export needs --format text, unix, rtf or html");
     else throw UsageError("unknown format " + format + " (text, unix, rtf or html)");
-    if (!haveFile) throw UsageError("export needs a FILE");
+    if (operands.empty()) throw UsageError("export needs a FILE");
+    const std::string& file = operands[0];
 
     VOzuvavIdavParser parser;
     Prepare(parser, {}, {});
     TTextStore store;
-    store.SetText(ReadInput(file));
+    store.SetText(InputText::Read(file.empty() ? "-" : file).Text());
     THighlightPassOptions options;
     options.all = true;
     options.force = true;
@@ -332,34 +288,33 @@ int Export(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Dispatch(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    if (argc < 2) throw UsageError("a command is needed");
+    const std::string_view command = argv[1];
+    const ArgReader args(argc, argv, 2);
     try {
-        if (args.empty()) throw UsageError("a command is needed");
-        const std::string command = args.front();
-        args.erase(args.begin());
         if (command == "compile") return Compile(args);
         if (command == "tokens") return Tokens(args);
         if (command == "export") return Export(args);
         if (command == "info") return Info(args);
         if (command == "compress") return Pack(args, true);
         if (command == "decompress") return Pack(args, false);
-        if (command == "--help" || command == "-h") {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-        throw UsageError("unknown command " + command);
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "tarnwick-hl: %s\n%s", e.what(), kUsage);
-        return kExitFailure;
     } catch (const ESYM_COMP_ERROR& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return kExitScriptError;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tarnwick-hl: %s\n", e.what());
-        return kExitFailure;
+        // The compiler's message says where in the script it arose.
+        WriteStderr(std::string(e.what()) + "\n");
+        return kExitInputErrors;
     }
+    if (IsHelp(command)) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    throw UsageError("unknown command " + std::string(command));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return RunTool(kProgram, "\n" + std::string(kUsage), [&] { return Dispatch(argc, argv); });
 }

@@ -10,34 +10,21 @@
 // Exit status: 0 success, 1 the preprocessor reported errors (printed as FILE:LINE: MESSAGE),
 // 2 any other failure (bad arguments, a file that cannot be read or written, an unknown version).
 
-#include <cerrno>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <exception>
 #include <filesystem>
 #include <optional>
-#include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "base/ansi_text.h"
 #include "base/errors.h"
 #include "base/file_io.h"
 #include "platform/executable_dir.h"
+#include "tools/command_line.h"
 #include "versions/preprocessor.h"
 #include "versions/version_run.h"
 #include "versions/version_table.h"
@@ -45,25 +32,13 @@
 namespace {
 
 using namespace tarnwick;
+using namespace tarnwick::command_line;
 
 constexpr std::string_view kProgram = "tarnwick-versions";
 constexpr std::string_view kStdinName = "<stdin>";
 
-constexpr int kExitOk = 0;
-constexpr int kExitPreprocessErrors = 1;
-constexpr int kExitFailure = 2;
-
-// A failure of the tool itself: bad arguments, standard input or output that fails.
-class ToolError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Wrong arguments; the message is followed by a pointer to --help.
-class UsageError : public ToolError {
-public:
-    explicit UsageError(const std::string& message) : ToolError(message + " (try --help)") {}
-};
+// Wrong arguments are reported with a pointer to --help.
+constexpr std::string_view kUsageHint = " (try --help)\n";
 
 constexpr std::string_view kUsage =
     "usage: tarnwick-versions preprocess [-D SYMBOL]... [FILE]\n"
@@ -108,98 +83,7 @@ constexpr std::string_view kFooterHelp =
     "Exit status: 0 success; 1 the preprocessor reported errors, printed as FILE:LINE: MESSAGE on\n"
     "standard error; 2 any other failure, explained on standard error.\n";
 
-// --- Standard streams -------------------------------------------------------------------------
-
-// Keeps the three standard descriptors taken, so that a file the program opens can never land on
-// one of them when the caller started us with it closed. A closed standard output is replaced by
-// a descriptor that refuses writing, so the failure is seen and reported rather than silently lost.
-void ReserveStandardDescriptors()
-{
-#ifndef _WIN32
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            const int flags = fd == 1 ? O_RDONLY : O_WRONLY;
-            const int opened = open("/dev/null", flags);
-            if (opened != -1 && opened != fd) {
-                dup2(opened, fd);
-                close(opened);
-            }
-        }
-    }
-#else
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
-
-std::string SystemErrorText(int error) { return std::strerror(error); }
-
-// Writes `data` to standard output and flushes it; throws when the bytes cannot be delivered.
-void WriteStdout(std::string_view data)
-{
-    errno = 0;
-    if ((!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
-        std::fflush(stdout) != 0) {
-        const int error = errno;
-        throw ToolError("cannot write to standard output" + (error != 0 ? ": " + SystemErrorText(error) : ""));
-    }
-}
-
-// Writes the pieces to standard output, in order, without gathering them into one buffer first.
-void WriteStdout(std::span<const std::string_view> pieces)
-{
-    errno = 0;
-    if (std::fflush(stdout) != 0 || !WritePieces(fileno(stdout), pieces)) {
-        const int error = errno;
-        throw ToolError("cannot write to standard output" + (error != 0 ? ": " + SystemErrorText(error) : ""));
-    }
-}
-
-void WriteStderr(std::string_view data)
-{
-    std::fwrite(data.data(), 1, data.size(), stderr);
-    std::fflush(stderr);
-}
-
-std::string ReadStdin()
-{
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
-        data.append(buffer, got);
-        if (got < sizeof buffer) {
-            if (std::ferror(stdin)) {
-                throw ToolError("cannot read standard input: " + SystemErrorText(errno));
-            }
-            return data;
-        }
-    }
-}
-
-// A script read from a file (mapped when large) or from standard input.
-class ScriptSource {
-public:
-    static ScriptSource FromFile(const std::string& name)
-    {
-        ScriptSource s;
-        s.file_ = FileView::Open(name);
-        return s;
-    }
-    static ScriptSource FromStdin()
-    {
-        ScriptSource s;
-        s.stdin_ = ReadStdin();
-        s.fromStdin_ = true;
-        return s;
-    }
-    std::string_view text() const { return fromStdin_ ? std::string_view(stdin_) : file_.data(); }
-
-private:
-    FileView file_;
-    std::string stdin_;
-    bool fromStdin_ = false;
-};
+// --- Script errors ------------------------------------------------------------------------
 
 // One preprocessor message as FILE:LINE: MESSAGE.
 struct ScriptError {
@@ -217,66 +101,6 @@ void PrintScriptErrors(std::string_view file, const std::vector<ScriptError>& er
 }
 
 // --- Arguments --------------------------------------------------------------------------------
-
-// The arguments of one command, read from left to right.
-class ArgReader {
-public:
-    ArgReader(int argc, char** argv, int first) : args_(argv + first, argv + argc) {}
-
-    bool Done() const { return pos_ >= args_.size(); }
-    std::string_view Current() const { return args_[pos_]; }
-    void Skip() { ++pos_; }
-
-    // Consumes an option that takes a value, written "NAME VALUE" or attached: "NAMEVALUE" for a
-    // short option (-DX), "NAME=VALUE" for a long one (--edf=x). Returns nothing when the current
-    // argument is not this option.
-    std::optional<std::string> Value(std::string_view name)
-    {
-        const std::string_view arg = Current();
-        if (arg == name) {
-            if (pos_ + 1 >= args_.size()) {
-                throw UsageError("option " + std::string(name) + " needs a value");
-            }
-            pos_ += 2;
-            return std::string(args_[pos_ - 1]);
-        }
-        const bool isLong = name.starts_with("--");
-        const std::string prefix = std::string(name) + (isLong ? "=" : "");
-        if (arg.size() > prefix.size() && arg.starts_with(prefix)) {
-            ++pos_;
-            return std::string(arg.substr(prefix.size()));
-        }
-        if (isLong && arg == prefix) {
-            throw UsageError("option " + std::string(name) + " needs a value");
-        }
-        return std::nullopt;
-    }
-
-    // Consumes the current argument as an operand. "--" ends the options: everything after it is
-    // an operand. "-" alone is an operand (standard input where a file may be given).
-    bool Operand(std::vector<std::string>& operands)
-    {
-        std::string_view arg = Current();
-        if (arg == "--") {
-            for (++pos_; pos_ < args_.size(); ++pos_) {
-                operands.emplace_back(args_[pos_]);
-            }
-            return true;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            return false;
-        }
-        operands.emplace_back(arg);
-        ++pos_;
-        return true;
-    }
-
-private:
-    std::vector<std::string_view> args_;
-    std::size_t pos_ = 0;
-};
-
-bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
 [[noreturn]] void ThrowUnknownOption(std::string_view command, std::string_view arg)
 {
@@ -337,18 +161,18 @@ int Preprocess(ArgReader args)
         throw UsageError("preprocess takes at most one FILE");
     }
 
-    const bool fromStdin = operands.empty() || operands[0] == "-";
-    const ScriptSource script = fromStdin ? ScriptSource::FromStdin() : ScriptSource::FromFile(operands[0]);
+    const std::string file = operands.empty() ? std::string("-") : operands[0];
+    const InputText script = InputText::Read(file);
 
     PreprocessedPieces output;
     std::vector<ScriptError> errors;
     const bool ok =
-        PreprocessScript(script.text(), output, symbols, [&errors](std::int64_t line, const std::string& message) {
+        PreprocessScript(script.Text(), output, symbols, [&errors](std::int64_t line, const std::string& message) {
             errors.push_back({line, message});
         });
     if (!ok) {
-        PrintScriptErrors(fromStdin ? kStdinName : std::string_view(operands[0]), errors);
-        return kExitPreprocessErrors;
+        PrintScriptErrors(InputText::IsStandardInput(file) ? kStdinName : std::string_view(file), errors);
+        return kExitInputErrors;
     }
     WriteStdout(output.pieces());
     return kExitOk;
@@ -444,16 +268,16 @@ int Run(ArgReader args)
     } else if (versionName) {
         selection = FindVersion(files.versionTable, *versionName);
     }
-    const ScriptSource script = ScriptSource::FromFile(scriptArg);
+    const InputText script = InputText::Read(scriptArg);
 
     std::vector<ScriptError> errors;
     VersionRunEvents events;
     events.onError = [&errors](std::int64_t line, const std::string& message) { errors.push_back({line, message}); };
     events.onWritten = [](const std::filesystem::path& written) { WriteStdout(written.string() + "\n"); };
 
-    if (!RunVersions(script.text(), scriptArg, selection, files, events)) {
+    if (!RunVersions(script.Text(), scriptArg, selection, files, events)) {
         PrintScriptErrors(scriptArg, errors);
-        return kExitPreprocessErrors;
+        return kExitInputErrors;
     }
     return kExitOk;
 }
@@ -487,11 +311,5 @@ int Dispatch(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    ReserveStandardDescriptors();
-    try {
-        return Dispatch(argc, argv);
-    } catch (const std::exception& e) {
-        WriteStderr(std::string(kProgram) + ": " + e.what() + "\n");
-        return kExitFailure;
-    }
+    return RunTool(kProgram, kUsageHint, [&] { return Dispatch(argc, argv); });
 }

@@ -141,7 +141,10 @@ void RecoveryWriter::WriteOut(std::vector<Op>& ops, std::optional<RecoveryHead>&
     for (Op& op : ops) {
         const bool journal = complete_ && wholeWritten_;
         switch (op.kind) {
-        case Op::Append: text_.Append(op.text); break;
+        case Op::Append:
+            text_.Append(op.text);
+            std::string().swap(op.text);  // the slices of a long text are not held twice
+            break;
         case Op::Complete: complete_ = true; break;
         case Op::Insert:
             if (op.a < 0 || op.a > text_.Size()) {

@@ -14,6 +14,27 @@ using text_blocks::kBlockMax;
 using text_blocks::kBlockMin;
 using text_blocks::kBlockTarget;
 
+namespace {
+
+// The records of `block` that end with a line break, counted once after each change of the block.
+std::int64_t BreaksIn(const TextBlock& block)
+{
+    if (block.breaks < 0)
+        block.breaks = static_cast<std::int32_t>(std::count_if(
+            block.records.begin(), block.records.end(), [](const TLineRecord* r) { return r->EndsWithBreak(); }));
+    return block.breaks;
+}
+
+// The slot of `block` holding offset `rem` of the block; `rem` becomes the offset in that record.
+std::size_t SlotOfOffset(const TextBlock& block, std::int64_t& rem)
+{
+    std::size_t slot = 0;
+    while (rem >= block.lengths[slot]) rem -= block.lengths[slot++];
+    return slot;
+}
+
+}  // namespace
+
 void TTextStore::RebuildIndex()
 {
     const std::size_t n = blocks_.size();
@@ -54,36 +75,27 @@ std::int64_t TTextStore::LogicalLineOf(std::int64_t line) const
     if (line >= lineCount_) return LogicalLineOf(lineCount_ - 1) + (LastLine()->EndsWithBreak() ? 1 : 0);
     std::int64_t rem = line;
     const std::size_t bi = BlockOfLine(rem);
-    auto ends = [](const TLineRecord* r) { return r->length_ > 0 && r->text_[r->length_ - 1] == '\r'; };
     std::int64_t count = 0;
-    for (std::size_t b = 0; b < bi; ++b) {
-        const TextBlock& block = *blocks_[b];
-        if (block.breaks < 0)
-            block.breaks = static_cast<std::int32_t>(std::count_if(block.records.begin(), block.records.end(), ends));
-        count += block.breaks;
-    }
+    for (std::size_t b = 0; b < bi; ++b) count += BreaksIn(*blocks_[b]);
     const TextBlock& block = *blocks_[bi];
-    for (std::int64_t i = 0; i < rem; ++i) count += ends(block.records[static_cast<std::size_t>(i)]) ? 1 : 0;
+    for (std::int64_t i = 0; i < rem; ++i) count += block.records[static_cast<std::size_t>(i)]->EndsWithBreak() ? 1 : 0;
     return count;
 }
 
 std::int64_t TTextStore::FirstLineOfLogical(std::int64_t logical) const
 {
     if (logical <= 0) return 0;
-    auto ends = [](const TLineRecord* r) { return r->length_ > 0 && r->text_[r->length_ - 1] == '\r'; };
     std::int64_t remaining = logical;  // line breaks still to pass
     std::int64_t line = 0;
     for (const auto& b : blocks_) {
         const TextBlock& block = *b;
-        if (block.breaks < 0)
-            block.breaks = static_cast<std::int32_t>(std::count_if(block.records.begin(), block.records.end(), ends));
-        if (block.breaks < remaining) {
-            remaining -= block.breaks;
+        if (const std::int64_t breaks = BreaksIn(block); breaks < remaining) {
+            remaining -= breaks;
             line += static_cast<std::int64_t>(block.records.size());
             continue;
         }
         for (std::size_t i = 0; i < block.records.size(); ++i)
-            if (ends(block.records[i]) && --remaining == 0) return line + static_cast<std::int64_t>(i) + 1;
+            if (block.records[i]->EndsWithBreak() && --remaining == 0) return line + static_cast<std::int64_t>(i) + 1;
     }
     return lineCount_;
 }
@@ -295,8 +307,7 @@ TLinePosition TTextStore::FromOffset(std::int64_t offset) const
     std::int64_t rem = offset;
     const std::size_t b = BlockOfOffset(rem);
     const TextBlock* block = blocks_[b].get();
-    std::size_t slot = 0;
-    while (rem >= block->lengths[slot]) rem -= block->lengths[slot++];
+    const std::size_t slot = SlotOfOffset(*block, rem);
     return {At(block, slot), LinesBefore(b) + static_cast<std::int64_t>(slot), offset - rem};
 }
 
@@ -305,11 +316,7 @@ std::size_t TTextStore::CopyText(std::int64_t offset, char* out, std::size_t cou
     if (offset < 0 || offset >= charCount_ || count == 0) return 0;
     std::int64_t rem = offset;
     std::size_t b = BlockOfOffset(rem);
-    std::size_t slot = 0;
-    {
-        const TextBlock* block = blocks_[b].get();
-        while (rem >= block->lengths[slot]) rem -= block->lengths[slot++];
-    }
+    std::size_t slot = SlotOfOffset(*blocks_[b], rem);
     std::size_t copied = 0;
     for (; b < blocks_.size() && copied < count; ++b, slot = 0) {
         const TextBlock* block = blocks_[b].get();

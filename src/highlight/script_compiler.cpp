@@ -18,10 +18,7 @@ namespace tarnwick {
 
 namespace {
 
-using script_detail::Format1;
-using script_detail::IsDigit;
-using script_detail::Lowered;
-using script_detail::RangeMessage;
+using namespace script_detail;
 
 class SectionReader : ScriptValueReader {
 public:

@@ -11,10 +11,7 @@ namespace tarnwick {
 
 namespace {
 
-using script_detail::Format1;
-using script_detail::IsDigit;
-using script_detail::Lowered;
-using script_detail::RangeMessage;
+using namespace script_detail;
 
 // Messages that have no number of their own.
 constexpr const char* kIncludeTooDeep = "#include files nested too deeply (more than 32 levels)";

@@ -345,131 +345,177 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
     return ScanNonPlainToken(sender, stream, kLength);
 }
 
-std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength)
-{
-    kLength = 0;
-    const TKeywords* userTable = settings_->UserKeywords();
-    // While one control rescans a container, others get nothing until it has left bound mode.
-    if (busy_ && (!bound_ || (sender && boundOwner_ && sender != boundOwner_))) return 0;
-    struct BusyFollowsBound {
-        VOzuvavIdavParser& p;
-        ~BusyFollowsBound() { p.busy_ = p.bound_; }
-    } busyGuard{*this};
+// The first character of a token, and the way to the characters after it. Nearly every token
+// starts and ends inside one line record: its characters are read there directly, and the
+// stream is set once the token is known; the rest goes through the stream.
+struct VOzuvavIdavParser::TTokenCursor {
+    [[gnu::always_inline]] explicit TTokenCursor(TEdStream& s)
+        : stream(s),
+          start(s.Save()),
+          recordLength(start.record ? start.record->Length() : 0),
+          text(start.inRecord < recordLength ? reinterpret_cast<const std::uint8_t*>(start.record->Text()) : nullptr),
+          atEnd(!text && s.AtEnd()),
+          first(text ? text[start.inRecord] : static_cast<std::uint8_t>(s.CurrentChar()))
+    {
+    }
 
-    NoteSender(sender);
-    fromUserTable_ = false;
-    const TEdStream::Place tp = stream.Save();
-    const std::int64_t t = tp.position;
-    // Nearly every token starts and ends inside one line record: its characters are read there
-    // directly, and the stream is set once the token is known.
-    const std::int64_t recordLength = tp.record ? tp.record->Length() : 0;
-    const bool inRecord = tp.inRecord < recordLength;
-    const auto* recordText = inRecord ? reinterpret_cast<const std::uint8_t*>(tp.record->Text()) : nullptr;
-    if (!inRecord && stream.AtEnd()) return 0;
-    const auto c = inRecord ? recordText[tp.inRecord] : static_cast<std::uint8_t>(stream.CurrentChar());
-    const auto backToStart = [&] { stream.Restore(tp); };
-    const auto afterFirst = [&] {
-        if (tp.inRecord + 1 < recordLength) {
-            stream.Restore({tp.record, tp.inRecord + 1, t + 1});
-        } else if (stream.GetPos() != t + 1) {
+    std::int64_t Start() const { return start.position; }
+    // Puts the stream on the character `inRecord` of the token's record.
+    void SetInRecord(std::int64_t inRecord)
+    {
+        stream.Restore({start.record, inRecord, start.position + (inRecord - start.inRecord)});
+    }
+    // Puts the stream after the first character.
+    [[gnu::always_inline]] void AfterFirst()
+    {
+        if (start.inRecord + 1 < recordLength) {
+            SetInRecord(start.inRecord + 1);
+        } else if (stream.GetPos() != start.position + 1) {
             // (Stepping into the next record a second time would tell the stream's reader that
             // the token looked there.)
-            stream.Restore(tp);
+            stream.Restore(start);
             stream.NextChar();
         }
-    };
+    }
     // The longest word of `table` here; the stream stands after it, or anywhere on a miss.
-    const auto matchWord = [&](const TKeywords& table) {
+    [[gnu::always_inline]] TKeywordMatch MatchWord(const TKeywords& table)
+    {
         TKeywordMatch m;
-        if (inRecord && table.MatchInRecord(recordText, tp.inRecord, recordLength, m)) {
-            if (m) stream.Restore({tp.record, tp.inRecord + m.length, t + m.length});
+        if (text && table.MatchInRecord(text, start.inRecord, recordLength, m)) {
+            if (m) SetInRecord(start.inRecord + m.length);
             return m;
         }
-        backToStart();
+        stream.Restore(start);
         return table.MatchForwards(stream);
-    };
+    }
+    // Where the token of built-in whole-token matcher `part` ends when the record alone decides
+    // (see WholeTokenEndInRecord): -1 when it cannot, or when `part` is no such matcher.
+    [[gnu::always_inline]] std::int64_t WholeTokenEnd(const TMatchPart& part) const
+    {
+        return text && part.hasHandler && !part.custom
+                   ? WholeTokenEndInRecord(part.handler, text, start.inRecord, recordLength)
+                   : -1;
+    }
 
-    int r = 0;
-    bool matched = false;
-    bool fromUser = false;
+    TEdStream& stream;
+    const TEdStream::Place start;
+    const std::int64_t recordLength;
+    const std::uint8_t* const text;  // the record's characters when the token starts inside it
+    const bool atEnd;                // the stream stands after the last character
+    const std::uint8_t first;
+};
+
+struct VOzuvavIdavParser::TTokenSoFar {
+    std::uint8_t value = 0;
+    bool matched = false;   // a word matched (and its continuation, if any)
+    bool fromUser = false;  // the word came from the settings record's tables
     // What the matchers have read so far (they add to it); the token's length is taken from the
     // stream at the end.
     int length = 0;
+};
 
-    // Keywords, then the words of the settings record's tables. Every change of the states is
-    // mirrored into the keyword table; a table put in since is given them here.
+// The matchers are given copies of what they read and change, so that neither the cursor nor the
+// token so far has to live in memory.
+inline bool VOzuvavIdavParser::RunContinuationCopying(const THandlerRule& rule, TTokenCursor& at, int& length)
+{
+    int copy = length;
+    const bool ok = RunContinuation(rule, at.stream, at.Start(), copy);
+    length = copy;
+    return ok;
+}
+
+inline bool VOzuvavIdavParser::RunTokenRuleFromStart(const TTokenRule& rule, TTokenCursor& at, int& length, int& value)
+{
+    const TEdStream::Place start = at.start;
+    int copy = length;
+    int v = value;
+    const bool ok = RunTokenRule(rule, at.stream, start, copy, v);
+    length = copy;
+    value = v;
+    return ok;
+}
+
+inline void VOzuvavIdavParser::ScanKeywords(TTokenCursor& at, TTokenSoFar& token)
+{
+    // Every change of the states is mirrored into the keyword table; a table put in since is given
+    // them here.
     if (tables_.keywords.get() != mirrored_) MirrorStates();
-    if (const TKeywordMatch m = matchWord(*tables_.keywords)) {
-        r = static_cast<std::uint8_t>(m.entry->data);
-        length = m.length;
-        matched = true;
-    } else if (const TKeywords* user = userTable; user && user->MayStartWith(static_cast<char>(c))) {
-        if (const TKeywordMatch um = matchWord(*user)) {
-            r = static_cast<std::uint8_t>(um.entry->data);
-            length = um.length;
-            matched = true;
-            fromUser = true;
+    if (const TKeywordMatch m = at.MatchWord(*tables_.keywords)) {
+        token.value = static_cast<std::uint8_t>(m.entry->data);
+        token.length = m.length;
+        token.matched = true;
+    } else if (const TKeywords* user = settings_->UserKeywords();
+               user && user->MayStartWith(static_cast<char>(at.first))) {
+        if (const TKeywordMatch um = at.MatchWord(*user)) {
+            token.value = static_cast<std::uint8_t>(um.entry->data);
+            token.length = um.length;
+            token.matched = true;
+            token.fromUser = true;
         }
     }
-    if (!matched) {
-        afterFirst();
-        length = 1;
+    if (!token.matched) {
+        at.AfterFirst();
+        token.length = 1;
     }
+}
 
-    // Continuation of a keyword.
-    if (matched && !fromUser && tables_.continuation[static_cast<std::size_t>(r)]) {
-        if (!RunContinuation(*tables_.continuation[static_cast<std::size_t>(r)], stream, t, length)) {
-            matched = false;
-            r = 0;
-            afterFirst();
-            length = 1;
-        }
+inline void VOzuvavIdavParser::ScanContinuation(TTokenCursor& at, TTokenSoFar& token)
+{
+    if (!token.matched || token.fromUser) return;
+    const auto& rule = tables_.continuation[token.value];
+    if (!rule) return;
+    if (!RunContinuationCopying(*rule, at, token.length)) {
+        token.matched = false;
+        token.value = 0;
+        at.AfterFirst();
+        token.length = 1;
     }
+}
 
-    // First-character table.
-    if (!matched) {
-        const TTokenRule* rule = active_->Rule(c);
-        if (rule && StatesMeet(rule->valid, current_)) {
-            // A name, number or string (the commonest rules) that ends in its record is read
-            // there, without the general matcher's round trip through the stream.
-            const std::int64_t wholeEnd =
-                inRecord && rule->first.hasHandler && !rule->first.custom
-                    ? WholeTokenEndInRecord(rule->first.handler, recordText, tp.inRecord, recordLength)
-                    : -1;
-            int value = 0;
-            if (wholeEnd > tp.inRecord) {
-                r = rule->value;
-                stream.Restore({tp.record, wholeEnd, t + (wholeEnd - tp.inRecord)});
-            } else if (wholeEnd < 0 && RunTokenRule(*rule, stream, tp, length, value)) {
-                r = static_cast<std::uint8_t>(value);
-            } else {
-                r = 0;
-                afterFirst();
-            }
-        }
+inline void VOzuvavIdavParser::ScanFirstCharacterRule(TTokenCursor& at, TTokenSoFar& token)
+{
+    if (token.matched) return;
+    const TTokenRule* rule = active_->Rule(at.first);
+    if (!rule || !StatesMeet(rule->valid, current_)) return;
+    // A name, number or string (the commonest rules) that ends in its record is read there,
+    // without the general matcher's round trip through the stream.
+    const std::int64_t wholeEnd = at.WholeTokenEnd(rule->first);
+    int value = 0;
+    if (wholeEnd > at.start.inRecord) {
+        token.value = rule->value;
+        at.SetInRecord(wholeEnd);
+    } else if (wholeEnd < 0 && RunTokenRuleFromStart(*rule, at, token.length, value)) {
+        token.value = static_cast<std::uint8_t>(value);
+    } else {
+        token.value = 0;
+        at.AfterFirst();
     }
+}
 
-    // State change.
-    const TTokenStateInfo* info = fromUser ? nullptr
-                                           : (tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                  ? &*tables_.tokenStateInfo[static_cast<std::size_t>(r)]
-                                                  : nullptr);
-    if ((info && !StatesMeet(info->valid, current_)) || stream.GetPos() <= t) {
-        afterFirst();
-        r = 0;
-        info = nullptr;
-        fromUser = false;
-    } else if (info && (!info->noChange || info->stack || info->container)) {
+inline const TTokenStateInfo* VOzuvavIdavParser::ChangeStates(TTokenCursor& at, TTokenSoFar& token)
+{
+    const auto& stateInfo = tables_.tokenStateInfo[token.value];
+    const TTokenStateInfo* info = token.fromUser || !stateInfo ? nullptr : &*stateInfo;
+    if ((info && !StatesMeet(info->valid, current_)) || at.stream.GetPos() <= at.Start()) {
+        // Refused, or nothing read: the first character is a token of value 0.
+        at.AfterFirst();
+        token.value = 0;
+        token.fromUser = false;
+        return nullptr;
+    }
+    if (info && (!info->noChange || info->stack || info->container)) {
         // (A token that only says in which states it counts changes nothing here.) A container
         // gives its states back when it ends: keep them.
         if (!bound_ && info->container) boundEntry_ = current_;
         ApplyStateInfo(*info);
         MirrorStates();
     }
-    fromUserTable_ = fromUser;
-    kLength = static_cast<int>(stream.GetPos() - t);
+    return info;
+}
 
-    // Bound mode.
+inline void VOzuvavIdavParser::FollowBoundMode(TParserClient* sender, const TEdStream& stream,
+                                               const TTokenStateInfo* info, std::uint8_t value)
+{
     const std::int64_t pos = stream.GetPos();
     if (bound_) {
         if (pos >= containerEnd_ || stream.AtEnd()) {
@@ -481,11 +527,36 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
         }
     } else if (info && info->container) {
         containerEnd_ = pos;
-        containerValue_ = static_cast<std::uint8_t>(r);
+        containerValue_ = value;
         bound_ = true;
         boundOwner_ = sender;
     }
-    return static_cast<std::uint8_t>(r);
+}
+
+std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength)
+{
+    kLength = 0;
+    // While one control rescans a container, others get nothing until it has left bound mode.
+    if (busy_ && (!bound_ || (sender && boundOwner_ && sender != boundOwner_))) return 0;
+    struct BusyFollowsBound {
+        VOzuvavIdavParser& p;
+        ~BusyFollowsBound() { p.busy_ = p.bound_; }
+    } busyGuard{*this};
+
+    NoteSender(sender);
+    fromUserTable_ = false;
+    TTokenCursor at(stream);
+    if (at.atEnd) return 0;
+
+    TTokenSoFar token;
+    ScanKeywords(at, token);
+    ScanContinuation(at, token);
+    ScanFirstCharacterRule(at, token);
+    const TTokenStateInfo* info = ChangeStates(at, token);
+    fromUserTable_ = token.fromUser;
+    kLength = static_cast<int>(stream.GetPos() - at.Start());
+    FollowBoundMode(sender, stream, info, token.value);
+    return token.value;
 }
 
 // ---- scanner state identity

@@ -243,6 +243,28 @@ private:
     bool RunTokenRule(const TTokenRule& rule, TEdStream& stream, const TEdStream::Place& start, int& kLength,
                       int& value);
     bool RunContinuation(const THandlerRule& rule, TEdStream& stream, std::int64_t tokenStart, int& kLength);
+
+    // The phases of ScanNonPlainToken, in their order. The cursor stands on the token's first
+    // character and reads inside its line record or through the stream; the token read so far
+    // passes from phase to phase.
+    struct TTokenCursor;
+    struct TTokenSoFar;
+    // Keywords, then the words of the settings record's tables.
+    [[gnu::always_inline]] inline void ScanKeywords(TTokenCursor& at, TTokenSoFar& token);
+    // The continuation rule of the keyword's value, if it has one.
+    [[gnu::always_inline]] inline void ScanContinuation(TTokenCursor& at, TTokenSoFar& token);
+    // The rule the active first-character table has for the first character.
+    [[gnu::always_inline]] inline void ScanFirstCharacterRule(TTokenCursor& at, TTokenSoFar& token);
+    // RunContinuation and RunTokenRule from the cursor's token start.
+    [[gnu::always_inline]] inline bool RunContinuationCopying(const THandlerRule& rule, TTokenCursor& at, int& length);
+    [[gnu::always_inline]] inline bool RunTokenRuleFromStart(const TTokenRule& rule, TTokenCursor& at, int& length,
+                                                             int& value);
+    // Refuses the token where its states do not meet the current ones, otherwise applies its state
+    // change; returns the state info that applied.
+    [[gnu::always_inline]] inline const TTokenStateInfo* ChangeStates(TTokenCursor& at, TTokenSoFar& token);
+    // Leaves bound mode at the container's end, or enters it after a container token.
+    [[gnu::always_inline]] inline void FollowBoundMode(TParserClient* sender, const TEdStream& stream,
+                                                       const TTokenStateInfo* info, std::uint8_t value);
     std::int32_t Intern(const std::string& key);
     [[noreturn]] void RegistryDisabled() const;
 

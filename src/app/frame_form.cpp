@@ -387,7 +387,15 @@ void TFrameForm::FormShow(const QString& file)
 
 int TFrameForm::OfferRecovery()
 {
-    if (!recovery_ || !recovery_->Usable()) return 0;
+    if (!recovery_) return 0;
+    if (!recovery_->Usable()) {
+        const QString text = QStringLiteral(
+                                 "Unsaved scripts cannot be kept for recovery: the folder %1 cannot be "
+                                 "written.")
+                                 .arg(QDir::toNativeSeparators(recovery_->Folder()));
+        if (FirstNotice(text)) dialogs_->ShowError(this, text);
+        return 0;
+    }
     std::vector<DamagedRecovery> damaged;
     std::vector<LeftoverScript> scripts = recovery_->FindLeftovers(damaged);
     for (const DamagedRecovery& d : damaged) {

@@ -300,6 +300,23 @@ private slots:
         QCOMPARE(asked, 2);
     }
 
+    void aFolderThatCannotBeWrittenIsReported()
+    {
+        dir->Write("recovery", "a file where the folder should be");
+        MakeFrame();
+        QVERIFY(!frame->Recovery()->Usable());
+        QCOMPARE(frame->OfferRecovery(), 0);
+        QCOMPARE(dialogs->errors.size(), 1);
+        QVERIFY2(dialogs->errors[0].startsWith("Unsaved scripts cannot be kept for recovery"),
+                 qPrintable(dialogs->errors[0]));
+        // The windows work without it.
+        ui::TEditForm* form = NewForm();
+        QVERIFY(form->RecoveryFile().empty());
+        QTest::keyClicks(form->Editor(), QStringLiteral("abc"));
+        QTest::qWait(kShortDelay * 5);
+        QCOMPARE(C(form).Store().Text(), std::string("abc"));
+    }
+
     void dialogRestoresTheCheckedOnes()
     {
         std::vector<ui::LeftoverScript> scripts(3);

@@ -11,9 +11,11 @@
 
 #include "base/file_io.h"
 #include "editor/recovery_writer.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace tarnwick;
+using tarnwick::testing::TempFolder;
 
 namespace {
 
@@ -30,25 +32,6 @@ std::string WholeFile(const RecoveryHead& head, std::string_view text)
 {
     return EncodeRecoveryStart(head) + EncodeTextRecordFrame(text, {}) + std::string(text);
 }
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("tarnwick-recovery-" + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 }  // namespace
 
@@ -166,7 +149,7 @@ TEST(RecoveryFile, GapTextFollowsAStringThroughRandomEdits)
 TEST(RecoveryWriter, WritesOnlyACompleteTextThenAppendsChanges)
 {
     TempFolder folder;
-    const fs::path file = folder.Path() / "w.twr";
+    const fs::path file = folder.path() / "w.twr";
     {
         RecoveryWriter writer(file, Head());
         writer.Append("abc");
@@ -208,7 +191,7 @@ TEST(RecoveryWriter, WritesOnlyACompleteTextThenAppendsChanges)
 TEST(RecoveryWriter, LargeChangesRewriteTheWholeFile)
 {
     TempFolder folder;
-    const fs::path file = folder.Path() / "w.twr";
+    const fs::path file = folder.path() / "w.twr";
     RecoveryWriter writer(file, Head());
     writer.Append(std::string(1000, 'a'));
     writer.TextComplete();
@@ -229,7 +212,7 @@ TEST(RecoveryWriter, LargeChangesRewriteTheWholeFile)
 TEST(RecoveryWriter, AFolderThatCannotBeWrittenIsReportedOnce)
 {
     TempFolder folder;
-    RecoveryWriter writer(folder.Path() / "missing" / "w.twr", Head());
+    RecoveryWriter writer(folder.path() / "missing" / "w.twr", Head());
     writer.Append("x");
     writer.TextComplete();
     writer.Flush();

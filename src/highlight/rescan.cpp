@@ -196,8 +196,10 @@ private:
         std::uint8_t* attrs = store_.AllocateAttributes(rec);
         if (length) std::memcpy(attrs, values_.data(), length);
         rec->SetStateOut(id);
-        rec->SetFlags(((rec->Flags() | lfRepaint) & ~(kNeedsRescan | lfLooksPastEnd)) |
-                      (looksPast ? lfLooksPastEnd : 0));
+        std::uint32_t flags = (rec->Flags() | lfRepaint) & ~(kNeedsRescan | lfLooksPastEnd);
+        if (looksPast) [[unlikely]]
+            flags |= lfLooksPastEnd;
+        rec->SetFlags(flags);
         if (next) next->SetStateIn(id);
         if (result_.firstLine < 0) result_.firstLine = lineIndex_;
         result_.lastLine = lineIndex_;

@@ -163,7 +163,12 @@ private:
         if (record_) values_.assign(record_->Length(), 0);
     }
 
-    void FinishEmptyLines()
+    // (An empty record is rare, the line after a closing line break: its loop is kept aside.)
+    [[gnu::always_inline]] void FinishEmptyLines()
+    {
+        if (record_ && record_->Length() == 0) FinishEmptyLinesAtEnd();
+    }
+    [[gnu::noinline]] void FinishEmptyLinesAtEnd()
     {
         while (record_ && record_->Length() == 0 && !stop_) FinishLine(false);
     }
@@ -182,11 +187,12 @@ private:
         // its end, since an edit below it may change how that token reads. Nor can it stop where
         // a token that ended here looked beyond the next line's start: the next line, which the
         // pass leaves as it is, would not be marked.
-        const bool looksPast = stream_.CameBackFrom() > lineLast_;
+        // (Asked where it is needed: kept across the calls below, it would cost every line.)
+        const auto looksPast = [this] { return stream_.CameBackFrom() > lineLast_; };
 
         const bool mayStop = !options_.all && id >= 0 && rec->StateOut() == id && lineIndex_ >= startLine_ &&
                              lineIndex_ - startLine_ + 1 >= options_.minLines && !(rec->Flags() & kNeedsRescan) &&
-                             (!next || !(next->Flags() & kNeedsRescan)) && old && !looksPast &&
+                             (!next || !(next->Flags() & kNeedsRescan)) && old && !looksPast() &&
                              stream_.Reach() <= lineLast_ + 1 && std::memcmp(old, values_.data(), length) == 0;
         if (mayStop) {
             Stop();
@@ -197,7 +203,7 @@ private:
         if (length) std::memcpy(attrs, values_.data(), length);
         rec->SetStateOut(id);
         std::uint32_t flags = (rec->Flags() | lfRepaint) & ~(kNeedsRescan | lfLooksPastEnd);
-        if (looksPast) [[unlikely]]
+        if (looksPast()) [[unlikely]]
             flags |= lfLooksPastEnd;
         rec->SetFlags(flags);
         if (next) next->SetStateIn(id);

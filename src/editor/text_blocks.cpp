@@ -53,15 +53,6 @@ void TTextStore::RebuildIndex()
     }
 }
 
-void TTextStore::UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta)
-{
-    block->breaks = -1;
-    for (std::size_t i = block->index + 1; i < fenLines_.size(); i += i & (~i + 1)) {
-        fenLines_[i] += lineDelta;
-        fenChars_[i] += charDelta;
-    }
-}
-
 std::int64_t TTextStore::LinesBefore(std::size_t block) const
 {
     std::int64_t sum = 0;
@@ -130,17 +121,6 @@ std::size_t Descend(const std::vector<std::int64_t>& fen, std::int64_t& value)
 std::size_t TTextStore::BlockOfLine(std::int64_t& line) const { return Descend(fenLines_, line); }
 
 std::size_t TTextStore::BlockOfOffset(std::int64_t& offset) const { return Descend(fenChars_, offset); }
-
-std::size_t TTextStore::SlotOf(const TLineRecord* r) const
-{
-    // Slots are brought up to date lazily: an edit inside a block moves the records after it,
-    // and rewriting all their slots would touch every one of them.
-    TextBlock* block = r->block_;
-    const std::size_t slot = r->slot_;
-    if (slot < block->records.size() && block->records[slot] == r) return slot;
-    for (std::size_t i = 0; i < block->records.size(); ++i) block->records[i]->slot_ = static_cast<std::uint16_t>(i);
-    return r->slot_;
-}
 
 // Points the records from `slot` on at their block and their slots.
 void TTextStore::ReindexFrom(TextBlock* block, std::size_t slot)
@@ -272,15 +252,6 @@ TLineRecord* TTextStore::FirstLine() const { return blocks_.empty() ? nullptr : 
 TLineRecord* TTextStore::LastLine() const
 {
     return blocks_.empty() ? nullptr : At(blocks_.back().get(), blocks_.back()->records.size() - 1);
-}
-
-// The record at `slot` of `block`, its slot brought up to date on the way: walking and looking up
-// refresh what edits left stale, so a walk never has to renumber a whole block.
-TLineRecord* TTextStore::At(const TextBlock* block, std::size_t slot)
-{
-    TLineRecord* r = block->records[slot];
-    r->slot_ = static_cast<std::uint16_t>(slot);
-    return r;
 }
 
 TLineRecord* TTextStore::Next(const TLineRecord* r) const

@@ -48,4 +48,33 @@ inline void TTextStore::AppendToBlocks(std::vector<std::unique_ptr<TextBlock>>& 
     block->chars += r->length_;
 }
 
+inline void TTextStore::UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta)
+{
+    block->breaks = -1;
+    for (std::size_t i = block->index + 1; i < fenLines_.size(); i += i & (~i + 1)) {
+        fenLines_[i] += lineDelta;
+        fenChars_[i] += charDelta;
+    }
+}
+
+inline std::size_t TTextStore::SlotOf(const TLineRecord* r) const
+{
+    // Slots are brought up to date lazily: an edit inside a block moves the records after it,
+    // and rewriting all their slots would touch every one of them.
+    TextBlock* block = r->block_;
+    const std::size_t slot = r->slot_;
+    if (slot < block->records.size() && block->records[slot] == r) return slot;
+    for (std::size_t i = 0; i < block->records.size(); ++i) block->records[i]->slot_ = static_cast<std::uint16_t>(i);
+    return r->slot_;
+}
+
+// The record at `slot` of `block`, its slot brought up to date on the way: walking and looking up
+// refresh what edits left stale, so a walk never has to renumber a whole block.
+inline TLineRecord* TTextStore::At(const TextBlock* block, std::size_t slot)
+{
+    TLineRecord* r = block->records[slot];
+    r->slot_ = static_cast<std::uint16_t>(slot);
+    return r;
+}
+
 }  // namespace tarnwick

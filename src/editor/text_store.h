@@ -296,7 +296,8 @@ private:
     void MoveLineObject(const TLineRecord* from, TLineRecord* to);
     void HandOver(TLineRecord* from, TLineRecord* head);
     void EditDone(std::int64_t offset, std::int64_t delta, bool emptied = false);
-    static void AppendToBlocks(std::vector<std::unique_ptr<TextBlock>>& blocks, TLineRecord* record);
+    // AppendToBlocks, SlotOf, At and UpdateIndex are defined in text_blocks.h, for the store's files to inline.
+    static inline void AppendToBlocks(std::vector<std::unique_ptr<TextBlock>>& blocks, TLineRecord* record);
     template <class Emit>
     void MakeRecords(std::string_view text, bool firstIsContinuation, Emit&& emit);
     std::vector<TLineRecord*> MakeRecords(std::string_view text, bool firstIsContinuation);
@@ -304,10 +305,10 @@ private:
     void ReplaceRecords(std::int64_t firstLine, std::int64_t removeCount, std::vector<TLineRecord*>& added);
     void MergeSmallBlocks();
     void ReindexFrom(TextBlock* block, std::size_t slot);
-    std::size_t SlotOf(const TLineRecord* record) const;
-    static TLineRecord* At(const TextBlock* block, std::size_t slot);
+    inline std::size_t SlotOf(const TLineRecord* record) const;
+    static inline TLineRecord* At(const TextBlock* block, std::size_t slot);
     void RebuildIndex();
-    void UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta);
+    inline void UpdateIndex(const TextBlock* block, std::int64_t lineDelta, std::int64_t charDelta);
     std::size_t BlockOfLine(std::int64_t& line) const;
     std::size_t BlockOfOffset(std::int64_t& offset) const;
     std::int64_t LinesBefore(std::size_t block) const;

@@ -21,12 +21,12 @@ constexpr const char* kExpansionTooLarge = "Script too large after macro and #in
 constexpr const char* kElseWithoutIf = "#else without #ifdef or #ifndef";
 constexpr const char* kEndifWithoutIf = "#endif without #ifdef or #ifndef";
 
-struct TReservedWord {
+struct ReservedWord {
     const char* word;
     TSymToken token;
 };
 
-constexpr TReservedWord kReservedWords[] = {
+constexpr ReservedWord kReservedWords[] = {
     {"%%language", tkSecLanguage},
     {"%%words", tkSecWords},
     {"%%handler", tkSecHandlers},
@@ -94,12 +94,12 @@ constexpr TReservedWord kReservedWords[] = {
     {"*", tkStar},
 };
 
-struct TPredefined {
+struct PredefinedMacro {
     const char* name;
     const char* value;
 };
 
-constexpr TPredefined kPredefinedMacros[] = {
+constexpr PredefinedMacro kPredefinedMacros[] = {
     // general
     {"ver200", "ver200"},
     {"pt_DEFAULT", "0"},

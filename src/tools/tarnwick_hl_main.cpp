@@ -84,14 +84,14 @@ void Prepare(VOzuvavIdavParser& parser, const std::string& script, const std::st
         parser.OnCustomParse = [](VOzuvavIdavParser&, int, TEdStream&, int&, int&) { return false; };
 }
 
-struct TCounts {
+struct TableCounts {
     int keywords = 0, firstChars = 0, stateTables = 0, continuations = 0, styles = 0;
 };
 
-TCounts Count(const VOzuvavIdavParser& parser)
+TableCounts Count(const VOzuvavIdavParser& parser)
 {
     const TParserTables& t = parser.Tables();
-    TCounts n;
+    TableCounts n;
     const auto rules = [&](const TFirstCharTable& table) {
         for (const auto& rule : table.rules) n.firstChars += rule.has_value();
     };
@@ -141,7 +141,7 @@ int Compile(ArgReader args)
         parser.SaveToStream(stored);
         WriteWholeFileOrThrow(output, stored.Data());
     }
-    const TCounts n = Count(parser);
+    const TableCounts n = Count(parser);
     std::printf(
         "%s: language \"%s\", %d keywords, %d first-character rules, %d states with their own rules, "
         "%d continuation rules, %d styles\n",
@@ -165,7 +165,7 @@ int Info(ArgReader reader)
     };
     VOzuvavIdavParser parser;
     LoadStored(parser, args[0]);
-    const TCounts n = Count(parser);
+    const TableCounts n = Count(parser);
     const std::string method = data.compare(6, 4, "WRZL") == 0 ? "KH" : "LZH";
     std::printf(
         "file: %s\nformat version: %u\nproperty size: %zu bytes\npayload size: %d bytes (%s)\n"
@@ -230,9 +230,9 @@ int Tokens(ArgReader args)
 }
 
 // The standard output as a stream for the writers; a failed write raises through WriteBuffer.
-class TStdoutStream : public TStream {
+class StdoutStream : public TStream {
 public:
-    TStdoutStream()
+    StdoutStream()
     {
 #ifdef _WIN32
         _setmode(_fileno(stdout), _O_BINARY);
@@ -282,7 +282,7 @@ int Export(ArgReader args)
 
     const TExportContext context = ExportContextFor(
         parser.Settings(), title ? *title : (file == "-" ? std::string() : file), date ? *date : Today());
-    TStdoutStream out;
+    StdoutStream out;
     WriteRange(store, 0, store.CharCount(), writeFormat, context, out);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw Exception("Cannot write the standard output");
     return kExitOk;

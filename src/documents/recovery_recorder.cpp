@@ -79,6 +79,7 @@ void RecoveryRecorder::DelayPassed()
     if (!writer_) {
         written_ = head_();
         writer_ = std::make_unique<RecoveryWriter>(file_, written_);
+        writer_->ExpectSize(store_.CharCount());
         copied_ = 0;
         complete_ = false;
         slicer_.start();
@@ -100,6 +101,9 @@ void RecoveryRecorder::CopySlice()
         }
         copied_ += static_cast<std::int64_t>(slice.size());
         writer_->Append(std::move(slice));
+        // Taken into the writer's copy at once (nothing is written before the copy is complete),
+        // so that the slices do not pile up in its queue.
+        writer_->Flush();
     }
     if (copied_ < store_.CharCount()) return;
     slicer_.stop();

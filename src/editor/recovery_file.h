@@ -12,6 +12,7 @@
 // cut short or failing its checksum ends the file there: what a crash left half written is
 // dropped, the records before it count.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,6 +48,9 @@ class GapText {
 public:
     std::int64_t Size() const { return static_cast<std::int64_t>(buffer_.size() - gapEnd_ + gapStart_); }
     void Append(std::string_view text) { Insert(Size(), text); }
+    // Makes room for a text of `size` characters in all, so that a long text handed over in
+    // pieces is not moved again and again.
+    void Reserve(std::int64_t size) { Grow(static_cast<std::size_t>(std::max<std::int64_t>(0, size - Size()))); }
     // Offsets must lie in the text (0 <= offset <= Size(), start <= end <= Size()).
     void Insert(std::int64_t offset, std::string_view text);
     void Delete(std::int64_t start, std::int64_t end);

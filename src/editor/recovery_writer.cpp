@@ -11,6 +11,9 @@
 
 #include "base/file_io.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
@@ -35,6 +38,12 @@ RecoveryWriter::~RecoveryWriter()
     thread_.join();
     std::error_code ec;
     fs::remove(file_, ec);
+}
+
+void RecoveryWriter::ExpectSize(std::int64_t size)
+{
+    std::lock_guard lock(mutex_);
+    queued_.push_back({Op::Expect, size, 0, {}});
 }
 
 void RecoveryWriter::Append(std::string text)
@@ -141,11 +150,17 @@ void RecoveryWriter::WriteOut(std::vector<Op>& ops, std::optional<RecoveryHead>&
     for (Op& op : ops) {
         const bool journal = complete_ && wholeWritten_;
         switch (op.kind) {
+        case Op::Expect: text_.Reserve(op.a); break;
         case Op::Append:
             text_.Append(op.text);
             std::string().swap(op.text);  // the slices of a long text are not held twice
             break;
-        case Op::Complete: complete_ = true; break;
+        case Op::Complete: complete_ = true;
+#ifdef __GLIBC__
+            // The slices were freed on this thread, in its own heap: give their memory back.
+            ::malloc_trim(0);
+#endif
+            break;
         case Op::Insert:
             if (op.a < 0 || op.a > text_.Size()) {
                 outOfStep = true;
@@ -207,6 +222,13 @@ bool RecoveryWriter::WriteWhole()
         Fail("cannot write " + file_.string());
         return false;
     }
+#ifndef _WIN32
+    // The new name reaches the disk too, not only the data.
+    if (const int dir = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+#endif
     std::lock_guard lock(mutex_);
     ++counts_.wholeWrites;
     return true;

@@ -34,6 +34,8 @@ public:
 
     const std::filesystem::path& File() const { return file_; }
 
+    // The length the text handed over is expected to have (room is made for it at once).
+    void ExpectSize(std::int64_t size);
     void Append(std::string text);
     void TextComplete();
     void Insert(std::int64_t offset, std::string text);
@@ -60,7 +62,7 @@ public:
 
 private:
     struct Op {
-        enum Kind : std::uint8_t { Append, Complete, Insert, Delete } kind;
+        enum Kind : std::uint8_t { Expect, Append, Complete, Insert, Delete } kind;
         std::int64_t a = 0;
         std::int64_t b = 0;
         std::string text;

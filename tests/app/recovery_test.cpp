@@ -231,6 +231,18 @@ private slots:
         // over by their windows.
         for (const QString& name : RecoveryFiles(recovery)) QVERIFY2(!name.contains("dead"), qPrintable(name));
         QCOMPARE(RecoveryFiles(recovery).size(), 2);
+        // ... and write them anew with the restored text.
+        for (ui::TEditForm* form : {kept, fresh})
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    RecoveryWriter* w = form->Recorder()->Writer();
+                    if (!w) return false;
+                    w->WaitIdle();
+                    return w->Done().wholeWrites >= 1;
+                },
+                10000));
+        QVERIFY(WaitForRecovered(kept, "select 1;\r-- caf\xE9\r"));
+        QVERIFY(WaitForRecovered(fresh, "select 2;\rselect 3;"));
 
         // Undo shows the empty text the restored one was inserted into; Redo brings it back.
         C(kept).Undo();

@@ -14,58 +14,15 @@ set -euo pipefail
 program=$1
 examples=$2
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-xvfb=
-editor=
-cleanup() {
-  [ -n "$editor" ] && kill -9 "$editor" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/tarnwick*.log; do
-    [ -s "$log" ] || continue
-    echo "--- what the program printed ($(basename "$log"), last 40 lines):" >&2
-    tail -n 40 "$log" >&2
-  done
-  echo "--- the recovery folder:" >&2
-  ls -la "$recovery" >&2 2>/dev/null || true
-  if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
-    import -window root "$work/failure.png" 2>/dev/null &&
-      cp "$work/failure.png" "${TMPDIR:-/tmp}/tarnwick-e2e-recovery-failure.png" &&
-      echo "the screen at the failure: ${TMPDIR:-/tmp}/tarnwick-e2e-recovery-failure.png" >&2
-  fi
-  exit 1
-}
-
-# Polls `condition` (a command) every 0.1 s for up to `seconds`.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local tries=$((seconds * 10))
-  while ! "$@" >/dev/null 2>&1; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "waited ${seconds}s for $what"
-    sleep 0.1
-  done
-}
-
-mkdir -p "$work/config" "$work/scripts" "$work/home"
-cp "$examples/tarnwick.edf" "$examples/tarnwick.cdf" "$work/config/"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export TARNWICK_CONFIG_DIR="$work/config" QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/e2e_lib.sh"
+e2e_setup "$examples"
 recovery="$XDG_DATA_HOME/Corvanti/Tarnwick/recovery"
+
+e2e_diagnostics() {
+  echo "--- the recovery folder:"
+  ls -la "$recovery" 2>/dev/null || true
+}
 
 recovery_files() { find "$recovery" -maxdepth 1 -name '*.twr' 2>/dev/null | wc -l; }
 has_recovery_files() { [ "$(recovery_files)" -eq "$1" ]; }
@@ -86,15 +43,7 @@ recovery_settled() {
   [ -n "$state" ] && [ $((now - stable_since)) -ge 5 ]
 }
 
-display=
-for n in $(seq 200 259); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-wait_for 10 "the X server" xdotool getmouselocation
+start_xvfb 200 259
 
 focus_frame() {
   frame=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarnwick' | head -n 1) ||

@@ -12,66 +12,11 @@ set -euo pipefail
 program=$1
 examples=$2
 
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-  fi
-done
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/e2e_lib.sh"
+e2e_setup "$examples"
+start_xvfb 140 199
 
-work=$(mktemp -d)
-xvfb=
-editor=
-cleanup() {
-  [ -n "$editor" ] && kill "$editor" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -s "$work/tarnwick.log" ]; then
-    echo "--- what the program printed (last 60 lines):" >&2
-    tail -n 60 "$work/tarnwick.log" >&2
-  fi
-  if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
-    import -window root "$work/failure.png" 2>/dev/null && cp "$work/failure.png" "${TMPDIR:-/tmp}/tarnwick-e2e-failure.png" &&
-      echo "the screen at the failure: ${TMPDIR:-/tmp}/tarnwick-e2e-failure.png" >&2
-  fi
-  exit 1
-}
-
-# Polls `condition` (a command) every 0.1 s for up to `seconds`.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local tries=$((seconds * 10))
-  while ! "$@" >/dev/null 2>&1; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "waited ${seconds}s for $what"
-    sleep 0.1
-  done
-}
-
-# The version table and conditional defines of the examples, in a folder of the test's own.
-mkdir -p "$work/config" "$work/scripts" "$work/home"
-cp "$examples/tarnwick.edf" "$examples/tarnwick.cdf" "$work/config/"
-
-display=
-for n in $(seq 140 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-wait_for 10 "the X server" xdotool getmouselocation
-
-# The user's settings go to the test's folder, not the home of whoever runs it.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" TARNWICK_CONFIG_DIR="$work/config"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
 "$program" >"$work/tarnwick.log" 2>&1 &
 editor=$!
 

@@ -22,10 +22,12 @@
 #include "dialogs/options_dialog.h"
 #include "documents/edit_form.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "support/answer_modal.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
+using tarnwick::testing::AnswerModal;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 namespace fs = std::filesystem;
@@ -38,25 +40,6 @@ const std::string kHighlighting = "Highlighting - PL/SQL";
 const std::string kKeyAssignments = "Key Assignments - PL/SQL";
 
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
-
-// Answers the next modal dialog from a timer (also one opened while another is modal).
-void AnswerModal(std::function<void(QDialog*)> answer, QWidget* over = nullptr)
-{
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer, over] {
-        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if ((!modal || modal == over) && ++*tries < 250) return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (!modal || modal == over) return;
-        answer(modal);
-        if (modal->isVisible()) modal->reject();
-    });
-    timer->start();
-}
 
 void Select(QListWidget* list, const QString& text)
 {

@@ -36,11 +36,13 @@
 #include "documents/replace_dialog.h"
 #include "documents/version_saving.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "support/answer_modal.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 #include "widgets/colors.h"
 
 using namespace tarnwick;
+using tarnwick::testing::AnswerModal;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 using Answer = ui::UserDialogs::Answer;
@@ -55,26 +57,6 @@ QStringList Titles(const QList<QAction*>& actions)
     QStringList titles;
     for (QAction* a : actions) titles << (a->isSeparator() ? QStringLiteral("-") : a->text());
     return titles;
-}
-
-// Calls `answer` with the first modal window that opens, polling; gives up after ten seconds
-// (the dialog is then rejected so that no test hangs).
-void AnswerModal(std::function<void(QWidget*)> answer)
-{
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500) return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (!modal) return;
-        answer(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) dialog->reject();
-    });
-    timer->start();
 }
 
 // Types a name into a file dialog's name field, as a person would.

@@ -25,10 +25,12 @@
 #include "printing/page_setup_form.h"
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
+#include "support/answer_modal.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
+using tarnwick::testing::AnswerModal;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 
@@ -37,26 +39,6 @@ namespace {
 constexpr int kDpi = 600;
 
 QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-// Calls `answer` with the first modal window that opens; rejects it afterwards if it is still
-// open, so that no test hangs.
-void AnswerModal(std::function<void(QWidget*)> answer)
-{
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500) return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (!modal) return;
-        answer(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) dialog->reject();
-    });
-    timer->start();
-}
 
 QString Run(const QString& program, const QStringList& arguments)
 {

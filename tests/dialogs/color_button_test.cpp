@@ -12,9 +12,11 @@
 #include <functional>
 
 #include "dialogs/color_button.h"
+#include "support/answer_modal.h"
 #include "widgets/colors.h"
 
 using namespace tarnwick;
+using tarnwick::testing::AnswerModal;
 using ui::TSM_ColorButton;
 using ui::TSM_ColorButtonPalette;
 
@@ -27,25 +29,6 @@ constexpr TColor kNavy = 0x7F0000;
 constexpr TColor kOdd = 0x123456;  // in no cell of the grid
 
 QColor PixelAt(QWidget* w, const QPoint& p) { return w->grab().toImage().pixelColor(p); }
-
-// Calls `answer` with the first modal dialog that opens; rejects it afterwards if still open.
-void AnswerModal(std::function<void(QDialog*)> answer)
-{
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
-        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!modal && ++*tries < 250) return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (!modal) return;
-        answer(modal);
-        if (modal->isVisible()) modal->reject();
-    });
-    timer->start();
-}
 
 }  // namespace
 

@@ -24,9 +24,11 @@
 #include "editor/key_bindings.h"
 #include "highlight/builtin_sql.h"
 #include "platform/qt/qt_text.h"
+#include "support/answer_modal.h"
 #include "widgets/vozuvavidav.h"
 
 using namespace tarnwick;
+using tarnwick::testing::AnswerModal;
 using ui::TOptionsDialog;
 
 namespace {
@@ -45,25 +47,6 @@ QStringList Items(const QListWidget* list)
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
     return items;
-}
-
-// Answers the next modal dialog from a timer.
-void AnswerModal(std::function<void(QDialog*)> answer)
-{
-    auto* timer = new QTimer;
-    auto* tries = new int(0);
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
-        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!modal && ++*tries < 250) return;
-        timer->stop();
-        timer->deleteLater();
-        delete tries;
-        if (!modal) return;
-        answer(modal);
-        if (modal->isVisible()) modal->reject();
-    });
-    timer->start();
 }
 
 void SetField(QLineEdit* field, const QString& text)

@@ -26,11 +26,14 @@
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
 #include "support/answer_modal.h"
+#include "support/pdf_checks.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
 using tarnwick::testing::AnswerModal;
+using tarnwick::testing::HasPoppler;
+using tarnwick::testing::RunProgram;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 
@@ -39,14 +42,6 @@ namespace {
 constexpr int kDpi = 600;
 
 QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-QString Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000)) return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 }  // namespace
 
@@ -151,8 +146,7 @@ private slots:
 
     void printGoesThroughThePrintDialogOntoThePage()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-            QSKIP("pdftotext (poppler-utils) is not installed");
+        if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
         Script(200);
         frame->PageSetup() = {1000, 1000, 1000, 1000};
         QVERIFY(frame->Actions().acPrint->isEnabled());
@@ -165,11 +159,12 @@ private slots:
         QVERIFY(sawDialog);
         const QString pdf = Q(dir->path() / "printed.pdf");
         if (qEnvironmentVariableIsSet("TARNWICK_KEEP_PDF")) QFile::copy(pdf, qEnvironmentVariable("TARNWICK_KEEP_PDF"));
-        const QString info = Run(QStringLiteral("pdfinfo"), {pdf});
+        const QString info = RunProgram(QStringLiteral("pdfinfo"), {pdf});
         const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
         QVERIFY2(pages.hasMatch() && pages.captured(1).toInt() >= 2, qPrintable(info));
         // Every word inside the inch of margin all round (612 by 792 points).
-        const QString boxes = Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString boxes =
+            RunProgram(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
         QRegularExpressionMatchIterator words =
             QRegularExpression(
                 QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\""))
@@ -190,7 +185,7 @@ private slots:
             QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\"[^>]*>select<")).match(boxes);
         QVERIFY(select.hasMatch());
         QVERIFY2(std::abs(select.captured(1).toDouble() - 132) < 1.5, qPrintable(select.captured(1)));
-        QVERIFY(Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+        QVERIFY(RunProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
                     .contains(QRegularExpression(QStringLiteral("200:\\s+select 200 from dual;"))));
 
         // Cancel in the print dialog prints nothing.

@@ -26,37 +26,16 @@
 #include "printing/go_page_form.h"
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
+#include "support/pdf_checks.h"
 #include "widgets/vozuvavidav.h"
 
 using namespace tarnwick;
 using namespace tarnwick::ui;
+using namespace tarnwick::testing;
 
 namespace {
 
 constexpr int kDpi = 600;
-
-QString Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000)) return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PdfPages(const QString& pdf)
-{
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(Run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-QString PdfText(const QString& pdf, int page)
-{
-    return Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                             QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
-}
-
-bool HasPoppler() { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
 
 // Saves a picture of a widget where TARNWICK_SCREENSHOTS names a folder.
 void Shot(QWidget& widget, const QString& name)
@@ -203,15 +182,13 @@ private slots:
         QCOMPARE(PdfPages(first), 2);
         QCOMPARE(PdfPages(second), 2);
         for (const QString& pdf : {first, second}) {
-            QVERIFY(PdfText(pdf, 1).contains(QStringLiteral("- 2 -")));
-            QVERIFY(PdfText(pdf, 2).contains(QStringLiteral("- 3 -")));
-            QVERIFY(!PdfText(pdf, 1).contains(QStringLiteral("- 1 -")));
+            QVERIFY(PdfPageText(pdf, 1).contains(QStringLiteral("- 2 -")));
+            QVERIFY(PdfPageText(pdf, 2).contains(QStringLiteral("- 3 -")));
+            QVERIFY(!PdfPageText(pdf, 1).contains(QStringLiteral("- 1 -")));
         }
         // The margins: one inch on a 600 pixels-per-inch printer puts the page's text at 600
         // pixels, 72 points, and the page came through the recorded picture in place.
-        const QString boxes =
-            Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
-                                              QStringLiteral("-l"), QStringLiteral("1"), first, QStringLiteral("-")});
+        const QString boxes = PdfPageWordBoxes(first, 1);
         const QRegularExpressionMatch m =
             QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>script.sql<"))
                 .match(boxes);
@@ -240,10 +217,8 @@ private slots:
         onScreen.PrintChosen();
         const QString pdf = folder.filePath(QStringLiteral("screen.pdf"));
         QCOMPARE(PdfPages(pdf), onScreen.PageCount());
-        QVERIFY(PdfText(pdf, 2).contains(QStringLiteral("- 2 -")));
-        const QString boxes =
-            Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
-                                              QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+        QVERIFY(PdfPageText(pdf, 2).contains(QStringLiteral("- 2 -")));
+        const QString boxes = PdfPageWordBoxes(pdf, 1);
         const QRegularExpressionMatch m =
             QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>script.sql<"))
                 .match(boxes);

@@ -12,43 +12,21 @@
 #include <QTest>
 
 #include "highlight/builtin_sql.h"
+#include "support/pdf_checks.h"
 #include "widgets/page_layout.h"
 #include "widgets/vozuvavidav.h"
 
 using namespace tarnwick;
+using namespace tarnwick::testing;
 
 namespace {
 
 constexpr int kDpi = 600;
 
-QString Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000)) return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PdfPages(const QString& pdf)
-{
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(Run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The text of one page (from 1), laid out as on paper.
-QString PdfPage(const QString& pdf, int page)
-{
-    return Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                             QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
-}
-
 // The first word's box on page 1 in points: (xMin, yMin).
 QPointF FirstWordAt(const QString& pdf)
 {
-    const QString html =
-        Run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
-                                          QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    const QString html = PdfPageWordBoxes(pdf, 1);
     const QRegularExpressionMatch m =
         QRegularExpression(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"")).match(html);
     return m.hasMatch() ? QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QPointF(-1, -1);
@@ -163,8 +141,7 @@ private slots:
 
     void printedPdfHasHeaderFooterAndNumbers()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-            QSKIP("pdftotext (poppler-utils) is not installed");
+        if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
         OnlyOptions({smoPrintWrap, smoPrintLineNos, smoPrintFilename, smoPrintDate, smoPrintPageNos});
         std::string text;
         for (int i = 1; i <= 150; ++i) {
@@ -186,7 +163,7 @@ private slots:
         QVERIFY(expected >= 2);
         QCOMPARE(PdfPages(pdf), expected);
 
-        const QString first = PdfPage(pdf, 1);
+        const QString first = PdfPageText(pdf, 1);
         const QStringList lines = first.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY2(lines.first().trimmed().startsWith(QStringLiteral("demo.sql")), qPrintable(lines.first()));
         QVERIFY(lines.first().contains(QStringLiteral(" - ")));  // date - time, right of the name
@@ -200,7 +177,7 @@ private slots:
         QVERIFY2(piecesOfThree >= 4, qPrintable(first));
         QCOMPARE(static_cast<int>(lines.filter(QRegularExpression(QStringLiteral("^\\s*3:"))).size()), 1);
         // Every page: numbered lines only on first pieces, so 3 pieces less than the rows on page 1.
-        const QString second = PdfPage(pdf, 2);
+        const QString second = PdfPageText(pdf, 2);
         QVERIFY(second.contains(QStringLiteral("- 2 -")));
         QVERIFY(second.trimmed().startsWith(QStringLiteral("demo.sql")));
         const int rowsPage2 = NumberedLines(second);
@@ -209,14 +186,13 @@ private slots:
 
     void selectionEndingAtLineStartLeavesThatLineOut()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-            QSKIP("pdftotext (poppler-utils) is not installed");
+        if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
         OnlyOptions({smoPrintLineNos});
         C().SetText("alpha\rbeta\rgamma\rdelta\r");
         C().Select(6, 17);  // "beta" up to the start of "delta"
         auto printer = Pdf(QStringLiteral("selection.pdf"));
         QVERIFY(editor->PrintSelection(printer.get()));
-        const QString text = PdfPage(printer->outputFileName(), 1);
+        const QString text = PdfPageText(printer->outputFileName(), 1);
         QVERIFY(text.contains(QRegularExpression(QStringLiteral("2:\\s+beta"))));
         QVERIFY(text.contains(QRegularExpression(QStringLiteral("3:\\s+gamma"))));
         QVERIFY(!text.contains(QStringLiteral("alpha")));
@@ -225,14 +201,13 @@ private slots:
         // one line prints that line.
         C().Select(13, 14);
         QVERIFY(editor->PrintSelection(printer.get()));
-        const QString one = PdfPage(printer->outputFileName(), 1);
+        const QString one = PdfPageText(printer->outputFileName(), 1);
         QVERIFY(one.contains(QStringLiteral("gamma")) && !one.contains(QStringLiteral("beta")));
     }
 
     void marginsOfOneInchStartTheTextOneInchIn()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-            QSKIP("pdftotext (poppler-utils) is not installed");
+        if (!HasPoppler()) QSKIP("pdftotext (poppler-utils) is not installed");
         OnlyOptions({});
         C().SetText("first line\rsecond\r");
         auto printer = Pdf(QStringLiteral("margins.pdf"));

@@ -99,6 +99,14 @@ std::vector<LeftoverScript> RecoverySession::FindLeftovers(std::vector<DamagedRe
         gone[session] = lock->tryLock(0);
         if (gone[session]) taken_.push_back(std::move(lock));
     }
+    // The lock of a gone session that left no script (it ended while its dialogs were open, or
+    // was killed before a change) goes: taking it and letting go removes the file.
+    for (const QString& name : dir.entryList({QStringLiteral("*") + kLockSuffix}, QDir::Files)) {
+        const QString session = name.chopped(kLockSuffix.size());
+        if (session == id_ || gone.contains(session)) continue;
+        std::unique_ptr<QLockFile> lock = SessionLock(folder_, session);
+        if (lock->tryLock(0)) lock->unlock();
+    }
     for (const QFileInfo& info : files) {
         const QString session = SessionOf(info.completeBaseName());
         const auto it = gone.find(session);

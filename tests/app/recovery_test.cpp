@@ -9,9 +9,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <fstream>
 #include <random>
 
 #include "app/frame_form.h"
@@ -310,6 +312,25 @@ private slots:
         // Kept for later: offered again.
         QCOMPARE(frame->OfferRecovery(), 0);
         QCOMPARE(asked, 2);
+    }
+
+    void theLockOfAGoneSessionWithoutScriptsIsRemoved()
+    {
+        fs::create_directories(recovery);
+        ui::RecoverySession other(Q(recovery));
+        QVERIFY(other.Usable());
+        // A lock as a program leaves it when killed: its process is gone (pid 4194305 lies above
+        // the kernel's largest process number).
+        const fs::path stale = recovery / "4194305x0000dead.lock";
+        std::ofstream(stale) << "4194305\n"
+                             << QCoreApplication::applicationName().toStdString() << "\n"
+                             << QSysInfo::machineHostName().toStdString() << "\n";
+        const std::size_t before = std::distance(fs::directory_iterator(recovery), fs::directory_iterator());
+        MakeFrame([](QWidget*, const std::vector<ui::LeftoverScript>&) { return ui::RecoveryChoice(); });
+        QCOMPARE(frame->OfferRecovery(), 0);
+        QVERIFY(!fs::exists(stale));
+        // The running program's lock stays, and this frame's own lock joined it.
+        QCOMPARE(std::size_t(std::distance(fs::directory_iterator(recovery), fs::directory_iterator())), before);
     }
 
     void aFolderThatCannotBeWrittenIsReported()

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "editor/char_group.h"
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/keywords.h"
 #include "editor/text_store.h"
 

@@ -16,7 +16,7 @@
 #include <random>
 #include <string>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/text_store.h"
 
 namespace {

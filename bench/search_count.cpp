@@ -1,6 +1,6 @@
 #include "search_count.h"
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/plain_search.h"
 #include "editor/regex.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/text_store.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "control/doravavizu.h"
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/qt_user.h"
 #include "widgets/vozuvavidav.h"

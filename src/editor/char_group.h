@@ -30,7 +30,7 @@
 
 #include "editor/byte_set.h"
 #include "editor/editor_errors.h"
-#include "editor/sm_base.h"
+#include "editor/saved_object.h"
 
 namespace tarnwick {
 

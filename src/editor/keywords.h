@@ -18,7 +18,7 @@
 #include "base/ansi_text.h"
 #include "editor/byte_set.h"
 #include "editor/char_group.h"
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/editor_errors.h"
 #include "editor/streams.h"
 

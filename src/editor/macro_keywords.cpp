@@ -7,7 +7,7 @@
 #include "base/errors.h"
 #include "base/file_io.h"
 #include "editor/char_group.h"
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/key_bindings.h"
 
 namespace tarnwick {

@@ -24,7 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "editor/sm_base.h"
+#include "editor/saved_object.h"
 
 namespace tarnwick {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 
 namespace tarnwick {
 

@@ -41,7 +41,7 @@
 
 #include "base/errors.h"
 #include "editor/byte_set.h"
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/plain_search.h"
 
 namespace tarnwick {

@@ -19,7 +19,7 @@
 #include "editor/key_bindings.h"
 #include "editor/keywords.h"
 #include "editor/macro_keywords.h"
-#include "editor/sm_base.h"
+#include "editor/saved_object.h"
 
 namespace tarnwick {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "highlight/parser_tables.h"
 
 namespace tarnwick {

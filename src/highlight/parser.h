@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/editor_errors.h"
 #include "editor/settings.h"
 #include "editor/streams.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 
 namespace tarnwick {
 namespace {

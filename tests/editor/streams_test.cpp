@@ -7,7 +7,7 @@
 #include <climits>
 #include <string>
 
-#include "editor/sm_base.h"
+#include "editor/saved_object.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "support/store_checks.h"
 
 namespace tarnwick {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 #include "editor/text_store.h"
 #include "highlight/matchers.h"
 #include "highlight/parser_tables.h"

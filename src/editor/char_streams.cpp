@@ -1,4 +1,4 @@
-#include "editor/ed_stream.h"
+#include "editor/char_streams.h"
 
 #include <algorithm>
 #include <cstring>

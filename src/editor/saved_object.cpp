@@ -1,4 +1,4 @@
-#include "editor/sm_base.h"
+#include "editor/saved_object.h"
 
 #include <typeinfo>
 

@@ -20,29 +20,15 @@
 #include "documents/edit_form.h"
 #include "documents/user_dialogs.h"
 #include "platform/key_value_store.h"
+#include "process_memory.h"
 #include "script_generator.h"
+#include "silent_dialogs.h"
 
 using namespace tarnwick;
+using namespace tarnwick::bench;
 namespace fs = std::filesystem;
 
 namespace {
-
-long ResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-// Answers nothing and shows nothing: a benchmark has no one to ask.
-class SilentDialogs : public ui::UserDialogs {
-public:
-    Answer AskYesNoCancel(QWidget*, const QString&) override { return Answer::No; }
-    void ShowError(QWidget*, const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void ShowInformation(QWidget*, const QString&) override {}
-};
 
 }  // namespace
 

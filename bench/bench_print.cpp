@@ -22,30 +22,14 @@
 #include "highlight/builtin_sql.h"
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
+#include "process_memory.h"
 #include "script_generator.h"
 #include "widgets/vozuvavidav.h"
 
 using namespace tarnwick;
+using namespace tarnwick::bench;
 
 namespace {
-
-long ResidentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-long PeakKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
 
 void Row(const char* step, double ms, const std::string& extra = {})
 {

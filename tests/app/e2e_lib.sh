@@ -8,6 +8,7 @@
 #   fail MESSAGE                reports, prints the program's logs ($work/tarnwick*.log), calls
 #                               e2e_diagnostics if the test defines it, saves the screen, exits 1
 #   wait_for SECONDS WHAT CMD   polls CMD every 0.1 s; fails after SECONDS
+#   save_as PATH                answers the Save As dialog that is opening with PATH; waits for the file
 
 e2e_setup() {
   local examples=$1 tool
@@ -73,4 +74,18 @@ start_xvfb() {
   xvfb=$!
   export DISPLAY=":$display"
   wait_for 10 "the X server" xdotool getmouselocation
+}
+
+# Answers the Save As dialog that is opening with PATH (typed over the proposed name, Return) and
+# waits until the file is written.
+save_as() {
+  local path=$1 dialog
+  dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Save As' | head -n 1) ||
+    fail "the Save As dialog did not appear"
+  xdotool windowfocus --sync "$dialog" || true
+  sleep 0.3
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 10 "$path"
+  xdotool key --clearmodifiers Return
+  wait_for 20 "the saved $(basename "$path")" test -s "$path"
 }

@@ -40,13 +40,7 @@ done
 
 # Ctrl+S on an untitled script opens the Save As dialog.
 xdotool key --clearmodifiers ctrl+s
-dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Save As' | head -n 1) || fail "the Save As dialog did not appear"
-xdotool windowfocus --sync "$dialog" || true
-sleep 0.3
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 10 "$work/scripts/e2e.sql"
-xdotool key --clearmodifiers Return
-wait_for 20 "the saved script" test -s "$work/scripts/e2e.sql"
+save_as "$work/scripts/e2e.sql"
 
 # Save All Versions from the SQL menu, by keyboard.
 xdotool windowfocus --sync "$frame" || true

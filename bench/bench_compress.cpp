@@ -30,15 +30,15 @@ const std::string& Script()
     return text;
 }
 
-std::string Pack(const std::string& plain, TCompressor::TMethod method)
+std::string Pack(const std::string& plain, TCompressor::CompressionMethod method)
 {
-    TReadOnlyMemoryStream in(plain);
+    ReadOnlyMemoryStream in(plain);
     TMemoryStream out;
     TCompressor::Compress(in, out, method);
     return out.Data();
 }
 
-void Compress(benchmark::State& state, TCompressor::TMethod method)
+void Compress(benchmark::State& state, TCompressor::CompressionMethod method)
 {
     const std::string& plain = Script();
     std::size_t packed = 0;
@@ -47,12 +47,12 @@ void Compress(benchmark::State& state, TCompressor::TMethod method)
     state.counters["ratio"] = 100.0 * static_cast<double>(packed) / static_cast<double>(plain.size());
 }
 
-void Decompress(benchmark::State& state, TCompressor::TMethod method)
+void Decompress(benchmark::State& state, TCompressor::CompressionMethod method)
 {
     const std::string& plain = Script();
     const std::string packed = Pack(plain, method);
     for (auto _ : state) {
-        TReadOnlyMemoryStream in(packed);
+        ReadOnlyMemoryStream in(packed);
         TMemoryStream out;
         TCompressor::Decompress(in, out);
         if (out.Data().size() != plain.size()) state.SkipWithError("decompressed size differs");

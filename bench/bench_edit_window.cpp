@@ -70,7 +70,7 @@ int main(int argc, char** argv)
         std::printf("%-28s %10.0f %12.1f\n", step, ms, static_cast<double>(ResidentKb()) / 1024);
     };
 
-    TMemoryKeyValueStore registry;
+    MemoryKeyValueStore registry;
     SilentDialogs dialogs;
     ui::FrameSetup setup;
     setup.registry = &registry;

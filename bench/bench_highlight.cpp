@@ -39,10 +39,10 @@ void Pass(benchmark::State& state, bool oneComment)
     text = std::string();
     VOzuvavIdavParser parser;
     LoadBuiltInSqlHighlighter(parser);
-    THighlightPassOptions all;
+    HighlightPassOptions all;
     all.all = true;
     for (auto _ : state) {
-        const THighlightPassResult r = RescanFrom(store, parser, 0, all);
+        const HighlightPassResult r = RescanFrom(store, parser, 0, all);
         benchmark::DoNotOptimize(r.linesWritten);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * store.CharCount());

@@ -91,7 +91,7 @@ void BM_PreprocessScript(benchmark::State& state, ScriptMode mode, Output output
         } else {
             tarnwick::PreprocessedPieces pieces;
             ok = tarnwick::PreprocessScript(script, pieces, defined, kIgnoreErrors);
-            benchmark::DoNotOptimize(pieces.size());
+            benchmark::DoNotOptimize(pieces.Size());
         }
         benchmark::DoNotOptimize(ok);
         benchmark::ClobberMemory();

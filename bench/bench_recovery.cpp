@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     std::printf("script: %.1f MB\n", static_cast<double>(fs::file_size(file)) / (1 << 20));
 
     {
-        TMemoryKeyValueStore registry;
+        MemoryKeyValueStore registry;
         SilentDialogs dialogs;
         ui::FrameSetup setup;
         setup.registry = &registry;

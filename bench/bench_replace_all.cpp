@@ -116,7 +116,7 @@ int main(int argc, char** argv)
 
             ui::ReplaceDialog dialog(editor);
             dialog.idleIntervalMs = interval;
-            dialog.questions.confirm = [](const QString&) { return ui::TConfirmAnswer::All; };
+            dialog.questions.confirm = [](const QString&) { return ui::ConfirmAnswer::All; };
             QString report;
             dialog.questions.information = [&](const QString& t) { report = t; };
             dialog.questions.error = [&](const QString& t) { report = t; };

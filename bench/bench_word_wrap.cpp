@@ -17,7 +17,7 @@
 namespace {
 
 using tarnwick::TTextStore;
-using tarnwick::TWrapRule;
+using tarnwick::WrapRule;
 
 TTextStore& Document()
 {
@@ -32,9 +32,9 @@ TTextStore& Document()
     return *store;
 }
 
-TWrapRule WrapAt(std::int32_t column)
+WrapRule WrapAt(std::int32_t column)
 {
-    TWrapRule rule;
+    WrapRule rule;
     rule.wordWrap = true;
     rule.wrapColumn = column;
     rule.charWidth = 8;
@@ -90,7 +90,7 @@ BENCHMARK(BM_UnwrapDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_EditAndRewrapLine(benchmark::State& state)
 {
     TTextStore& store = Document();
-    const TWrapRule rule = WrapAt(80);
+    const WrapRule rule = WrapAt(80);
     tarnwick::WrapDocument(store, rule);
     std::mt19937_64 rng(3);
     for (auto _ : state) {

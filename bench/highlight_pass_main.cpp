@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     store.SetText(bench::GenerateScript(options));
     VOzuvavIdavParser parser;
     LoadBuiltInSqlHighlighter(parser);
-    THighlightPassOptions all;
+    HighlightPassOptions all;
     all.all = true;
     std::int64_t lines = 0;
     for (int i = 0; i < passes; ++i) lines += RescanFrom(store, parser, 0, all).linesWritten;

@@ -16,7 +16,7 @@ TEdStream::Place RecordOf(const TTextStore& store, const TEdStream& stream, std:
     const std::int64_t start = at.position - at.inRecord;
     if (at.record && offset >= start && offset < start + at.record->Length())
         return {at.record, offset - start, offset};
-    const TLinePosition line = store.FromOffset(offset);
+    const LinePosition line = store.FromOffset(offset);
     return {line.record, offset - line.offset, offset};
 }
 
@@ -62,10 +62,10 @@ std::int64_t CountMatchingLines(const TTextStore& store, const std::string& patt
 {
     TEdStream stream(&store);
     TREParser re;
-    TPlainSearchTables tables;
-    const TSearchWordTests words;
+    PlainSearchTables tables;
+    const SearchWordTests words;
     if (regex && !re.SetExpression(pattern))
-        throw ERegularExpression(re.ErrorText() + " at " + std::to_string(re.ErrorPosition()), re.ErrorPosition());
+        throw RegexError(re.ErrorText() + " at " + std::to_string(re.ErrorPosition()), re.ErrorPosition());
     const std::int64_t size = store.CharCount();
     std::int64_t count = 0;
     // After each match the search goes on from the next line (the previous one, backwards),

@@ -52,7 +52,7 @@ int main(int argc, char** argv)
         TTextStore store;
         {
             const FileView view = FileView::Open(file);
-            store.SetText(view.data());
+            store.SetText(view.Text());
         }
         const double load = Seconds(loadStart);
 

@@ -24,7 +24,7 @@ using namespace tarnwick;
 
 void CheckGroup(std::string_view data)
 {
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     TSM_CharGroup g;
     g.AddChar('k');
     const TSM_CharGroup before = g;
@@ -53,7 +53,7 @@ void CheckGroup(std::string_view data)
 
 void CheckManager(std::string_view data)
 {
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     TSM_CharGroupManager m;
     TSM_CharGroup marker;
     marker.AddRange('a', 'f');

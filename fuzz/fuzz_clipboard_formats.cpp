@@ -37,7 +37,7 @@ std::size_t Count(std::string_view s, std::string_view what)
 
 void CheckHeader(std::string_view data)
 {
-    const THtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
+    const HtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
     Check(h.headerEnd <= data.size());
     if (!h.present) Check(h.headerEnd == 0 && !h.valid);
     if (h.valid) {
@@ -51,7 +51,7 @@ void CheckHeader(std::string_view data)
 // A payload the control takes: a valid header, one pair of markers, around the named fragment.
 void CheckPayload(const std::string& payload)
 {
-    const THtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
+    const HtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
     Check(h.present && h.valid);
     Check(h.endHtml == payload.size());
     Check(Count(payload, kHtmlStartFragment) == 1 && Count(payload, kHtmlEndFragment) == 1);
@@ -71,7 +71,7 @@ void CheckWriter(std::string_view data)
     const std::size_t a = data.size() / 3, b = 2 * data.size() / 3;
     const std::string_view before = data.substr(0, a), fragment = data.substr(a, b - a), after = data.substr(b);
     const std::string out = WriteHtmlClipboard(fragment, before, after);
-    const THtmlClipboardHeader h = ReadHtmlClipboardHeader(out);
+    const HtmlClipboardHeader h = ReadHtmlClipboardHeader(out);
     Check(h.present && h.valid);
     Check(std::string_view(out).substr(h.startFragment, h.endFragment - h.startFragment) == fragment);
     Check(std::string_view(out).substr(h.startHtml, h.endHtml - h.startHtml) ==

@@ -32,7 +32,7 @@ inline void DecodeHostile(std::string_view magic, std::string_view body)
 {
     std::string stream(magic);
     stream.append(body);
-    TReadOnlyMemoryStream in(stream);
+    ReadOnlyMemoryStream in(stream);
     TMemoryStream out;
     try {
         const std::int64_t written = TCompressor::Decompress(in, out);
@@ -44,9 +44,9 @@ inline void DecodeHostile(std::string_view magic, std::string_view body)
 }
 
 // Compresses `plain` with `method`; the stream must carry `magic` and decode to `plain`.
-inline void RoundTrip(std::string_view plain, TCompressor::TMethod method, std::string_view magic)
+inline void RoundTrip(std::string_view plain, TCompressor::CompressionMethod method, std::string_view magic)
 {
-    TReadOnlyMemoryStream in(plain);
+    ReadOnlyMemoryStream in(plain);
     TMemoryStream packed;
     const std::int64_t written = TCompressor::Compress(in, packed, method);
     const std::string& bytes = packed.Data();
@@ -54,7 +54,7 @@ inline void RoundTrip(std::string_view plain, TCompressor::TMethod method, std::
     if (std::string_view(bytes).substr(0, 4) != magic) Broken("wrong magic");
     if (StatedSize(bytes) != static_cast<std::int64_t>(plain.size())) Broken("wrong original size");
 
-    TReadOnlyMemoryStream back(bytes);
+    ReadOnlyMemoryStream back(bytes);
     TMemoryStream unpacked;
     TCompressor::Decompress(back, unpacked);
     if (unpacked.Data() != plain) Broken("round trip changed the data");

@@ -98,9 +98,9 @@ int Coordinate(Reader& in, int scale)
 }
 
 // Dropped data: a few formats, the text sometimes repeated into a long run.
-TCustomDoravaVizu::TDropData DropData(Reader& in)
+TCustomDoravaVizu::DropData ReadDropData(Reader& in)
 {
-    TCustomDoravaVizu::TDropData d;
+    TCustomDoravaVizu::DropData d;
     d.sourceTypes = static_cast<std::uint16_t>(in.Byte() | (in.Byte() << 8));
     d.text = in.Text(60);
     const int repeat = in.Byte() % 8 == 0 ? 1 + in.Byte() % 200 : 1;
@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         const std::uint8_t link = in.Byte();
         TSM_Settings& s = c.Settings();
-        TStyleRecord style = s.Style(s.StyleIndex(link));
+        StyleRecord style = s.Style(s.StyleIndex(link));
         style.hotSpot = true;
         style.defined = true;
         s.SetStyle(s.StyleIndex(link), style);
@@ -252,7 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 18: {
             // Data from another program dragged over the control and dropped, or taken away.
-            const TCustomDoravaVizu::TDropData d = DropData(in);
+            const TCustomDoravaVizu::DropData d = ReadDropData(in);
             const std::uint16_t keys = (in.Byte() & 1) ? scCtrl : 0;
             c.DragEnter(d.sourceTypes, keys, Coordinate(in, 4), Coordinate(in, 2));
             for (int moves = in.Byte() % 3; moves > 0; --moves) {
@@ -272,9 +272,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool readOnly = (how & 0x10) != 0;
             const std::int64_t before = c.Store().CharCount();
             const std::int64_t selected = c.SelEnd() - c.SelStart();
-            TDropEffect dropped = TDropEffect::deNone;
+            DropEffect dropped = DropEffect::deNone;
             bool dropRan = false;
-            host.dragResult = static_cast<TDropEffect>((how >> 2) % 3);
+            host.dragResult = static_cast<DropEffect>((how >> 2) % 3);
             if (how & 2) {
                 host.duringDrag = [&](std::string_view text, bool) {
                     dropRan = true;
@@ -297,11 +297,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             c.ReadOnly = false;
             host.duringDrag = nullptr;
             const std::int64_t after = c.Store().CharCount();
-            if (dropRan && dropped == TDropEffect::deMove && after != before)
+            if (dropRan && dropped == DropEffect::deMove && after != before)
                 Broken("moving the selection within the text changed its length", step);
-            if (dropRan && dropped == TDropEffect::deCopy && after != before + selected)
+            if (dropRan && dropped == DropEffect::deCopy && after != before + selected)
                 Broken("copying the selection within the text did not add it once", step);
-            if (dropRan && dropped == TDropEffect::deNone && after != before)
+            if (dropRan && dropped == DropEffect::deNone && after != before)
                 Broken("a refused drop changed the text", step);
             if (c.DropCaret() != -1) Broken("the drop caret is left after the drag", step);
             break;

@@ -39,7 +39,7 @@ std::string Values(const TTextStore& store)
 
 std::string Fresh(VOzuvavIdavParser& parser, const TTextStore& store)
 {
-    const THighlightedText h = HighlightText(parser, store.Text());
+    const HighlightedText h = HighlightText(parser, store.Text());
     return std::string(h.values.begin(), h.values.end());
 }
 
@@ -49,7 +49,7 @@ std::string FreshTokenByToken(VOzuvavIdavParser& parser, const TTextStore& store
 {
     TTextStore copy;
     copy.SetText(store.Text());
-    THighlightPassOptions all;
+    HighlightPassOptions all;
     all.all = true;
     all.onTokenSeen = [](int&, std::int64_t, std::int64_t) {};
     RescanFrom(copy, parser, 0, all);
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TTextStore store;
     store.SetText(input);
-    THighlightPassOptions all;
+    HighlightPassOptions all;
     all.all = true;
     RescanFrom(store, *parser, 0, all);
     Check(Values(store) == Fresh(*parser, store));
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // leaves it open, continued by the next record), so the pass starts there.
         const std::int64_t before = std::min(at > 0 ? at - 1 : 0, std::max<std::int64_t>(store.CharCount() - 1, 0));
         const std::int64_t line = store.FromOffset(before).line;
-        THighlightPassOptions edit;
+        HighlightPassOptions edit;
         edit.minLines = 2;
         edit.force = true;
         RescanFrom(store, *parser, line, edit);

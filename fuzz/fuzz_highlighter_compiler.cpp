@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string scriptCopy(script);
-    TIncludeReader reader = [&scriptCopy](const std::string& path, std::string& contents) {
+    IncludeReader reader = [&scriptCopy](const std::string& path, std::string& contents) {
         if (EndsWith(path, "/self.inc")) {
             contents = scriptCopy;
             return true;
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (parseId & 4) kValue = parseId & 0xFF;
         return taken > 0 || (parseId & 8) != 0;
     };
-    const THighlightedText h = HighlightText(parser, text);
+    const HighlightedText h = HighlightText(parser, text);
     if (h.values.size() != h.text.size()) Fail("one token value per character");
     return 0;
 }

@@ -49,7 +49,7 @@ bool HasBinding(TKeyboardActionContoller& c, int id, std::uint16_t first, std::u
 
 void PressKeys(TKeyboardActionContoller& c, std::string_view keys)
 {
-    const std::vector<TKeyBinding> all = c.KeyStore().Bindings();
+    const std::vector<KeyBinding> all = c.KeyStore().Bindings();
     std::vector<int> fired;
     c.OnCommand = [&](TKeyboardActionContoller& sender, int& code) {
         if (&sender != &c) Fail("event sent by another controller");
@@ -78,7 +78,7 @@ void PressKeys(TKeyboardActionContoller& c, std::string_view keys)
             if (c.LastCommand() != fired[0]) Fail("last command differs from the event");
         }
         if (!handled && !inSequence) {
-            for (const TKeyBinding& b : all)
+            for (const KeyBinding& b : all)
                 if (b.first == shortcut) Fail("a bound first key was not recognised");
         }
         pending = c.KeyStore().InSequence() ? shortcut : 0;
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     loaded.AddBinding(scCtrl | 'B', 0, 1);
     const std::string before = Saved(loaded);
 
-    TReadOnlyMemoryStream stream(input);
+    ReadOnlyMemoryStream stream(input);
     try {
         loaded.LoadFromStream(stream);
     } catch (const Exception&) {
@@ -110,13 +110,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.size() > used) Fail("saved stream longer than the one read");
     TKeyboardActionContoller again;
     {
-        TReadOnlyMemoryStream s(first);
+        ReadOnlyMemoryStream s(first);
         again.LoadFromStream(s);  // must not raise: it was written by a controller
         if (s.Position() != static_cast<std::int64_t>(first.size())) Fail("reload did not read the whole stream");
     }
     if (Saved(again) != first) Fail("save, load, save differs");
 
-    const std::vector<TKeyBinding> bindings = loaded.KeyStore().Bindings();
+    const std::vector<KeyBinding> bindings = loaded.KeyStore().Bindings();
     if (static_cast<int>(bindings.size()) != loaded.KeyStore().BindingCount()) Fail("binding count differs");
     if (again.KeyStore().Bindings() != bindings) Fail("reloaded bindings differ");
     if (again.CommandNames() != loaded.CommandNames()) Fail("reloaded names differ");

@@ -197,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (outcome.ok) {
         std::string text = pieces.ToString();
-        if (text != outcome.output || pieces.size() != text.size())
+        if (text != outcome.output || pieces.Size() != text.size())
             Fail("pieces differ from the string output", outcome);
     }
     return 0;

@@ -1,5 +1,5 @@
 // libFuzzer target for the recovery file reader: any input is either refused with
-// ERecoveryFile or read into a head and a text. What was read, written again as a fresh file,
+// RecoveryFileError or read into a head and a text. What was read, written again as a fresh file,
 // must read back the same.
 
 #include <cstddef>
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecoveredScript script;
     try {
         script = ReadRecoveryData(input);
-    } catch (const ERecoveryFile&) {
+    } catch (const RecoveryFileError&) {
         return 0;
     }
     const std::string again = EncodeRecoveryStart(script.head) + EncodeTextRecordFrame(script.text, {}) + script.text;

@@ -33,7 +33,7 @@ void SearchFrom(TREParser& re, TEdStream& stream, std::int64_t from, bool forwar
     const std::int64_t size = stream.Size();
     try {
         if (!re.Search(stream, forward)) return;
-    } catch (const ERegularExpression& e) {
+    } catch (const RegexError& e) {
         const std::string_view what = e.what();
         Check(what == "Expression too complex" || what == "Index range error");
         return;
@@ -71,7 +71,7 @@ void CompareWithEveryPlace(TREParser& re, TREParser& reference, TEdStream& strea
         stream.Reset();
         stream.Seek(from, SeekOrigin::soFromBeginning);
         expected = reference.SearchEveryPlace(stream, forward);
-    } catch (const ERegularExpression&) {
+    } catch (const RegexError&) {
         return;  // a limit reached on one side or the other
     }
     Check(found == expected);
@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
             Check(backStart == want && backEnd == wantEnd);
-        } catch (const ERegularExpression&) {
+        } catch (const RegexError&) {
             // a limit reached on one side or the other
         }
     }

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0) return 0;
     const std::int32_t version = (data[0] & 1) ? 51 : 50;
-    tarnwick::TReadOnlyMemoryStream stream(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+    tarnwick::ReadOnlyMemoryStream stream(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     tarnwick::TSM_Settings settings;
     settings.SetStreamVersion(version);
     try {

@@ -32,7 +32,7 @@ std::string Save(const tarnwick::VOzuvavIdavParser& parser)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    tarnwick::TReadOnlyMemoryStream in(std::string_view(reinterpret_cast<const char*>(data), size));
+    tarnwick::ReadOnlyMemoryStream in(std::string_view(reinterpret_cast<const char*>(data), size));
     tarnwick::VOzuvavIdavParser parser;
     bool loaded = false;
     try {
@@ -41,15 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         loaded = false;
     }
     if (!loaded) {
-        const tarnwick::TParserTables& t = parser.Tables();
+        const tarnwick::ParserTables& t = parser.Tables();
         if (!t.keywords->Words().empty() || t.groups.Count() != 1 || !t.statesWithOwnTable.Empty() ||
-            !t.noPerStateTables || t.defaultTable != tarnwick::TFirstCharTable{})
+            !t.noPerStateTables || t.defaultTable != tarnwick::FirstCharTable{})
             Broken("a failed load left tables behind");
         return 0;
     }
     const std::string first = Save(parser);
     tarnwick::VOzuvavIdavParser again;
-    tarnwick::TReadOnlyMemoryStream back(first);
+    tarnwick::ReadOnlyMemoryStream back(first);
     if (!again.LoadFromStream(back)) Broken("saved data does not load");
     if (Save(again) != first) Broken("save, load and save again changed the bytes");
 

@@ -30,9 +30,9 @@ struct Input {
     std::int64_t Below(std::int64_t n) { return n <= 0 ? 0 : static_cast<std::int64_t>((Byte() << 8 | Byte()) % n); }
 };
 
-struct Doc : TUndoTarget {
+struct Doc : UndoTarget {
     TTextStore store;
-    TLogSelection sel;
+    LogSelection sel;
     TUndoStack log;
 
     void ReplaceRange(std::int64_t start, std::int64_t end, std::string_view text) override
@@ -41,7 +41,7 @@ struct Doc : TUndoTarget {
         if (end > start) store.Delete(start, end);
         if (!text.empty()) store.Insert(start, text);
     }
-    void SetSelection(TLogSelection selection) override { sel = selection; }
+    void SetSelection(LogSelection selection) override { sel = selection; }
     bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
     {
         return end <= store.CharCount() && store.TextRange(start, end) == text;
@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::int64_t a = in.Below(n + 1), b = in.Below(n + 1);
             std::string text;
             for (unsigned len = in.Byte() % 6; len > 0; --len) text += "ab\r \tZ"[in.Byte() % 6];
-            const TLogSelection before{a, b};
+            const LogSelection before{a, b};
             const std::int64_t lo = std::min(a, b), hi = std::max(a, b);
             d.log.BeginTextTransaction(before, d.store.TextRange(lo, hi), text);
             d.ReplaceRange(lo, hi, text);

@@ -158,7 +158,7 @@ TFrameForm::~TFrameForm()
 
 void TFrameForm::CreateMenus()
 {
-    const TFrameActions& a = actions_;
+    const FrameActions& a = actions_;
     fileMenu_ = new QMenu(QStringLiteral("&File"), this);
     fileMenu_->addActions({a.acNew, a.acOpen});
     fileMenu_->addSeparator();
@@ -189,7 +189,7 @@ void TFrameForm::CreateMenus()
 
 void TFrameForm::CreateToolbar()
 {
-    const TFrameActions& a = actions_;
+    const FrameActions& a = actions_;
     toolbar_ = new QToolBar(QStringLiteral("Standard"), this);
     toolbar_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar_->setIconSize(QSize(16, 16));
@@ -236,7 +236,7 @@ void TFrameForm::CreateStatusBar()
 
 void TFrameForm::ConnectActions()
 {
-    const TFrameActions& a = actions_;
+    const FrameActions& a = actions_;
     auto onForm = [this](QAction* action, auto&& work) {
         connect(action, &QAction::triggered, this, [this, work] {
             if (TEditForm* form = ActiveEditForm()) work(*form);
@@ -624,7 +624,7 @@ void TFrameForm::acEditorOptionsExecute()
     // keys in the registry. Whether the user confirmed is taken from the dialog itself, so that
     // a registry that cannot be written does not lose the rest.
     VOzuvavIdavParser& parser = form->SQLParser();
-    const VOzuvavIdavParser::TShowOptionsDialogProc dialog = parser.OnShowOptionsDialog;
+    const VOzuvavIdavParser::ShowOptionsDialogProc dialog = parser.OnShowOptionsDialog;
     bool confirmed = false;
     parser.OnShowOptionsDialog = [&](VOzuvavIdavParser& p, TSM_PropEdPages pages) {
         confirmed = dialog && dialog(p, pages);

@@ -27,7 +27,7 @@ class QToolBar;
 class QToolButton;
 
 namespace tarnwick {
-class TKeyValueStore;
+class KeyValueStore;
 class TMostRecentUsedList;
 }  // namespace tarnwick
 
@@ -49,7 +49,7 @@ struct PageSetupRecord {
 
 // What the frame is given to work with; anything left empty takes the program's own.
 struct FrameSetup {
-    TKeyValueStore* registry = nullptr;   // the user's settings; else the platform's store
+    KeyValueStore* registry = nullptr;    // the user's settings; else the platform's store
     UserDialogs* dialogs = nullptr;       // the questions and dialogs; else the real ones
     std::filesystem::path optionFolder;   // the option files; else TARNWICK_CONFIG_DIR or the program's folder
     std::filesystem::path programFolder;  // where the manual is; else the program's folder
@@ -79,14 +79,14 @@ public:
     RecoverySession* Recovery() const { return recovery_.get(); }
 
     // ---- EditFrame
-    const TFrameActions& Actions() const override { return actions_; }
+    const FrameActions& Actions() const override { return actions_; }
     void SetStatusPanel(int index, const QString& text) override;
     TEditForm* ActiveEditForm() const override;
     void OpenInNewWindow(const QString& file) override;
     void FileUsed(TEditForm& form, const QString& file) override;
     void RecentFileSelected(const QString& file) override { MostRecentUsedListSelectFilename(file); }
     bool Terminating() const override { return terminating_; }
-    TKeyValueStore& Registry() override { return *registry_; }
+    KeyValueStore& Registry() override { return *registry_; }
     UserDialogs& Dialogs() override { return *dialogs_; }
     std::filesystem::path OptionFolder() const override { return optionFolder_; }
 
@@ -161,9 +161,9 @@ private:
     // Makes the versions menu afresh from the version table; the error when it cannot be read.
     std::optional<QString> RebuildPopupVersions();
 
-    std::unique_ptr<TKeyValueStore> ownRegistry_;
+    std::unique_ptr<KeyValueStore> ownRegistry_;
     std::unique_ptr<UserDialogs> ownDialogs_;
-    TKeyValueStore* registry_ = nullptr;
+    KeyValueStore* registry_ = nullptr;
     UserDialogs* dialogs_ = nullptr;
     std::filesystem::path optionFolder_;
     std::filesystem::path programFolder_;
@@ -171,7 +171,7 @@ private:
     std::unique_ptr<RecoverySession> recovery_;
     QString startError_;  // shown once the frame is on the screen
 
-    TFrameActions actions_;
+    FrameActions actions_;
     QMdiArea* mdiArea_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QToolButton* saveVersionsButton_ = nullptr;

@@ -45,7 +45,7 @@ int ParseTotal(const std::optional<std::string>& value)
     return negative ? 0 : static_cast<int>(n);
 }
 
-QStringList Read(const TKeyValueStore& store, std::string_view key)
+QStringList Read(const KeyValueStore& store, std::string_view key)
 {
     QStringList names;
     const std::string list = ListKey(key);
@@ -57,7 +57,7 @@ QStringList Read(const TKeyValueStore& store, std::string_view key)
     return names;
 }
 
-void Write(TKeyValueStore& store, std::string_view key, const QStringList& names)
+void Write(KeyValueStore& store, std::string_view key, const QStringList& names)
 {
     const std::string list = ListKey(key);
     store.DeleteKey(list);
@@ -96,7 +96,7 @@ int IndexOf(const QStringList& names, const QString& name)
 
 }  // namespace recent_files
 
-TMostRecentUsedList::TMostRecentUsedList(TKeyValueStore& store, QObject* parent) : QObject(parent), store_(store)
+TMostRecentUsedList::TMostRecentUsedList(KeyValueStore& store, QObject* parent) : QObject(parent), store_(store)
 {
     separator_ = new QAction(this);
     separator_->setSeparator(true);
@@ -273,7 +273,7 @@ void TMostRecentUsedList::Clicked(QAction* action)
             Click(static_cast<int>(i));
         } catch (const EAbort&) {
         } catch (const std::exception& e) {
-            ShowMessage(menu_ ? menu_->window() : nullptr, e.what(), TMessageKind::Error);
+            ShowMessage(menu_ ? menu_->window() : nullptr, e.what(), MessageKind::Error);
         }
         return;
     }

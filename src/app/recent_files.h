@@ -38,7 +38,7 @@ class QAction;
 
 namespace tarnwick {
 
-class TKeyValueStore;
+class KeyValueStore;
 
 // How an entry names its file: the file-name part only, or the full name.
 enum TFilenameStyle { dsShort, dsFull };
@@ -58,12 +58,12 @@ std::string ListKey(std::string_view key);
 int ParseTotal(const std::optional<std::string>& value);
 // The names kept under `key` (+ "\MRU"): "Total" of them, a missing value giving an empty name.
 // No key, no names.
-QStringList Read(const TKeyValueStore& store, std::string_view key);
+QStringList Read(const KeyValueStore& store, std::string_view key);
 // Replaces the names kept under `key`: the "MRU" key is deleted with all its values, then the
 // names are written under "0", "1", ... and "Total". A name the settings cannot hold as it is
 // (characters outside the program's code page) is left out rather than stored changed.
 // Raises Exception when the store refuses.
-void Write(TKeyValueStore& store, std::string_view key, const QStringList& names);
+void Write(KeyValueStore& store, std::string_view key, const QStringList& names);
 // The file-name part of a name (after the last "/", and on Windows also "\" and ":").
 QString ShortName(const QString& name);
 // An entry's default caption: "&<index> <name>" (index counted from 1), the name shortened under
@@ -79,7 +79,7 @@ class TMostRecentUsedList : public QObject {
 
 public:
     // The list reads and writes `store`, which must outlive it.
-    explicit TMostRecentUsedList(TKeyValueStore& store, QObject* parent = nullptr);
+    explicit TMostRecentUsedList(KeyValueStore& store, QObject* parent = nullptr);
     // Saves the list (a store that refuses is reported as a warning on the console).
     ~TMostRecentUsedList() override;
     TMostRecentUsedList(const TMostRecentUsedList&) = delete;
@@ -147,7 +147,7 @@ private:
     void Clicked(QAction* action);
     void RequireMenu() const;
 
-    TKeyValueStore& store_;
+    KeyValueStore& store_;
     QPointer<QMenu> menu_;
     TFilenameStyle style_ = dsShort;
     int maxEntries_ = 5;

@@ -113,7 +113,7 @@ std::vector<LeftoverScript> RecoverySession::FindLeftovers(std::vector<DamagedRe
         if (it == gone.end() || !it->second) continue;
         try {
             const FileView view = FileView::Open(FilePath(info.filePath()));
-            found.push_back({info.filePath(), ReadRecoveryData(view.data()), info.lastModified()});
+            found.push_back({info.filePath(), ReadRecoveryData(view.Text()), info.lastModified()});
         } catch (const std::bad_alloc&) {
             damaged.push_back({info.filePath(), QString(), QStringLiteral("not enough memory to read it")});
         } catch (const Exception& e) {

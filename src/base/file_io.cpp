@@ -50,7 +50,7 @@ std::string ReadWholeFile(const fs::path& file)
 
 struct FileView::Contents {
     std::string owned;
-    std::string_view view() const { return owned; }
+    std::string_view Text() const { return owned; }
 };
 
 FileView FileView::Open(const fs::path& file)
@@ -74,7 +74,7 @@ struct FileView::Contents {
     {
         if (mapped) ::munmap(mapped, mappedSize);
     }
-    std::string_view view() const
+    std::string_view Text() const
     {
         return mapped ? std::string_view(static_cast<const char*>(mapped), mappedSize) : std::string_view(owned);
     }
@@ -107,7 +107,7 @@ FileView::FileView() = default;
 FileView::FileView(FileView&&) noexcept = default;
 FileView& FileView::operator=(FileView&&) noexcept = default;
 FileView::~FileView() = default;
-std::string_view FileView::data() const { return contents_ ? contents_->view() : std::string_view(); }
+std::string_view FileView::Text() const { return contents_ ? contents_->Text() : std::string_view(); }
 
 namespace {
 

@@ -26,7 +26,7 @@ public:
     FileView& operator=(FileView&&) noexcept;
     ~FileView();
 
-    std::string_view data() const;
+    std::string_view Text() const;
 
 private:
     struct Contents;

@@ -11,19 +11,19 @@ namespace tarnwick {
 
 class TMacroKeywords;
 
-struct TFontMetrics {
+struct FontMetrics {
     int charWidth = 8;    // width of "W" (fixed pitch) or the average width (proportional)
     int lineHeight = 16;  // font height + external leading + 1, measured with bold italic
     bool fixedPitch = true;
 };
 
-enum class TMessageKind { Information, Error, Warning, Question };
+enum class MessageKind { Information, Error, Warning, Question };
 
 // The mouse cursors the control shows.
-enum class TCursorKind { crDefault, crIBeam, crArrow, crHSplit, crHyperlink, crNoDrop };
+enum class CursorKind { crDefault, crIBeam, crArrow, crHSplit, crHyperlink, crNoDrop };
 
 // What a drag and drop does with the data: nothing, a copy, or a move.
-enum class TDropEffect { deNone, deCopy, deMove };
+enum class DropEffect { deNone, deCopy, deMove };
 
 struct TScrollInfo {
     std::int64_t min = 0;
@@ -32,13 +32,13 @@ struct TScrollInfo {
     std::int64_t position = 0;
 };
 
-class TControlHost {
+class ControlHost {
 public:
-    virtual ~TControlHost() = default;
+    virtual ~ControlHost() = default;
 
     // ---- fonts and size
     // Metrics of the font named in the settings record (name, size, character set).
-    virtual TFontMetrics MeasureFont(const std::string& name, int size, int charset) = 0;
+    virtual FontMetrics MeasureFont(const std::string& name, int size, int charset) = 0;
     // Advance width of one character in the current font (proportional fonts; fixed-pitch fonts
     // use the character width for every character).
     virtual int CharacterWidth(unsigned char c) = 0;
@@ -64,7 +64,7 @@ public:
 
     // ---- the user
     // Shows a message; for questions returns true for yes.
-    virtual bool MessageBox(std::string_view text, TMessageKind kind) = 0;
+    virtual bool MessageBox(std::string_view text, MessageKind kind) = 0;
     virtual void Beep() = 0;
     // Lets the window system process pending events (while a highlighter is busy elsewhere).
     virtual void ProcessMessages() {}
@@ -74,7 +74,7 @@ public:
     virtual void ShowPickList(TMacroKeywords& /*list*/, const std::vector<std::string>& /*items*/, int /*selected*/) {}
 
     // ---- mouse
-    virtual void SetCursor(TCursorKind /*cursor*/) {}
+    virtual void SetCursor(CursorKind /*cursor*/) {}
     // The largest time between two presses that still count as one multiple click, in ms.
     virtual int DoubleClickTime() const { return 500; }
     // The control takes the keyboard focus (a press inside it).
@@ -83,7 +83,7 @@ public:
     // target chose (deNone when it was cancelled). A drop onto the control itself arrives through
     // the control's Drop while this call runs. The effects offered are copy, and move unless
     // `copyOnly`.
-    virtual TDropEffect StartDrag(std::string_view /*text*/, bool /*copyOnly*/) { return TDropEffect::deNone; }
+    virtual DropEffect StartDrag(std::string_view /*text*/, bool /*copyOnly*/) { return DropEffect::deNone; }
 };
 
 }  // namespace tarnwick

@@ -35,16 +35,16 @@ VOzuvavIdavOptions OptionsFromWord(std::uint32_t word)
 }
 
 // What undo and redo act on: the text and the selection, with recording off.
-class TCustomDoravaVizu::TReplayTarget : public TUndoTarget {
+class TCustomDoravaVizu::ReplayTarget : public UndoTarget {
 public:
-    explicit TReplayTarget(TCustomDoravaVizu& c) : c_(c) {}
+    explicit ReplayTarget(TCustomDoravaVizu& c) : c_(c) {}
     void ReplaceRange(std::int64_t start, std::int64_t end, std::string_view text) override
     {
         c_.RawReplace(start, end, text);
         c_.anchor_ = c_.caret_ = start + static_cast<std::int64_t>(NormalizeText(text).size());
         c_.beyondEol_ = false;
     }
-    void SetSelection(TLogSelection s) override { c_.Select(s.anchor, s.caret, true); }
+    void SetSelection(LogSelection s) override { c_.Select(s.anchor, s.caret, true); }
     bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
     {
         const TTextStore& store = *c_.store_;
@@ -65,7 +65,7 @@ private:
 
 // ---------------------------------------------------------------- construction
 
-TCustomDoravaVizu::TCustomDoravaVizu(TControlHost* host)
+TCustomDoravaVizu::TCustomDoravaVizu(ControlHost* host)
     : host_(host),
       ownStore_(std::make_unique<TTextStore>()),
       store_(ownStore_.get()),
@@ -95,11 +95,11 @@ void TCustomDoravaVizu::WireMarkEvents()
         if (OnBreakpointStateChange) OnBreakpointStateChange(*this, b);
     };
     breakpoints.OnRepaintLine = [this](std::int64_t offset) { InvalidateRange(offset, offset); };
-    TRangeMarks& marks = store_->RangeMarks();
-    marks.OnChange = [this](const TRangeMark& mark) {
+    RangeMarkList& marks = store_->RangeMarks();
+    marks.OnChange = [this](const RangeMark& mark) {
         if (OnMarkChange) OnMarkChange(*this, static_cast<std::uint32_t>(mark.Id));
     };
-    marks.OnFree = [this](const TRangeMark& mark) {
+    marks.OnFree = [this](const RangeMark& mark) {
         if (OnMarkFree) OnMarkFree(*this, static_cast<std::uint32_t>(mark.Id));
     };
 }
@@ -163,7 +163,7 @@ TCustomDoravaVizu::~TCustomDoravaVizu()
     store_->RemoveView(this);
 }
 
-void TCustomDoravaVizu::SetHost(TControlHost* host)
+void TCustomDoravaVizu::SetHost(ControlHost* host)
 {
     host_ = host;
     MeasureFont();
@@ -189,7 +189,7 @@ void TCustomDoravaVizu::Beep()
     if (host_) host_->Beep();
 }
 
-void TCustomDoravaVizu::Message(std::string_view text, TMessageKind kind)
+void TCustomDoravaVizu::Message(std::string_view text, MessageKind kind)
 {
     if (host_) host_->MessageBox(text, kind);
 }
@@ -306,7 +306,7 @@ void TCustomDoravaVizu::EditOptions()
 {
     VOzuvavIdavParser* p = ActiveHighlighter();
     if (!p) {
-        Message(m::kNoActiveParser, TMessageKind::Error);
+        Message(m::kNoActiveParser, MessageKind::Error);
         return;
     }
     const bool wrap = WordWrap();
@@ -449,7 +449,7 @@ void TCustomDoravaVizu::SetSelTextBack(TColor c)
 
 void TCustomDoravaVizu::SetDefTextColor(TColor c)
 {
-    TStyleRecord style = Settings().Style(0);
+    StyleRecord style = Settings().Style(0);
     style.foreground = c;
     style.defined = true;
     Settings().SetStyle(0, style);
@@ -458,7 +458,7 @@ void TCustomDoravaVizu::SetDefTextColor(TColor c)
 
 void TCustomDoravaVizu::SetDefBackColor(TColor c)
 {
-    TStyleRecord style = Settings().Style(0);
+    StyleRecord style = Settings().Style(0);
     style.background = c;
     style.defined = true;
     Settings().SetStyle(0, style);
@@ -467,14 +467,14 @@ void TCustomDoravaVizu::SetDefBackColor(TColor c)
 
 void TCustomDoravaVizu::SetDefFontStyle(std::uint8_t fontStyle)
 {
-    TStyleRecord style = Settings().Style(0);
+    StyleRecord style = Settings().Style(0);
     style.fontStyle = fontStyle & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
     style.defined = true;
     Settings().SetStyle(0, style);
     Invalidate();
 }
 
-void TCustomDoravaVizu::SetGutterFont(const TFontData& font)
+void TCustomDoravaVizu::SetGutterFont(const FontData& font)
 {
     Settings().gutterFont = font;
     Invalidate();
@@ -510,7 +510,7 @@ void TCustomDoravaVizu::SetModified(bool modified)
 
 std::int64_t TCustomDoravaVizu::LineOf(std::int64_t offset) const
 {
-    const TLinePosition p = store_->FromOffset(offset);
+    const LinePosition p = store_->FromOffset(offset);
     if (p.record) return p.line;
     // At the end: after a closing line break the caret stands on the empty line below.
     const TLineRecord* last = store_->LastLine();
@@ -536,21 +536,21 @@ std::int64_t TCustomDoravaVizu::ColumnOf(std::int64_t offset) const
 {
     const std::int64_t line = LineOf(offset);
     if (line >= store_->LineCount()) return 0;
-    const TLinePosition p = store_->FromLine(line);
-    return ColumnOfOffset(p.record->View(), offset - p.offset, TTabRule::FromSettings(Settings()));
+    const LinePosition p = store_->FromLine(line);
+    return ColumnOfOffset(p.record->View(), offset - p.offset, TabRule::FromSettings(Settings()));
 }
 
 std::int64_t TCustomDoravaVizu::OffsetOfColumn(std::int64_t line, std::int64_t column) const
 {
     if (line >= store_->LineCount()) return store_->CharCount();
-    const TLinePosition p = store_->FromLine(std::max<std::int64_t>(0, line));
+    const LinePosition p = store_->FromLine(std::max<std::int64_t>(0, line));
     const bool last = store_->Next(p.record) == nullptr;
-    return p.offset + tarnwick::OffsetOfColumn(p.record->View(), column, TTabRule::FromSettings(Settings()), last);
+    return p.offset + tarnwick::OffsetOfColumn(p.record->View(), column, TabRule::FromSettings(Settings()), last);
 }
 
 std::string TCustomDoravaVizu::Filler(std::int64_t fromColumn, std::int64_t toColumn) const
 {
-    return WhitespaceFiller(fromColumn, toColumn, TTabRule::FromSettings(Settings()), HasOption(smoUseTAB),
+    return WhitespaceFiller(fromColumn, toColumn, TabRule::FromSettings(Settings()), HasOption(smoUseTAB),
                             HasOption(smoSmartFill));
 }
 
@@ -655,7 +655,7 @@ void TCustomDoravaVizu::EndGroup(int group)
 void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 {
     if (end <= start) return;
-    TScopedValue editing(editing_, true);
+    ScopedValue editing(editing_, true);
     if (start == 0 && end == store_->CharCount()) {
         store_->Clear();
         if (OnTextChange) OnTextChange(*this, 0, 0);
@@ -667,7 +667,7 @@ void TCustomDoravaVizu::DeleteRange(std::int64_t start, std::int64_t end)
 
 void TCustomDoravaVizu::InsertChunked(std::int64_t at, std::string_view text)
 {
-    TScopedValue editing(editing_, true);
+    ScopedValue editing(editing_, true);
     while (!text.empty()) {
         std::size_t n = std::min(text.size(), kInsertChunk);
         // Never split CR LF between two chunks.
@@ -703,7 +703,7 @@ void TCustomDoravaVizu::RawReplace(std::int64_t start, std::int64_t end, std::st
 void TCustomDoravaVizu::ReplaceSelection(std::string_view text)
 {
     if (ReadOnly && !loading_) return;
-    TEditGroup group(*this, egReplaceSel);
+    EditGroup group(*this, egReplaceSel);
     const std::int64_t start = SelStart();
     const std::int64_t end = SelEnd();
     std::string filled;
@@ -746,10 +746,10 @@ void TCustomDoravaVizu::InsertStream(TStream& stream, bool quiet)
 void TCustomDoravaVizu::Replay(bool forward)
 {
     if (ReadOnly || !(forward ? UndoStack().CanRedo() : UndoStack().CanUndo())) return;
-    TReplayTarget target(*this);
+    ReplayTarget target(*this);
     {
-        TScopedValue replaying(replaying_, true);
-        TUpdateLock lock(*this);
+        ScopedValue replaying(replaying_, true);
+        UpdateLock lock(*this);
         if (forward) UndoStack().Redo(target);
         else UndoStack().Undo(target);
     }
@@ -769,7 +769,7 @@ void TCustomDoravaVizu::FinishEdit(bool repaintAll)
 
 void TCustomDoravaVizu::SetText(std::string_view text)
 {
-    TReadOnlyMemoryStream stream(text);
+    ReadOnlyMemoryStream stream(text);
     LoadFromStream(stream);
 }
 
@@ -802,14 +802,14 @@ void TCustomDoravaVizu::LoadFromStream(TStream& stream)
 {
     UndoStack().Clear();
     {
-        TUpdateLock lock(*this);
-        TScopedValue loading(loading_, true);
-        TRecordingPause pause(UndoStack());
+        UpdateLock lock(*this);
+        ScopedValue loading(loading_, true);
+        RecordingPause pause(UndoStack());
         anchor_ = caret_ = 0;
         beyondEol_ = false;
         try {
             // The old text goes at once; the new one arrives in chunks that never split CR LF.
-            TScopedValue editing(editing_, true);
+            ScopedValue editing(editing_, true);
             DeleteRange(0, store_->CharCount());
             std::string chunk(kInsertChunk, '\0');
             for (;;) {
@@ -844,10 +844,10 @@ void TCustomDoravaVizu::SaveToStream(TStream* stream)
     UndoStack().Clear();
     const std::int64_t start = stream->Position();
     const std::int64_t chars = store_->CharCount();
-    TUpdateLock lock(*this);
+    UpdateLock lock(*this);
     // Everything is selected for the writer; the selection comes back afterwards.
-    TScopedValue anchor(anchor_, std::int64_t{0});
-    TScopedValue caret(caret_, chars);
+    ScopedValue anchor(anchor_, std::int64_t{0});
+    ScopedValue caret(caret_, chars);
     int format = 1;
     switch (SaveFormat) {
     case sfRTF: format = 2; break;
@@ -873,7 +873,7 @@ void TCustomDoravaVizu::SaveToStream(TStream* stream)
 std::int64_t TCustomDoravaVizu::WriteSelection(int format, TStream& out)
 {
     if (format == 2 || format == 4) RescanAll();
-    TExportContext context = ExportContextFor(Settings(), Title, TodayShortDate());
+    ExportContext context = ExportContextFor(Settings(), Title, TodayShortDate());
     if (ResolveSystemColor) context.resolveColor = ResolveSystemColor;
     return WriteRange(*store_, SelStart(), SelEnd(), format, context, out);
 }
@@ -881,7 +881,7 @@ std::int64_t TCustomDoravaVizu::WriteSelection(int format, TStream& out)
 void TCustomDoravaVizu::Clear()
 {
     {
-        TUpdateLock lock(*this);
+        UpdateLock lock(*this);
         DeleteRange(0, store_->CharCount());
     }
     anchor_ = caret_ = 0;
@@ -942,11 +942,11 @@ bool TCustomDoravaVizu::HighlightIdle(std::int64_t maxLines)
     frontierHint_ = line;
     if (!r) return false;
     r->SetFlags(r->Flags() | lfRehighlightFrom);
-    THighlightPassOptions options;
+    HighlightPassOptions options;
     options.minLines = std::max<std::int64_t>(1, maxLines);
     options.stopBeforeUncoloured = true;
     options.sender = this;
-    const THighlightPassResult result = RescanFrom(*store_, *parser, line, options);
+    const HighlightPassResult result = RescanFrom(*store_, *parser, line, options);
     if (result.lastLine >= 0) frontierHint_ = result.lastLine + 1;
     if (result.ran && host_ && repaintEnabled_ && lockCount_ == 0 && result.firstLine >= 0 &&
         result.firstLine < topLine_ + visibleLines_ && result.lastLine >= topLine_)
@@ -974,7 +974,7 @@ void TCustomDoravaVizu::RescanPending()
     if (!HasOption(smoSyntaxHighlight)) return;
     VOzuvavIdavParser* parser = ActiveHighlighter();
     if (!parser || start >= store_->LineCount()) return;
-    THighlightPassOptions options;
+    HighlightPassOptions options;
     options.minLines = std::max<std::int64_t>(visibleLines_ + 2, until - start + 1);
     options.stopBeforeUncoloured = true;
     options.sender = this;
@@ -985,7 +985,7 @@ void TCustomDoravaVizu::RescanPending()
         host_->ProcessMessages();
         return true;
     };
-    const THighlightPassResult r = RescanFrom(*store_, *parser, start, options);
+    const HighlightPassResult r = RescanFrom(*store_, *parser, start, options);
     if (r.ran && host_ && repaintEnabled_ && lockCount_ == 0 && r.firstLine >= 0)
         host_->InvalidateLines(r.firstLine, r.lastLine);
     if (r.firstLine >= 0 && r.firstLine <= frontierHint_) frontierHint_ = std::max(frontierHint_, r.lastLine + 1);
@@ -997,7 +997,7 @@ void TCustomDoravaVizu::RescanAll()
     if (!HasOption(smoSyntaxHighlight)) return;
     VOzuvavIdavParser* parser = ActiveHighlighter();
     if (!parser || store_->LineCount() == 0) return;
-    THighlightPassOptions options;
+    HighlightPassOptions options;
     options.all = true;
     options.force = true;
     options.sender = this;
@@ -1006,9 +1006,9 @@ void TCustomDoravaVizu::RescanAll()
     RescanFrom(*store_, *parser, 0, options);
 }
 
-TWrapRule TCustomDoravaVizu::WrapRuleNow() const
+WrapRule TCustomDoravaVizu::WrapRuleNow() const
 {
-    TWrapRule rule;
+    WrapRule rule;
     rule.wordWrap = WordWrap();
     rule.wrapOverride = HasOption(smoWrapOverride);
     rule.wrapOverrideChars = WrapOverride();
@@ -1016,7 +1016,7 @@ TWrapRule TCustomDoravaVizu::WrapRuleNow() const
     rule.wrapColumn = WrapAtColumn();
     rule.textAreaWidth = static_cast<std::int32_t>(std::max<std::int64_t>(1, visibleColumns_) * metrics_.charWidth);
     if (host_ && measured_) rule.textAreaWidth = std::max(1, host_->ClientWidth() - TextLeftEdge());
-    rule.tabs = TTabRule::FromSettings(Settings());
+    rule.tabs = TabRule::FromSettings(Settings());
     if (!metrics_.fixedPitch && host_)
         rule.charWidthOf = [h = host_](unsigned char c) { return static_cast<std::int32_t>(h->CharacterWidth(c)); };
     rule.onWordBreak = OnWordBreakProc;
@@ -1053,15 +1053,15 @@ void TCustomDoravaVizu::RewrapAround(std::int64_t firstLine, std::int64_t lastLi
     if (!WordWrap()) {
         // Only the lines at the two ends of the edit can have been joined; the later one first,
         // since joining it moves no line before it.
-        const TWrapRule rule = WrapRuleNow();
+        const WrapRule rule = WrapRuleNow();
         for (const std::int64_t line : {lastLine, firstLine})
             if (SplitShortLine(line)) WrapLogicalLine(*store_, line, rule);
         return;
     }
-    const TWrapRule rule = WrapRuleNow();
+    const WrapRule rule = WrapRuleNow();
     lastLine = std::min(lastLine, store_->LineCount() - 1);
     for (std::int64_t line = std::max<std::int64_t>(0, firstLine); line <= lastLine && line < store_->LineCount();) {
-        const TRewrapResult r = WrapLogicalLine(*store_, line, rule);
+        const RewrapResult r = WrapLogicalLine(*store_, line, rule);
         lastLine += r.newCount - r.oldCount;
         line = r.firstLine + std::max<std::int64_t>(1, r.newCount);
     }

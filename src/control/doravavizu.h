@@ -4,7 +4,7 @@
 // every edit in an undo stack; colours the text through the active highlighter; and reads its
 // settings from a settings record (its own, or the active highlighter's). What it needs of a
 // window (font metrics, the client size, repainting, the caret, scroll bars, the clipboard,
-// message boxes, the beep) it asks of a TControlHost. VOzuvavIdav is the control with its six
+// message boxes, the beep) it asks of a ControlHost. VOzuvavIdav is the control with its six
 // highlighter slots; the Qt widget draws it.
 
 #include <array>
@@ -87,24 +87,24 @@ inline constexpr const char* kReplaceConfirm = "Replace this occurence of '%s' w
 // A character test of the word moves and word selection.
 using TCharTest = std::function<bool(char)>;
 
-class TCustomDoravaVizu : public TMacroTarget, public TParserClient, public TTextStoreListener {
+class TCustomDoravaVizu : public MacroTarget, public ParserClient, public TextStoreListener {
 public:
     static constexpr int kParserSlots = 6;
     static constexpr std::int64_t kMaxVirtualColumn = 2047;
     static constexpr std::size_t kInsertChunk = 8192;
 
-    explicit TCustomDoravaVizu(TControlHost* host = nullptr);
+    explicit TCustomDoravaVizu(ControlHost* host = nullptr);
     ~TCustomDoravaVizu() override;
     TCustomDoravaVizu(const TCustomDoravaVizu&) = delete;
     TCustomDoravaVizu& operator=(const TCustomDoravaVizu&) = delete;
 
     virtual std::string ClassName() const { return "TCustomDoravaVizu"; }
-    void SetHost(TControlHost* host);
+    void SetHost(ControlHost* host);
     // Shows another store (null: the control's own). Its undo log and marks come with it.
     void AttachStore(TTextStore* store);
     // Connects the mark sets of the store in use to this control's events.
     void WireMarkEvents();
-    TControlHost* Host() const { return host_; }
+    ControlHost* Host() const { return host_; }
 
     // ---- the objects the control works with
     TTextStore& Store() { return *store_; }
@@ -165,8 +165,8 @@ public:
     void SetDefBackColor(TColor c);
     std::uint8_t DefFontStyle() const { return Settings().Style(0).fontStyle; }
     void SetDefFontStyle(std::uint8_t style);
-    const TFontData& GutterFont() const { return Settings().gutterFont; }
-    void SetGutterFont(const TFontData& font);
+    const FontData& GutterFont() const { return Settings().gutterFont; }
+    void SetGutterFont(const FontData& font);
     // The text font (name, size in points, character set), kept in the settings record.
     void SetFont(const std::string& name, int size, int charset);
 
@@ -228,7 +228,7 @@ public:
     std::function<void(TCustomDoravaVizu&, std::vector<std::string>& files, int x, int y)> OnFilesDropped;
     // Data dragged over the control: the formats offered, the point and the effect proposed,
     // which the handler may change.
-    std::function<void(TCustomDoravaVizu&, std::uint16_t sourceTypes, int x, int y, TDropEffect& effect)> OnOLEDragOver;
+    std::function<void(TCustomDoravaVizu&, std::uint16_t sourceTypes, int x, int y, DropEffect& effect)> OnOLEDragOver;
     std::function<void(TCustomDoravaVizu&, int x, int y, std::int64_t offset)> OnTripleClick;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackAdd;
     std::function<void(TCustomDoravaVizu&, int trackId)> OnTrackFree;
@@ -337,7 +337,7 @@ public:
     // to a new position takes one step itself; a repeated position takes none.)
     bool AutoScrollStep();
     // The cursor the mouse shows at its last position.
-    TCursorKind MouseCursor() const { return cursor_; }
+    CursorKind MouseCursor() const { return cursor_; }
     // The guide line being dragged: its x position, -1 when none is shown.
     int DraggedGuideX() const { return guideX_; }
     // The offset under a client position: the nearest character boundary on the display line
@@ -349,25 +349,25 @@ public:
     // Data dragged in: the formats it offers (stFiles, stWideText, stText, stHTML). Returns the
     // effect to show: copy with Ctrl, else move; none when no usable format is offered (files
     // count only with smoProcessDroppedFiles) or the control is read-only.
-    TDropEffect DragEnter(std::uint16_t sourceTypes, std::uint16_t shift, int x, int y);
-    TDropEffect DragOver(std::uint16_t shift, int x, int y);
+    DropEffect DragEnter(std::uint16_t sourceTypes, std::uint16_t shift, int x, int y);
+    DropEffect DragOver(std::uint16_t shift, int x, int y);
     void DragLeave();
     // The dropped data, one entry per offered format (already single-byte text; files one name
     // per entry). `own` tells that the data is this control's own drag of its selection (believed
     // only while that drag runs). Returns the effect carried out, deNone when nothing was taken.
-    struct TDropData {
+    struct DropData {
         std::uint16_t sourceTypes = 0;
         std::string html;
         std::string text;
         std::string wideText;
         std::vector<std::string> files;
     };
-    TDropEffect Drop(const TDropData& data, std::uint16_t shift, int x, int y, bool own);
+    DropEffect Drop(const DropData& data, std::uint16_t shift, int x, int y, bool own);
     // While data is dragged over the control: the drop position, else -1.
     std::int64_t DropCaret() const { return dropCaret_; }
 
     // ---- layout and view
-    const TFontMetrics& Metrics() const { return metrics_; }
+    const FontMetrics& Metrics() const { return metrics_; }
     std::int64_t TopLine() const { return topLine_; }
     std::int64_t LeftColumn() const { return leftColumn_; }
     std::int64_t VisibleLines() const { return visibleLines_; }
@@ -425,7 +425,7 @@ public:
     void ApplySettings();
     void EditOptions();
 
-    // ---- TMacroTarget
+    // ---- MacroTarget
     std::int64_t CaretOffset() const override { return caret_; }
     void SetCaretOffset(std::int64_t offset) override { Select(offset, offset); }
     void SetSelection(std::int64_t start, std::int64_t end) override { Select(start, end); }
@@ -441,31 +441,31 @@ public:
     void AutoReplaceEvent(std::int64_t wordStart, const std::string& word, std::string& replaceWith,
                           bool& canReplace) override;
 
-    // ---- TTextStoreListener: edits made through another control showing the same store
+    // ---- TextStoreListener: edits made through another control showing the same store
     void TextChanged(std::int64_t offset, std::int64_t delta) override;
     bool UndoLogBroken() override;
 
 protected:
-    class TReplayTarget;
-    friend class TReplayTarget;
+    class ReplayTarget;
+    friend class ReplayTarget;
 
     // Holds painting and change notification for the life of the guard.
-    class TUpdateLock {
+    class UpdateLock {
     public:
-        explicit TUpdateLock(TCustomDoravaVizu& c) : c_(c) { ++c_.lockCount_; }
-        ~TUpdateLock() { --c_.lockCount_; }
-        TUpdateLock(const TUpdateLock&) = delete;
-        TUpdateLock& operator=(const TUpdateLock&) = delete;
+        explicit UpdateLock(TCustomDoravaVizu& c) : c_(c) { ++c_.lockCount_; }
+        ~UpdateLock() { --c_.lockCount_; }
+        UpdateLock(const UpdateLock&) = delete;
+        UpdateLock& operator=(const UpdateLock&) = delete;
 
     private:
         TCustomDoravaVizu& c_;
     };
 
     // Makes the edits of its life one undo step of the given kind.
-    class TEditGroup {
+    class EditGroup {
     public:
-        TEditGroup(TCustomDoravaVizu& c, int kind) : c_(c), kind_(kind) { c_.BeginGroup(kind_); }
-        ~TEditGroup()
+        EditGroup(TCustomDoravaVizu& c, int kind) : c_(c), kind_(kind) { c_.BeginGroup(kind_); }
+        ~EditGroup()
         {
             try {
                 c_.EndGroup(kind_);
@@ -473,8 +473,8 @@ protected:
                 // Only a failed allocation gets here; the log then lacks the group's closing.
             }
         }
-        TEditGroup(const TEditGroup&) = delete;
-        TEditGroup& operator=(const TEditGroup&) = delete;
+        EditGroup(const EditGroup&) = delete;
+        EditGroup& operator=(const EditGroup&) = delete;
 
     private:
         TCustomDoravaVizu& c_;
@@ -488,7 +488,7 @@ protected:
     void Invalidate();
     void InvalidateRange(std::int64_t from, std::int64_t to);
     void Beep();
-    void Message(std::string_view text, TMessageKind kind);
+    void Message(std::string_view text, MessageKind kind);
     void MeasureFont();
     void SwitchSettings(TSM_Settings* settings);
     // The pass is to start at `line` and go on at least through line `until` (-1: one screen).
@@ -497,7 +497,7 @@ protected:
     void WantColoured(std::int64_t first, std::int64_t last);
     void RewrapAround(std::int64_t firstLine, std::int64_t lastLine);
     bool SplitShortLine(std::int64_t line) const;
-    TWrapRule WrapRuleNow() const;
+    WrapRule WrapRuleNow() const;
     void DropAllAttributes();
     void InsertChunked(std::int64_t at, std::string_view text);
     void Replay(bool forward);
@@ -520,7 +520,7 @@ protected:
     std::int64_t SearchFrom(const std::string& text, int flags, std::int64_t start, std::int64_t& end);
     void ShowRegExpError(const TREParser& re, const std::string& expression);
 
-    TControlHost* host_ = nullptr;
+    ControlHost* host_ = nullptr;
     std::unique_ptr<TTextStore> ownStore_;
     TTextStore* store_ = nullptr;
     std::unique_ptr<TSM_Settings> ownSettings_;
@@ -538,7 +538,7 @@ protected:
     bool insertMode_ = true;
 
     // view
-    TFontMetrics metrics_;
+    FontMetrics metrics_;
     bool measured_ = false;
     std::int64_t topLine_ = 0;
     std::int64_t leftColumn_ = 0;
@@ -578,11 +578,11 @@ protected:
     bool hoverHyperlink_ = false;
     int mouseX_ = 0;
     int mouseY_ = 0;
-    TCursorKind cursor_ = TCursorKind::crIBeam;
+    CursorKind cursor_ = CursorKind::crIBeam;
     std::int64_t ownDropAt_ = -1;  // where a drop of the control's own drag put the text
 
     // The display line, the nearest character boundary and the character under a point.
-    struct TMouseHit {
+    struct MouseHit {
         std::int64_t line = 0;       // display line, limited to the lines there are
         std::int64_t offset = 0;     // nearest character boundary on that line
         std::int64_t charAt = -1;    // the character under the point; -1 right of the text or off the lines
@@ -591,9 +591,9 @@ protected:
         bool lineEnd = false;        // the line ends with a break or the text (the caret may go beyond)
         bool onLines = false;        // the point lies on one of the lines (not above or below them)
     };
-    TMouseHit HitTest(int x, int y, bool clampLeft) const;
+    MouseHit HitTest(int x, int y, bool clampLeft) const;
     std::int64_t LastDisplayLine() const;
-    void ClickAt(const TMouseHit& hit);
+    void ClickAt(const MouseHit& hit);
     bool HyperlinkAt(std::int64_t offset) const;
     void FireHyperlinkClick(std::int64_t offset);
     void SelectSegment(std::int64_t line);
@@ -601,7 +601,7 @@ protected:
     bool GuideAt(int x, int y, bool& rightMargin) const;
     void MoveGuide(int x);
     void FollowMouse();
-    void SetMouseCursor(TCursorKind cursor);
+    void SetMouseCursor(CursorKind cursor);
     void HoverAt(int x, int y);
     void StartOwnDrag();
     void PlaceCaretAt(std::int64_t offset);
@@ -609,7 +609,7 @@ protected:
 
     // search
     std::int64_t lastMatch_ = -1;
-    TPlainSearchTables searchTables_;
+    PlainSearchTables searchTables_;
     TREParser regex_;
 };
 

@@ -144,7 +144,7 @@ void TCustomDoravaVizu::DeleteChar(bool forward)
         return;
     }
     {
-        TEditGroup group(*this, egDeleteChar);
+        EditGroup group(*this, egDeleteChar);
         if (beyondEol_ && anchor_ == caret_) ReplaceSelection({});  // fills the gap up to the virtual column
         if (anchor_ == caret_) {
             if (forward ? caret_ >= store_->CharCount() : caret_ <= 0) return;
@@ -166,7 +166,7 @@ void TCustomDoravaVizu::DeleteWord(bool forward)
     const std::int64_t boundary = forward ? WordAfter(caret_) : WordBefore(caret_);
     if (boundary == caret_) return;
     {
-        TEditGroup group(*this, forward ? egDeleteNextWord : egDeletePrevWord);
+        EditGroup group(*this, forward ? egDeleteNextWord : egDeletePrevWord);
         anchor_ = caret_;
         caret_ = boundary;
         ReplaceSelection({});
@@ -195,7 +195,7 @@ void TCustomDoravaVizu::SetBookmark(int index)
     // line, and the column is counted from the logical line's start, by the bookmark code.
     const std::int64_t line = std::min(LineOf(caret_), store_->LineCount() - 1);
     const std::int64_t column = caret_ - LineStart(line);
-    const TBookmarkSetResult r = SetNumberedBookmark(*store_, index, line, column, [this](int n) {
+    const BookmarkSetResult r = SetNumberedBookmark(*store_, index, line, column, [this](int n) {
         if (OnBookmarkSet) OnBookmarkSet(*this, n);
     });
     if (r == bsrCleared && OnBookmarkClear) OnBookmarkClear(*this, index);
@@ -205,7 +205,7 @@ void TCustomDoravaVizu::SetBookmark(int index)
 void TCustomDoravaVizu::GotoBookmark(int index)
 {
     if (index < 0 || index > 9) throw EDoravaVizu(msg::kBookmarkIndexRange);
-    const std::optional<TBookmarkTarget> target = NumberedBookmarkTarget(*store_, index);
+    const std::optional<BookmarkTarget> target = NumberedBookmarkTarget(*store_, index);
     if (!target) return;
     const std::int64_t line = target->line;
     const std::int64_t top = std::max<std::int64_t>(0, line - visibleLines_ / 2);

@@ -81,11 +81,11 @@ bool TCustomDoravaVizu::KeyDown(std::uint16_t key, std::uint16_t shift)
     }
     TKeyboardActionContoller& keys = Settings().Keys();
     std::uint16_t k = key, sh = shift;
-    const TKeyLookup found = keys.KeyStore().LookUp(MakeShortcut(k, sh));
-    if (found == TKeyLookup::klPrefix) return true;
+    const KeyLookup found = keys.KeyStore().LookUp(MakeShortcut(k, sh));
+    if (found == KeyLookup::klPrefix) return true;
     // A key that completes no sequence (a broken two-key sequence included) is not the bindings'
     // business: it goes on to be typed as usual.
-    if (found != TKeyLookup::klRecognised) return false;
+    if (found != KeyLookup::klRecognised) return false;
     int command = keys.LastCommand();
     if (OnCommandRecognised) OnCommandRecognised(*this, command);
     ExecuteCommand(command, 0, extend);
@@ -125,7 +125,7 @@ void TCustomDoravaVizu::Typed(char c)
 void TCustomDoravaVizu::SmartTab()
 {
     const std::int64_t caretColumn = beyondEol_ ? virtualColumn_ : ColumnOf(caret_);
-    const TTabRule tabs = TTabRule::FromSettings(Settings());
+    const TabRule tabs = TabRule::FromSettings(Settings());
     std::int64_t target = tabs.NextStop(caretColumn);
     if (HasOption(smoTabToColumn)) {
         // The nearest line above that reaches past the caret column gives the start of its next word.
@@ -144,7 +144,7 @@ void TCustomDoravaVizu::SmartTab()
         }
     }
     if (target <= caretColumn) return;
-    TEditGroup group(*this, egTyping);
+    EditGroup group(*this, egTyping);
     const std::string fill = Filler(caretColumn, target);
     if (anchor_ != caret_) ReplaceSelection({});
     ReplaceSelection(fill);
@@ -153,7 +153,7 @@ void TCustomDoravaVizu::SmartTab()
 void TCustomDoravaVizu::InsertOneChar(char c)
 {
     if (ReadOnly) return;
-    TEditGroup group(*this, egTyping);
+    EditGroup group(*this, egTyping);
     std::int64_t indent = 0;
     std::string caretLine;
     const bool autoIndent = c == '\r' && HasOption(smoAutoIndent);
@@ -177,7 +177,7 @@ void TCustomDoravaVizu::InsertOneChar(char c)
     ReplaceSelection(std::string_view(&c, 1));
     if (autoIndent && indent >= 0) {
         const std::int64_t line = LineOf(caret_);
-        const TTabRule tabs = TTabRule::FromSettings(Settings());
+        const TabRule tabs = TabRule::FromSettings(Settings());
         const TLineRecord* previous = line > 0 ? store_->FromLine(line - 1).record : nullptr;
         std::int64_t column = 0;
         if ((previous && previous->IsContinuation()) || indent == 0) {
@@ -219,7 +219,7 @@ void TCustomDoravaVizu::Cut()
 {
     if (ReadOnly) return;
     {
-        TEditGroup group(*this, egCut);
+        EditGroup group(*this, egCut);
         Copy();
         DeleteSelection();
     }
@@ -241,8 +241,8 @@ void TCustomDoravaVizu::Paste()
     else return;
     data = std::string(FilterHtmlPaste(data, types));
     {
-        TScopedValue repaint(repaintEnabled_, false);
-        TEditGroup group(*this, egPaste);
+        ScopedValue repaint(repaintEnabled_, false);
+        EditGroup group(*this, egPaste);
         ReplaceSelection(data);
     }
     FinishEdit(true);
@@ -261,7 +261,7 @@ void TCustomDoravaVizu::BlockIndent(int columns, bool tabs)
     if (last > first && LineStart(last) == SelEnd()) --last;
     const bool caretFirst = caret_ < anchor_;
     {
-        TEditGroup group(*this, egBlockIndent);
+        EditGroup group(*this, egBlockIndent);
         std::int64_t selStart = SelStart(), selEnd = SelEnd();
         for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
             const TLineRecord* r = store_->FromLine(line).record;
@@ -291,7 +291,7 @@ void TCustomDoravaVizu::BlockUnindent(int columns)
     const bool caretFirst = caret_ < anchor_;
     std::int64_t selEnd = SelEnd();
     {
-        TEditGroup group(*this, egBlockUnindent);
+        EditGroup group(*this, egBlockUnindent);
         for (std::int64_t line = first; line <= last && line < store_->LineCount(); ++line) {
             const TLineRecord* r = store_->FromLine(line).record;
             if (r->IsContinuation()) continue;

@@ -44,9 +44,9 @@ std::string JoinLines(const std::vector<std::string>& lines)
 
 std::int64_t TCustomDoravaVizu::LastDisplayLine() const { return LineOf(store_->CharCount()); }
 
-TCustomDoravaVizu::TMouseHit TCustomDoravaVizu::HitTest(int x, int y, bool clampLeft) const
+TCustomDoravaVizu::MouseHit TCustomDoravaVizu::HitTest(int x, int y, bool clampLeft) const
 {
-    TMouseHit hit;
+    MouseHit hit;
     const std::int64_t cw = std::max(1, metrics_.charWidth);
     const std::int64_t lh = std::max(1, metrics_.lineHeight);
     const std::int64_t row = topLine_ + FloorDiv(y, lh);
@@ -73,7 +73,7 @@ TCustomDoravaVizu::TMouseHit TCustomDoravaVizu::HitTest(int x, int y, bool clamp
     hit.lineEnd = endsWithBreak || lastRecord;
     const std::int64_t lastOffset = LastOffsetOf(text, lastRecord);
     const auto length = static_cast<std::int64_t>(TextLengthOf(text));
-    const TTabRule tabs = TTabRule::FromSettings(Settings());
+    const TabRule tabs = TabRule::FromSettings(Settings());
 
     // One walk (a segment is short) finds the nearest boundary and the character whose columns
     // hold the point.
@@ -116,7 +116,7 @@ void TCustomDoravaVizu::PlaceCaretAt(std::int64_t offset)
 
 // ---------------------------------------------------------------- cursor
 
-void TCustomDoravaVizu::SetMouseCursor(TCursorKind cursor)
+void TCustomDoravaVizu::SetMouseCursor(CursorKind cursor)
 {
     if (cursor == cursor_) return;
     cursor_ = cursor;
@@ -128,19 +128,19 @@ void TCustomDoravaVizu::SetMouseCursor(TCursorKind cursor)
 bool TCustomDoravaVizu::HyperlinkAt(std::int64_t offset) const
 {
     if (offset < 0 || offset >= store_->CharCount()) return false;
-    const TLinePosition p = store_->FromOffset(offset);
+    const LinePosition p = store_->FromOffset(offset);
     if (!p.record || !p.record->Attributes()) return false;
     const std::int64_t i = offset - p.offset;
     if (i < 0 || i >= p.record->Length() || p.record->Text()[i] == '\r') return false;
     const TSM_Settings& s = Settings();
-    const TStyleRecord& style = s.Style(s.StyleIndex(p.record->Attributes()[i]));
+    const StyleRecord& style = s.Style(s.StyleIndex(p.record->Attributes()[i]));
     return style.defined && style.hotSpot;
 }
 
 void TCustomDoravaVizu::FireHyperlinkClick(std::int64_t offset)
 {
     if (!OnHyperlinkClick) return;
-    const TLinePosition p = store_->FromOffset(offset);
+    const LinePosition p = store_->FromOffset(offset);
     const TLineRecord* r = p.record;
     std::int64_t recordStart = p.offset;
     std::int64_t i = offset - recordStart;
@@ -185,7 +185,7 @@ void TCustomDoravaVizu::FireHyperlinkClick(std::int64_t offset)
 
 // ---------------------------------------------------------------- clicks
 
-void TCustomDoravaVizu::ClickAt(const TMouseHit& hit)
+void TCustomDoravaVizu::ClickAt(const MouseHit& hit)
 {
     mouseSelecting_ = true;
     const bool virtualCaret =
@@ -266,7 +266,7 @@ void TCustomDoravaVizu::MouseDown(int x, int y, std::uint16_t shift, std::int64_
         if (OnGutterClick) OnGutterClick(*this, line + 1);
         return;
     }
-    const TMouseHit hit = HitTest(x, y, true);
+    const MouseHit hit = HitTest(x, y, true);
     if (x < textLeft) {
         SelectSegment(hit.line);
         return;
@@ -327,7 +327,7 @@ bool TCustomDoravaVizu::GuideAt(int x, int y, bool& rightMargin) const
 {
     const std::int64_t cw = std::max(1, metrics_.charWidth);
     const std::int64_t column = leftColumn_ + FloorDiv(std::int64_t{x} - TextLeftEdge() + cw / 2, cw);
-    const TMouseHit hit = HitTest(x, y, true);
+    const MouseHit hit = HitTest(x, y, true);
     // The text of the line under the mouse must not reach the guide's column.
     const std::int64_t lineColumns = hit.onLines ? hit.endColumn : 0;
     const bool right = HasOption(smoShowRMargin) && column == RightMargin();
@@ -361,7 +361,7 @@ void TCustomDoravaVizu::FollowMouse()
             x = std::min(x, std::max(TextLeftEdge(), host_->ClientWidth() - 1));
             y = std::min(y, std::max(0, host_->ClientHeight() - 1));
         }
-        const TMouseHit hit = HitTest(x, y, true);
+        const MouseHit hit = HitTest(x, y, true);
         const bool virtualCaret =
             HasOption(smoCaretAfterEOL) && metrics_.fixedPitch && hit.lineEnd && hit.column > hit.endColumn;
         const bool changed = hit.offset != caret_ || virtualCaret != beyondEol_ ||
@@ -423,20 +423,20 @@ void TCustomDoravaVizu::HoverAt(int x, int y)
     hoverHyperlink_ = false;
     if (x < TextLeftEdge()) {
         guideArmed_ = false;
-        SetMouseCursor(TCursorKind::crDefault);
+        SetMouseCursor(CursorKind::crDefault);
         return;
     }
     bool rightMargin = false;
     guideArmed_ = GuideAt(x, y, rightMargin);
-    const TMouseHit hit = HitTest(x, y, true);
+    const MouseHit hit = HitTest(x, y, true);
     if (Settings().HasHotSpots() && hit.charAt >= 0 && HyperlinkAt(hit.charAt)) {
         hoverHyperlink_ = true;
-        SetMouseCursor(TCursorKind::crHyperlink);
+        SetMouseCursor(CursorKind::crHyperlink);
         if (OnHyperlinkHover) OnHyperlinkHover(*this);
         return;
     }
     if (guideArmed_) {
-        SetMouseCursor(TCursorKind::crHSplit);
+        SetMouseCursor(CursorKind::crHSplit);
         return;
     }
     bool overSelection = false;
@@ -447,7 +447,7 @@ void TCustomDoravaVizu::HoverAt(int x, int y)
             under = LineStart(hit.line) + LineLength(hit.line);
         overSelection = under >= SelStart() && under < SelEnd();
     }
-    SetMouseCursor(overSelection ? TCursorKind::crArrow : TCursorKind::crIBeam);
+    SetMouseCursor(overSelection ? CursorKind::crArrow : CursorKind::crIBeam);
 }
 
 void TCustomDoravaVizu::MouseMove(int x, int y, std::uint16_t shift, bool leftButton)
@@ -513,9 +513,9 @@ void TCustomDoravaVizu::StartOwnDrag()
     if (!host_ || !HasOption(smoOLEDragSource) || anchor_ == caret_) return;
     const std::string text = SelText();
     ownDropAt_ = -1;
-    TDropEffect effect = TDropEffect::deNone;
+    DropEffect effect = DropEffect::deNone;
     try {
-        TScopedValue running(ownDragRunning_, true);
+        ScopedValue running(ownDragRunning_, true);
         effect = host_->StartDrag(text, ReadOnly);
     } catch (...) {
         // A drop on the control itself may have opened the group.
@@ -527,13 +527,13 @@ void TCustomDoravaVizu::StartOwnDrag()
     dropCaret_ = -1;
     dragSourceTypes_ = 0;
     {
-        TUpdateLock lock(*this);
+        UpdateLock lock(*this);
         // Closes the group a drop on the control itself opened, or holds the deletion of a move.
-        TEditGroup group(*this, egDragDrop);
-        if (effect == TDropEffect::deMove && !ReadOnly) {
+        EditGroup group(*this, egDragDrop);
+        if (effect == DropEffect::deMove && !ReadOnly) {
             if (anchor_ != caret_) DeleteSelection();
             else if (dropAt >= 0) Select(dropAt, caret_, true);
-        } else if (effect == TDropEffect::deCopy && dropAt >= 0) {
+        } else if (effect == DropEffect::deCopy && dropAt >= 0) {
             Select(dropAt, caret_, true);
         }
         Notify(cfSelection);
@@ -555,21 +555,21 @@ std::uint16_t TCustomDoravaVizu::UsableSourceTypes(std::uint16_t offered) const
 namespace {
 
 // Copy with Ctrl, else move; files are only ever copied, so that their source keeps them.
-TDropEffect ProposedEffect(std::uint16_t usable, std::uint16_t shift)
+DropEffect ProposedEffect(std::uint16_t usable, std::uint16_t shift)
 {
-    if (usable == 0) return TDropEffect::deNone;
-    if ((shift & scCtrl) || (usable & stFiles)) return TDropEffect::deCopy;
-    return TDropEffect::deMove;
+    if (usable == 0) return DropEffect::deNone;
+    if ((shift & scCtrl) || (usable & stFiles)) return DropEffect::deCopy;
+    return DropEffect::deMove;
 }
 
 }  // namespace
 
-TDropEffect TCustomDoravaVizu::DragEnter(std::uint16_t sourceTypes, std::uint16_t shift, int x, int y)
+DropEffect TCustomDoravaVizu::DragEnter(std::uint16_t sourceTypes, std::uint16_t shift, int x, int y)
 {
     dragSourceTypes_ = (Enabled && TabStop) ? UsableSourceTypes(sourceTypes) : 0;
     if (dragSourceTypes_ == 0) {
         if (dropCaret_ >= 0) DragLeave();
-        return TDropEffect::deNone;
+        return DropEffect::deNone;
     }
     mouseX_ = x;
     mouseY_ = y;
@@ -579,9 +579,9 @@ TDropEffect TCustomDoravaVizu::DragEnter(std::uint16_t sourceTypes, std::uint16_
     return ProposedEffect(dragSourceTypes_, shift);
 }
 
-TDropEffect TCustomDoravaVizu::DragOver(std::uint16_t shift, int x, int y)
+DropEffect TCustomDoravaVizu::DragOver(std::uint16_t shift, int x, int y)
 {
-    TDropEffect effect = TDropEffect::deNone;
+    DropEffect effect = DropEffect::deNone;
     if (dragSourceTypes_ != 0 && Enabled && TabStop) {
         if (dropCaret_ < 0) dropCaret_ = OffsetAtPoint(x, y, true);
         mouseX_ = x;
@@ -601,19 +601,19 @@ void TCustomDoravaVizu::DragLeave()
     PlaceCaretAt(caret_);
 }
 
-TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, int x, int y, bool own)
+DropEffect TCustomDoravaVizu::Drop(const DropData& data, std::uint16_t shift, int x, int y, bool own)
 {
     // Our own data only while our drag runs: anything else is foreign.
     const bool isOwn = own && ownDragRunning_;
     DragLeave();
-    if (!Enabled || !TabStop) return TDropEffect::deNone;
+    if (!Enabled || !TabStop) return DropEffect::deNone;
     const std::uint16_t offered = UsableSourceTypes(data.sourceTypes);
-    if (offered == 0) return TDropEffect::deNone;
-    TDropEffect effect = ProposedEffect(offered, shift);
+    if (offered == 0) return DropEffect::deNone;
+    DropEffect effect = ProposedEffect(offered, shift);
 
     std::uint16_t types = offered | stNoHTMLFilter | stFilesToHandler;
     if (OnDataDrop) OnDataDrop(*this, types);
-    if (types & stDropHandled) return TDropEffect::deNone;
+    if (types & stDropHandled) return DropEffect::deNone;
     // A handler may refuse formats, not add ones that were not offered.
     types = static_cast<std::uint16_t>((types & ~kFormatTypes) | (types & offered));
     const std::uint16_t handlerBits = types & static_cast<std::uint16_t>(~kFormatTypes);
@@ -634,7 +634,7 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
     } else if (types & stFiles) {
         chosen = stFiles;
     } else {
-        return TDropEffect::deNone;
+        return DropEffect::deNone;
     }
     types = chosen | handlerBits;
     text = FilterHtmlPaste(text, types);
@@ -642,7 +642,7 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
     if (chosen == stFiles) {
         // Files reported to the program end the drop: their names are not typed into the text
         // (the drop's own 0x0400 would otherwise always let them through).
-        effect = TDropEffect::deCopy;
+        effect = DropEffect::deCopy;
         if ((types & stFilesToHandler) && HasOption(smoProcessDroppedFiles) && OnFilesDropped) {
             std::vector<std::string> files = data.files;
             OnFilesDropped(*this, files, x, y);
@@ -654,22 +654,22 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
         text = names;
     }
 
-    if (ReadOnly) return TDropEffect::deNone;
+    if (ReadOnly) return DropEffect::deNone;
     std::int64_t at = OffsetAtPoint(x, y, true);
     const std::int64_t selStart = SelStart(), selEnd = SelEnd();
     if (isOwn && selStart != selEnd) {
         // Our own selection dropped on itself changes nothing.
         const bool inside =
-            effect == TDropEffect::deMove ? (at >= selStart && at <= selEnd) : (at > selStart && at < selEnd);
-        if (inside) return TDropEffect::deNone;
+            effect == DropEffect::deMove ? (at >= selStart && at <= selEnd) : (at > selStart && at < selEnd);
+        if (inside) return DropEffect::deNone;
     }
 
-    if (effect == TDropEffect::deMove && isOwn) {
+    if (effect == DropEffect::deMove && isOwn) {
         // The dragged text leaves its place; the source side closes the group when the drag ends.
-        if (text.empty() || selStart == selEnd) return TDropEffect::deNone;
+        if (text.empty() || selStart == selEnd) return DropEffect::deNone;
         if (at > selEnd) at -= selEnd - selStart;
         BeginGroup(egDragDrop);
-        TUpdateLock lock(*this);
+        UpdateLock lock(*this);
         DeleteSelection();
         beyondEol_ = false;
         anchor_ = caret_ = std::clamp<std::int64_t>(at, 0, store_->CharCount());
@@ -679,7 +679,7 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
     }
     if (isOwn) {
         BeginGroup(egDragDrop);
-        TUpdateLock lock(*this);
+        UpdateLock lock(*this);
         beyondEol_ = false;
         anchor_ = caret_ = at;
         ownDropAt_ = at;
@@ -687,8 +687,8 @@ TDropEffect TCustomDoravaVizu::Drop(const TDropData& data, std::uint16_t shift, 
         return effect;
     }
     {
-        TUpdateLock lock(*this);
-        TEditGroup group(*this, egDragDrop);
+        UpdateLock lock(*this);
+        EditGroup group(*this, egDragDrop);
         beyondEol_ = false;
         anchor_ = caret_ = at;
         ReplaceSelection(text);

@@ -36,7 +36,7 @@ void TCustomDoravaVizu::SearchFail(const std::string& text)
         OnSearchFail(*this, text);
         return;
     }
-    Message("Search string \"" + text + "\" not found.", TMessageKind::Information);
+    Message("Search string \"" + text + "\" not found.", MessageKind::Information);
 }
 
 // The engine's last error: a pattern that did not compile, or what its last search raised. An
@@ -46,7 +46,7 @@ void TCustomDoravaVizu::ShowRegExpError(const TREParser& re, const std::string& 
     std::string text = re.ErrorText() + "\n" + expression;
     if (const int column = re.ErrorPosition(); column > 0)
         text += "\n" + std::string(static_cast<std::size_t>(column - 1), ' ') + "^";
-    Message(text, TMessageKind::Error);
+    Message(text, MessageKind::Error);
 }
 
 // The start of the next match from `start` in the direction of the flags, -1 when there is none;
@@ -58,7 +58,7 @@ std::int64_t TCustomDoravaVizu::SearchFrom(const std::string& text, int flags, s
     if (text.empty() || size == 0) return -1;
     TEdStream stream(store_);
     if (flags & sfRegExp) {
-        if (!regex_.SetExpression(text)) throw ERegularExpression(regex_.ErrorText(), regex_.ErrorPosition());
+        if (!regex_.SetExpression(text)) throw RegexError(regex_.ErrorText(), regex_.ErrorPosition());
         if (backwards) {
             if (start <= 0) return -1;
             stream.SetPos(start - 1);
@@ -72,7 +72,7 @@ std::int64_t TCustomDoravaVizu::SearchFrom(const std::string& text, int flags, s
     }
     if (backwards && start <= 0) return -1;
     if (!backwards && start >= size) return -1;
-    TSearchWordTests words;
+    SearchWordTests words;
     const std::int64_t from = backwards ? start - static_cast<std::int64_t>(text.size()) : start;
     if (backwards && from < 0) return -1;
     const std::int64_t at = PlainTextSearch(words, stream, size, searchTables_, (flags & sfWholeWord) != 0,
@@ -108,7 +108,7 @@ std::int64_t TCustomDoravaVizu::Find(int flags, const std::string& text)
     std::int64_t at = -1;
     try {
         at = SearchFrom(text, flags, start, end);
-    } catch (const ERegularExpression&) {
+    } catch (const RegexError&) {
         ShowRegExpError(regex_, text);
         return -1;
     }
@@ -128,7 +128,7 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
     };
     std::vector<Hit> hits;
     try {
-        if (!regex_.SetExpression(expression)) throw ERegularExpression(regex_.ErrorText(), regex_.ErrorPosition());
+        if (!regex_.SetExpression(expression)) throw RegexError(regex_.ErrorText(), regex_.ErrorPosition());
         TEdStream stream(store_);
         std::int64_t from = 0;
         const std::int64_t size = store_->CharCount();
@@ -155,7 +155,7 @@ std::int64_t TCustomDoravaVizu::ReplaceAllRegExp(const std::string& expression, 
             hits.push_back({a, b, std::move(text)});
             from = b > a ? b : a + 1;
         }
-    } catch (const ERegularExpression&) {
+    } catch (const RegexError&) {
         Beep();
         return 0;
     }
@@ -195,7 +195,7 @@ std::int64_t TCustomDoravaVizu::ReplaceAll(const std::string& text, const std::s
             hits.emplace_back(at, end);
             from = end > at ? end : at + 1;
         }
-    } catch (const ERegularExpression&) {
+    } catch (const RegexError&) {
         ShowRegExpError(regex_, text);
         return 0;
     }
@@ -212,7 +212,7 @@ std::int64_t TCustomDoravaVizu::ReplaceAll(const std::string& text, const std::s
             // The match is shown selected while the question is asked.
             Select(a + shift, b + shift);
             const std::string found = store_->TextRange(a + shift, b + shift);
-            if (!host_ || !host_->MessageBox(FormatReplaceQuestion(found, replacement), TMessageKind::Question))
+            if (!host_ || !host_->MessageBox(FormatReplaceQuestion(found, replacement), MessageKind::Question))
                 continue;
         }
         anchor_ = a + shift;

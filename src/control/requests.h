@@ -37,7 +37,7 @@ inline constexpr std::intptr_t smSet = 1;
 inline constexpr std::intptr_t smQuiet = 2;
 
 // The standard edit-control requests the control answers.
-enum TEditRequest : int {
+enum EditRequest : int {
     EM_GETSEL = 0x00B0,
     EM_SETSEL = 0x00B1,
     EM_LINESCROLL = 0x00B6,

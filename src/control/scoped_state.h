@@ -7,12 +7,12 @@
 namespace tarnwick {
 
 template <class T>
-class TScopedValue {
+class ScopedValue {
 public:
-    TScopedValue(T& variable, T value) : variable_(variable), old_(std::exchange(variable, std::move(value))) {}
-    ~TScopedValue() { variable_ = std::move(old_); }
-    TScopedValue(const TScopedValue&) = delete;
-    TScopedValue& operator=(const TScopedValue&) = delete;
+    ScopedValue(T& variable, T value) : variable_(variable), old_(std::exchange(variable, std::move(value))) {}
+    ~ScopedValue() { variable_ = std::move(old_); }
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
 
 private:
     T& variable_;

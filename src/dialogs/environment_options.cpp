@@ -359,7 +359,7 @@ bool RunEnvironmentOptions(QWidget* parent, const OptionFiles& files, const Opti
 {
     const auto report = [&](QWidget* over, const std::string& text) {
         if (showError) showError(over, text);
-        else ShowMessage(over, text, TMessageKind::Error);
+        else ShowMessage(over, text, MessageKind::Error);
     };
     EnvironmentOptions options;
     try {

@@ -251,7 +251,7 @@ TOptionsDialog::~TOptionsDialog()
 void TOptionsDialog::Error(const QString& text)
 {
     if (ShowError) ShowError(text);
-    else ShowMessage(this, S(text), TMessageKind::Error);
+    else ShowMessage(this, S(text), MessageKind::Error);
 }
 
 tarnwick::VOzuvavIdav& TOptionsDialog::Sample() { return FEditor->Control(); }
@@ -535,8 +535,8 @@ void TOptionsDialog::BuildTemplatesPage()
     connect(CodeTemplateButton1, &QPushButton::clicked, this, &TOptionsDialog::CodeTemplateButton1Click);
     connect(CodeTemplateButton2, &QPushButton::clicked, this, &TOptionsDialog::CodeTemplateButton2Click);
     // Text dragged onto the template editor is copied, never moved out of where it came from.
-    DoravaVizu1->Control().OnOLEDragOver = [](TCustomDoravaVizu&, std::uint16_t, int, int, TDropEffect& effect) {
-        if (effect != TDropEffect::deNone) effect = TDropEffect::deCopy;
+    DoravaVizu1->Control().OnOLEDragOver = [](TCustomDoravaVizu&, std::uint16_t, int, int, DropEffect& effect) {
+        if (effect != DropEffect::deNone) effect = DropEffect::deCopy;
     };
     DoravaVizu1->viewport()->installEventFilter(this);
 
@@ -572,7 +572,7 @@ void TOptionsDialog::FormShow()
     LanguageBox->setText(Q(s.languageName));
     SynElementsBox->clear();
     for (int i = 1; i <= TSM_Settings::kEditableStyles; ++i) {
-        const TEditableStyle e = s.EditableStyle(i);
+        const NamedStyle e = s.EditableStyle(i);
         if (e.name.empty()) continue;
         auto* item = new QListWidgetItem(Q(e.name), SynElementsBox);
         item->setData(kItemData, static_cast<int>(s.StyleIndex(e.token)));
@@ -596,7 +596,7 @@ void TOptionsDialog::FormShow()
 
     CommandDescListBox->clear();
     commands_.clear();
-    for (const TCommandName& n : s.Keys().CommandNames())
+    for (const CommandNameEntry& n : s.Keys().CommandNames())
         (new QListWidgetItem(Q(n.name), CommandDescListBox))->setData(kItemData, n.id);
     CommandDescListBox->sortItems();
     FillAutoReplace();
@@ -746,7 +746,7 @@ void TOptionsDialog::ShowElement()
     const TSM_Settings& s = Working();
     const int element = SelectedElement();
     const bool style = element >= 0;
-    const TStyleRecord record = style ? s.Style(element) : TStyleRecord{};
+    const StyleRecord record = style ? s.Style(element) : StyleRecord{};
     for (auto [box, bit] :
          {std::pair{UseBoldBox, fsBold}, std::pair{UseItalicBox, fsItalic}, std::pair{UseUnderlineBox, fsUnderline}}) {
         box->setEnabled(style);
@@ -791,7 +791,7 @@ void TOptionsDialog::UseBoldBoxClick(int tag, bool on)
     const int element = SelectedElement();
     if (filling_ || element < 0) return;
     const std::uint8_t bit = tag == 1 ? fsBold : tag == 2 ? fsItalic : fsUnderline;
-    TStyleRecord record = Working().Style(element);
+    StyleRecord record = Working().Style(element);
     record.fontStyle = static_cast<std::uint8_t>(on ? record.fontStyle | bit : record.fontStyle & ~bit);
     record.defined = true;
     Working().SetStyle(element, record);
@@ -813,7 +813,7 @@ void TOptionsDialog::UseDefForeBoxClick(bool foreground, bool on)
         break;
     case kNoElement: return;
     default: {
-        TStyleRecord record = s.Style(element);
+        StyleRecord record = s.Style(element);
         (foreground ? record.foregroundDefault : record.backgroundDefault) = on;
         record.defined = true;
         s.SetStyle(element, record);
@@ -842,7 +842,7 @@ void TOptionsDialog::ColorButtonChange(bool foreground, TColor color)
         break;
     case kNoElement: return;
     default: {
-        TStyleRecord record = s.Style(element);
+        StyleRecord record = s.Style(element);
         if (foreground ? record.foregroundDefault : record.backgroundDefault) break;
         (foreground ? record.foreground : record.background) = color;
         record.defined = true;
@@ -868,7 +868,7 @@ void TOptionsDialog::EditorMouseDown(const QPoint& at)
     c.Perform(EM_POSFROMCHAR, static_cast<std::intptr_t>(offset), reinterpret_cast<std::intptr_t>(caretAt));
     if (at.x() < caretAt[0]) --offset;
     if (offset < 0 || offset >= c.Store().CharCount()) return;
-    const TLinePosition where = c.Store().FromOffset(offset);
+    const LinePosition where = c.Store().FromOffset(offset);
     if (!where.record) return;
     const std::uint8_t* tokens = where.record->Attributes();
     const int token = tokens ? tokens[offset - where.offset] : 0;
@@ -1051,14 +1051,14 @@ void TOptionsDialog::OKButtonClick()
     TKeyboardActionContoller& keys = Working().Keys();
     TKeyboardActionContoller fresh;
     try {
-        const std::vector<TCommandName> names = keys.CommandNames();
+        const std::vector<CommandNameEntry> names = keys.CommandNames();
         std::vector<int> commands;
-        for (const TCommandName& n : names) {
+        for (const CommandNameEntry& n : names) {
             fresh.SetCommandName(n.id, n.name);
             commands.push_back(n.id);
         }
         // A binding of a command without a name is not on the page; it is kept as it is.
-        for (const TKeyBinding& b : keys.KeyStore().Bindings())
+        for (const KeyBinding& b : keys.KeyStore().Bindings())
             if (std::find(commands.begin(), commands.end(), b.command) == commands.end()) commands.push_back(b.command);
         for (int command : commands)
             for (const auto& [first, second] : Record(command).pairs) fresh.AddBinding(first, second, command);
@@ -1086,7 +1086,7 @@ void TOptionsDialog::FillAutoReplace()
     filling_ = true;
     const TAutoReplace& table = Working().AutoReplace();
     AutoReplBox->clear();
-    for (const TMacroEntry& e : table.Entries())
+    for (const MacroEntry& e : table.Entries())
         AutoReplBox->addItem(e.body.empty() ? Q(e.name) : Q(e.name) + QLatin1Char('\t') + OneLine(e.body));
     AutoReplActBox->setText(Q(table.Triggers()));
     filling_ = wasFilling;
@@ -1098,7 +1098,7 @@ void TOptionsDialog::AutoReplBoxClick()
     const QListWidgetItem* item = AutoReplBox->currentItem();
     if (!item) return;
     const QString name = NamePart(item->text());
-    const TMacroEntry* e = Working().AutoReplace().Entry(S(name));
+    const MacroEntry* e = Working().AutoReplace().Entry(S(name));
     const bool wasFilling = filling_;
     filling_ = true;
     ReplaceBox->setText(name);
@@ -1112,7 +1112,7 @@ void TOptionsDialog::ReplaceBoxChange()
     if (filling_) return;
     const QString name = ReplaceBox->text();
     const QString with = WithBox->text();
-    const TMacroEntry* e = name.isEmpty() ? nullptr : Working().AutoReplace().Entry(S(name.toLower()));
+    const MacroEntry* e = name.isEmpty() ? nullptr : Working().AutoReplace().Entry(S(name.toLower()));
     if (!e) {
         AutoReplButton1->setEnabled(!name.isEmpty());
         AutoReplButton2->setEnabled(false);
@@ -1191,7 +1191,7 @@ void TOptionsDialog::FillTemplates()
     filling_ = true;
     const TCodeTemplates& templates = Working().Templates();
     cteListBox->clear();
-    for (const TMacroEntry& e : templates.Entries())
+    for (const MacroEntry& e : templates.Entries())
         cteListBox->addItem(e.description.empty() ? Q(e.name) : Q(e.name) + QLatin1Char('\t') + Q(e.description));
     cteHotkey->SetHotKey(templates.HotKey());
     filling_ = wasFilling;
@@ -1202,7 +1202,7 @@ void TOptionsDialog::cteListBoxClick()
     if (filling_) return;
     const QListWidgetItem* item = cteListBox->currentItem();
     if (!item) return;
-    const TMacroEntry* e = Working().Templates().Entry(S(NamePart(item->text())));
+    const MacroEntry* e = Working().Templates().Entry(S(NamePart(item->text())));
     if (!e) return;
     filling_ = true;
     cteNameBox->setText(Q(e->name));
@@ -1223,7 +1223,7 @@ void TOptionsDialog::cteNameBoxChange()
 void TOptionsDialog::UpdateTemplateButtons()
 {
     const QString name = cteNameBox->text();
-    const TMacroEntry* e = name.isEmpty() ? nullptr : Working().Templates().Entry(S(name.toLower()));
+    const MacroEntry* e = name.isEmpty() ? nullptr : Working().Templates().Entry(S(name.toLower()));
     CodeTemplateButton1->setEnabled(!name.isEmpty() && !e);
     CodeTemplateButton2->setEnabled(e != nullptr);
     if (!e) return;

@@ -60,7 +60,7 @@ void SetUpScriptEditor(ui::VOzuvavIdav& editor, VOzuvavIdavParser& sql)
     c.SetParser(1, &sql);
     c.SetActiveParser(1);
     c.SetFont("Courier New", 10, DEFAULT_CHARSET);
-    TFontData gutter = c.GutterFont();
+    FontData gutter = c.GutterFont();
     gutter.name = "MS Sans Serif";
     gutter.size = 8;
     c.SetGutterFont(gutter);
@@ -100,7 +100,7 @@ TEditForm::TEditForm(EditFrame& frame, QWidget* parent)
 
     editor_ = new ui::VOzuvavIdav(this);
     editor_->setObjectName(QStringLiteral("Editor"));
-    errorList_ = new TVersionErrorList(this);
+    errorList_ = new VersionErrorList(this);
     errorList_->setObjectName(QStringLiteral("ErrorList"));
     errorList_->SetEditor(editor_);
     splitter_ = new QSplitter(Qt::Vertical, this);
@@ -175,7 +175,7 @@ TEditForm::~TEditForm()
 
 void TEditForm::BuildMenus()
 {
-    const TFrameActions& a = frame_.Actions();
+    const FrameActions& a = frame_.Actions();
     fileMenu_ = new QMenu(QStringLiteral("&File"), this);
     fileMenu_->addActions({a.acNew, a.acOpen, a.acClose});
     fileMenu_->addSeparator();
@@ -390,8 +390,8 @@ void TEditForm::SaveVersions(VersionSelection version)
     if (fileName_.isEmpty()) return;
     const OptionFiles files = OptionFiles::InFolder(frame_.OptionFolder());
     ui::SaveVersions(*editor_, FileBytes(fileName_), version, files, *errorList_,
-                     [this](const std::string& text, TMessageKind kind) {
-                         if (kind == TMessageKind::Error) frame_.Dialogs().ShowError(this, ToQString(text));
+                     [this](const std::string& text, MessageKind kind) {
+                         if (kind == MessageKind::Error) frame_.Dialogs().ShowError(this, ToQString(text));
                          else frame_.Dialogs().ShowInformation(this, ToQString(text));
                      });
 }
@@ -403,7 +403,7 @@ void TEditForm::Redo() { editor_->Control().Redo(); }
 void TEditForm::FormActivate()
 {
     if (frame_.Terminating()) return;
-    const TFrameActions& a = frame_.Actions();
+    const FrameActions& a = frame_.Actions();
     for (QAction* action :
          {a.acSelectAll, a.acPrint, a.acSaveAllVersions, a.acPreview, a.acEditorOptions, a.acFind, a.acReplace})
         EnableAction(action, true);
@@ -421,7 +421,7 @@ void TEditForm::UpdateStatus()
     frame_.SetStatusPanel(2, c.InsertMode() ? QStringLiteral("Insert") : QStringLiteral("Overwrite"));
     frame_.SetStatusPanel(3, c.ReadOnly ? QStringLiteral("Read Only") : QString());
 
-    const TFrameActions& a = frame_.Actions();
+    const FrameActions& a = frame_.Actions();
     EnableAction(a.acUndo, c.CanUndo());
     EnableAction(a.acRedo, c.CanRedo());
     EnableAction(a.acSave, c.Modified());

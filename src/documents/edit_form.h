@@ -25,7 +25,7 @@ namespace tarnwick::ui {
 class EditFrame;
 class RecoveryRecorder;
 class ReplaceDialog;
-class TVersionErrorList;
+class VersionErrorList;
 
 // The registry key of the highlighter's style and key overrides.
 inline constexpr const char* kEditorOptionsKey = "Software\\Corvanti\\Tarnwick\\EditorOptions";
@@ -49,7 +49,7 @@ public:
     ui::VOzuvavIdav* Editor() const { return editor_; }
     QSplitter* Splitter() const { return splitter_; }
     // The errors of a failed Save All Versions run; hidden until one fails.
-    TVersionErrorList* ErrorList() const { return errorList_; }
+    VersionErrorList* ErrorList() const { return errorList_; }
     VOzuvavIdavParser& SQLParser() { return *sqlParser_; }
 
     // The script's full path; empty for a window never saved.
@@ -123,7 +123,7 @@ private:
     std::unique_ptr<VOzuvavIdavParser> sqlParser_;
     ui::VOzuvavIdav* editor_ = nullptr;
     QSplitter* splitter_ = nullptr;
-    TVersionErrorList* errorList_ = nullptr;
+    VersionErrorList* errorList_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* sqlMenu_ = nullptr;

@@ -6,21 +6,21 @@
 #include <filesystem>
 
 namespace tarnwick {
-class TKeyValueStore;
+class KeyValueStore;
 }
 
 namespace tarnwick::ui {
 
 class TEditForm;
 class UserDialogs;
-struct TFrameActions;
+struct FrameActions;
 
 class EditFrame {
 public:
     virtual ~EditFrame() = default;
 
     // The frame's actions; the window's menus are bound to them and it enables them.
-    virtual const TFrameActions& Actions() const = 0;
+    virtual const FrameActions& Actions() const = 0;
     // The texts of the frame's four status panels.
     virtual void SetStatusPanel(int index, const QString& text) = 0;
     // The edit window the frame's actions work on, or null.
@@ -35,7 +35,7 @@ public:
     // True while the program closes: the windows then leave the frame's actions and status alone.
     virtual bool Terminating() const = 0;
     // The user's settings (the registry on Windows).
-    virtual TKeyValueStore& Registry() = 0;
+    virtual KeyValueStore& Registry() = 0;
     virtual UserDialogs& Dialogs() = 0;
     // The folder of the program's option files (".edf", ".cdf", ".tpl", ".arp").
     virtual std::filesystem::path OptionFolder() const = 0;

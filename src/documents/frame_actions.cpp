@@ -12,7 +12,7 @@ namespace tarnwick::ui {
 namespace {
 
 struct ActionRow {
-    QAction* TFrameActions::*member;
+    QAction* FrameActions::*member;
     const char* caption;
     const char* hint;  // tool tip and status tip; none for About and Contents
     QKeySequence shortcut;
@@ -34,7 +34,7 @@ bool IsUnavailable(const QAction* action) { return action->property(kUnavailable
 
 void EnableAction(QAction* action, bool enabled) { action->setEnabled(enabled && !IsUnavailable(action)); }
 
-QList<QAction*> TFrameActions::All() const
+QList<QAction*> FrameActions::All() const
 {
     return {acNew,
             acOpen,
@@ -67,7 +67,7 @@ QList<QAction*> TFrameActions::All() const
             acContents};
 }
 
-QList<QAction*> TFrameActions::EditingActions() const
+QList<QAction*> FrameActions::EditingActions() const
 {
     return {acUndo, acRedo, acPrint,  acSaveAllVersions, acPreview,   acSave,          acSaveAs, acPaste,
             acCut,  acCopy, acDelete, acConvert,         acSelectAll, acEditorOptions, acFind,   acReplace};
@@ -79,9 +79,9 @@ QIcon ToolbarGlyph(const char* name)
     return pixmap.isNull() ? QIcon() : QIcon(pixmap);
 }
 
-TFrameActions CreateFrameActions(QWidget* owner)
+FrameActions CreateFrameActions(QWidget* owner)
 {
-    using A = TFrameActions;
+    using A = FrameActions;
     const QKeySequence none;
     const ActionRow rows[] = {
         {&A::acNew, "&New", "New", none, true, "new"},
@@ -114,7 +114,7 @@ TFrameActions CreateFrameActions(QWidget* owner)
         {&A::acAbout, "&About...", nullptr, none, true, nullptr},
         {&A::acContents, "&Contents...", nullptr, none, true, nullptr},
     };
-    TFrameActions actions;
+    FrameActions actions;
     for (const ActionRow& row : rows) {
         auto* action = new QAction(QString::fromLatin1(row.caption), owner);
         if (row.hint) {

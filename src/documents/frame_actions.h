@@ -12,7 +12,7 @@ class QWidget;
 
 namespace tarnwick::ui {
 
-struct TFrameActions {
+struct FrameActions {
     QAction* acNew = nullptr;
     QAction* acOpen = nullptr;
     QAction* acExit = nullptr;
@@ -59,7 +59,7 @@ void EnableAction(QAction* action, bool enabled);
 // Creates the actions, owned by `owner` (the frame), with their captions, hints (tool tip and
 // status tip), shortcuts, glyphs and their enabled state at start. The Convert action gets its
 // submenu (Upper Case, Lower Case).
-TFrameActions CreateFrameActions(QWidget* owner);
+FrameActions CreateFrameActions(QWidget* owner);
 
 // The toolbar and menu glyphs (16 x 16), by name: "new", "open", "save", "preview", "print",
 // "find", "undo", "redo", "saveversions", "copy", "paste", "delete", "editoroptions",

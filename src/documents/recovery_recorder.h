@@ -26,7 +26,7 @@ class VOzuvavIdav;
 
 namespace tarnwick::ui {
 
-class RecoveryRecorder : public QObject, public TTextStoreListener {
+class RecoveryRecorder : public QObject, public TextStoreListener {
     Q_OBJECT
 
 public:
@@ -55,7 +55,7 @@ public:
     RecoveryWriter* Writer() const { return writer_.get(); }
     bool Complete() const { return complete_; }
 
-    // TTextStoreListener
+    // TextStoreListener
     void TextChanged(std::int64_t offset, std::int64_t delta) override;
 
 private:

@@ -76,9 +76,9 @@ QString TFormConfirmReplace::Question(const QString& findText)
     return QStringLiteral("Replace this occurrence of \"%1\"?").arg(findText);
 }
 
-TConfirmAnswer TFormConfirmReplace::Ask(const QString& findText)
+ConfirmAnswer TFormConfirmReplace::Ask(const QString& findText)
 {
-    if (asking_) return TConfirmAnswer::Cancel;
+    if (asking_) return ConfirmAnswer::Cancel;
     // A long find text is shortened in the middle so that the question keeps to its two lines.
     const QFontMetrics metrics(lbMsg->font());
     const int room = lbMsg->width() - metrics.horizontalAdvance(QStringLiteral("\"\"?")) - 8;
@@ -92,10 +92,10 @@ TConfirmAnswer TFormConfirmReplace::Ask(const QString& findText)
     const int result = exec();
     asking_ = false;
     switch (result) {
-    case kYes: return TConfirmAnswer::Yes;
-    case kNo: return TConfirmAnswer::No;
-    case kAll: return TConfirmAnswer::All;
-    default: return TConfirmAnswer::Cancel;
+    case kYes: return ConfirmAnswer::Yes;
+    case kNo: return ConfirmAnswer::No;
+    case kAll: return ConfirmAnswer::All;
+    default: return ConfirmAnswer::Cancel;
     }
 }
 
@@ -128,7 +128,7 @@ std::int64_t ReplaceLoop::Search(const ReplaceOptions& options, std::int64_t sta
     const std::int64_t from = options.up ? std::min(start, size) - length : start;
     if (from < 0 || from > size - length) return -1;
     TEdStream stream(&store);
-    const TSearchWordTests words;
+    const SearchWordTests words;
     const std::int64_t at =
         PlainTextSearch(words, stream, size, tables_, options.wholeWord, options.matchCase, options.up, from, text);
     if (at < 0 || at > size - length) return -1;
@@ -148,10 +148,10 @@ ReplaceLoop::Occurrence ReplaceLoop::ReplaceOne(const ReplaceOptions& options)
     bool replace = !editor_.ReadOnly;
     if (replace && confirmEach_ && Confirm) {
         switch (Confirm(options.findText)) {
-        case TConfirmAnswer::Yes: break;
-        case TConfirmAnswer::No: replace = false; break;
-        case TConfirmAnswer::All: confirmEach_ = false; break;
-        case TConfirmAnswer::Cancel:
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::No: replace = false; break;
+        case ConfirmAnswer::All: confirmEach_ = false; break;
+        case ConfirmAnswer::Cancel:
             stopRequested_ = true;
             replace = false;
             break;
@@ -294,7 +294,7 @@ void ReplaceDialog::UpdateButtons()
     ReplaceAllButton->setEnabled(text && !running_);
 }
 
-TConfirmAnswer ReplaceDialog::Ask(const QString& findText)
+ConfirmAnswer ReplaceDialog::Ask(const QString& findText)
 {
     if (questions.confirm) return questions.confirm(findText);
     return TFormConfirmReplace::Shared().Ask(findText);
@@ -303,13 +303,13 @@ TConfirmAnswer ReplaceDialog::Ask(const QString& findText)
 void ReplaceDialog::ShowError(const QString& text)
 {
     if (questions.error) questions.error(text);
-    else ShowMessage(this, FromQString(text), TMessageKind::Error);
+    else ShowMessage(this, FromQString(text), MessageKind::Error);
 }
 
 void ReplaceDialog::ShowInformation(const QString& text)
 {
     if (questions.information) questions.information(text);
-    else ShowMessage(this, FromQString(text), TMessageKind::Information);
+    else ShowMessage(this, FromQString(text), MessageKind::Information);
 }
 
 void ReplaceDialog::ReplaceDialogReplace(bool all)

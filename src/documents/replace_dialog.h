@@ -45,7 +45,7 @@ namespace tarnwick::ui {
 class VOzuvavIdav;
 
 // An answer of the replace confirmation.
-enum class TConfirmAnswer { Yes, No, Cancel, All };
+enum class ConfirmAnswer { Yes, No, Cancel, All };
 
 // The confirmation of one replacement: caption "Confirm", the question in lbMsg, and the buttons
 // "&Yes" (focused when it opens), "&No", "Cancel" (also Escape and closing it) and "&All".
@@ -60,7 +60,7 @@ public:
     static QString Question(const QString& findText);
     // Shows the question about `findText` modally and returns the button pressed. A question
     // asked while another is open answers Cancel.
-    TConfirmAnswer Ask(const QString& findText);
+    ConfirmAnswer Ask(const QString& findText);
 
     // The instance the edit windows share: the one made by CreateShared, else one made here on
     // first use (without a parent; it goes when the application quits).
@@ -101,7 +101,7 @@ public:
     explicit ReplaceLoop(TCustomDoravaVizu& editor) : editor_(editor) {}
 
     // Asks whether to replace the selected match of `findText`; unset, every match is replaced.
-    std::function<TConfirmAnswer(const std::string& findText)> Confirm;
+    std::function<ConfirmAnswer(const std::string& findText)> Confirm;
 
     // Every match is confirmed: set by Replace and Replace All, cleared by the answer All.
     bool ConfirmEach() const { return confirmEach_; }
@@ -126,7 +126,7 @@ public:
 
 private:
     TCustomDoravaVizu& editor_;
-    TPlainSearchTables tables_;
+    PlainSearchTables tables_;
     bool confirmEach_ = true;
     bool stopRequested_ = false;
 };
@@ -142,7 +142,7 @@ public:
     // How the dialog speaks to the person; tests put their own answers here. Unset: the shared
     // confirmation, an error box and an information box.
     struct Questions {
-        std::function<TConfirmAnswer(const QString& findText)> confirm;
+        std::function<ConfirmAnswer(const QString& findText)> confirm;
         std::function<void(const QString& text)> error;
         std::function<void(const QString& text)> information;
     } questions;
@@ -181,7 +181,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    TConfirmAnswer Ask(const QString& findText);
+    ConfirmAnswer Ask(const QString& findText);
     void ShowError(const QString& text);
     void ShowInformation(const QString& text);
     void UpdateButtons();

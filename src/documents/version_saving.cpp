@@ -78,31 +78,31 @@ void GotoErrorLine(VOzuvavIdav& editor, std::int64_t line)
     editor.setFocus(Qt::OtherFocusReason);
 }
 
-TVersionErrorList::TVersionErrorList(QWidget* parent) : QListWidget(parent)
+VersionErrorList::VersionErrorList(QWidget* parent) : QListWidget(parent)
 {
     setObjectName(QStringLiteral("ErrorList"));
     popupMenu2_ = new QMenu(this);
     popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
     close2_ = popupMenu2_->addAction(QStringLiteral("&Close"));
     close2_->setObjectName(QStringLiteral("Close2"));
-    connect(close2_, &QAction::triggered, this, &TVersionErrorList::Close2Click);
-    connect(this, &QListWidget::itemClicked, this, &TVersionErrorList::ErrorListClick);
-    connect(this, &QListWidget::itemActivated, this, &TVersionErrorList::ErrorListClick);
+    connect(close2_, &QAction::triggered, this, &VersionErrorList::Close2Click);
+    connect(this, &QListWidget::itemClicked, this, &VersionErrorList::ErrorListClick);
+    connect(this, &QListWidget::itemActivated, this, &VersionErrorList::ErrorListClick);
 }
 
-void TVersionErrorList::ShowWithSplitter()
+void VersionErrorList::ShowWithSplitter()
 {
     if (bar_) bar_->show();
     show();
 }
 
-void TVersionErrorList::HideWithSplitter()
+void VersionErrorList::HideWithSplitter()
 {
     if (bar_) bar_->hide();
     hide();
 }
 
-void TVersionErrorList::ErrorListClick()
+void VersionErrorList::ErrorListClick()
 {
     const QListWidgetItem* item = currentItem();
     if (!item || !editor_) return;
@@ -110,9 +110,9 @@ void TVersionErrorList::ErrorListClick()
         GotoErrorLine(*editor_, *line);
 }
 
-void TVersionErrorList::Close2Click() { HideWithSplitter(); }
+void VersionErrorList::Close2Click() { HideWithSplitter(); }
 
-void TVersionErrorList::contextMenuEvent(QContextMenuEvent* event)
+void VersionErrorList::contextMenuEvent(QContextMenuEvent* event)
 {
     popupMenu2_->popup(event->globalPos());
     event->accept();
@@ -203,7 +203,7 @@ RunOutcome RunOnThread(std::string text, const std::filesystem::path& scriptFile
     static bool running = false;
     if (running) {
         RunOutcome busy;
-        busy.failure = std::make_exception_ptr(EVersionRunError("The versions of another script are being saved"));
+        busy.failure = std::make_exception_ptr(VersionRunError("The versions of another script are being saved"));
         return busy;
     }
     running = true;
@@ -269,17 +269,17 @@ std::string ScriptText(const TCustomDoravaVizu& control)
     std::string text;
     text.reserve(static_cast<std::size_t>(TextLength(store, 0, store.CharCount(), format)));
     AppendStream out(text);
-    WriteRange(store, 0, store.CharCount(), format, TExportContext{}, out);
+    WriteRange(store, 0, store.CharCount(), format, ExportContext{}, out);
     return text;
 }
 
 VersionSaveResult SaveVersions(std::string scriptText, const std::filesystem::path& scriptFile,
-                               VersionSelection version, const OptionFiles& files, TVersionErrorList& errorList,
+                               VersionSelection version, const OptionFiles& files, VersionErrorList& errorList,
                                const VersionMessageSink& showMessage)
 {
-    QPointer<TVersionErrorList> list(&errorList);
+    QPointer<VersionErrorList> list(&errorList);
     QPointer<QWidget> window(errorList.window());
-    const auto show = [&](const std::string& text, TMessageKind kind) {
+    const auto show = [&](const std::string& text, MessageKind kind) {
         if (showMessage) showMessage(text, kind);
         else ShowMessage(window, text, kind);
     };
@@ -292,16 +292,16 @@ VersionSaveResult SaveVersions(std::string scriptText, const std::filesystem::pa
         try {
             std::rethrow_exception(outcome.failure);
         } catch (const std::exception& e) {
-            show(e.what(), TMessageKind::Error);
+            show(e.what(), MessageKind::Error);
         } catch (...) {
-            show("The versions could not be saved.", TMessageKind::Error);
+            show("The versions could not be saved.", MessageKind::Error);
         }
         return VersionSaveResult::Failed;
     }
     if (!outcome.ok) {
         for (const std::string& entry : outcome.errors) list->addItem(ToQString(entry));
         list->ShowWithSplitter();
-        show("There are errors.", TMessageKind::Information);
+        show("There are errors.", MessageKind::Information);
         return VersionSaveResult::Errors;
     }
     list->HideWithSplitter();
@@ -309,7 +309,7 @@ VersionSaveResult SaveVersions(std::string scriptText, const std::filesystem::pa
 }
 
 VersionSaveResult SaveVersions(VOzuvavIdav& editor, const std::filesystem::path& scriptFile, VersionSelection version,
-                               const OptionFiles& files, TVersionErrorList& errorList,
+                               const OptionFiles& files, VersionErrorList& errorList,
                                const VersionMessageSink& showMessage)
 {
     std::string text;

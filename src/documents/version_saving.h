@@ -19,7 +19,7 @@
 //          (QFile::encodeName(FileName).toStdString()), `files` the option files
 //          (OptionFiles::Default with the option folder) and `show` the window's message boxes.
 //
-//   The edit window creates its error list as a TVersionErrorList, hidden, under the editor in
+//   The edit window creates its error list as a VersionErrorList, hidden, under the editor in
 //   the window's QSplitter (hiding the list hides the splitter's handle with it), and calls
 //   SetEditor(Editor) on it.
 
@@ -75,11 +75,11 @@ void GotoErrorLine(VOzuvavIdav& editor, std::int64_t line);
 // The list of a failed run's errors, one "Line N: message" per entry. A click on an entry (or
 // Enter on it) takes the editor's caret to line N; the context menu's one entry "&Close" hides
 // the list.
-class TVersionErrorList : public QListWidget {
+class VersionErrorList : public QListWidget {
     Q_OBJECT
 
 public:
-    explicit TVersionErrorList(QWidget* parent = nullptr);
+    explicit VersionErrorList(QWidget* parent = nullptr);
 
     // The editor whose caret the entries move; without one a click does nothing.
     void SetEditor(VOzuvavIdav* editor) { editor_ = editor; }
@@ -122,7 +122,7 @@ std::string ScriptText(const TCustomDoravaVizu& control);
 
 // Shows a message of the run: "There are errors." (information) or an error. Unset: a message
 // box over the error list's window.
-using VersionMessageSink = std::function<void(const std::string& text, TMessageKind kind)>;
+using VersionMessageSink = std::function<void(const std::string& text, MessageKind kind)>;
 
 enum class VersionSaveResult {
     Saved,   // every requested version was written; the error list is hidden
@@ -142,13 +142,13 @@ enum class VersionSaveResult {
 // busy cursor (with a progress note after a moment). Until it ends, the program takes no keys,
 // clicks or window closes, so neither the window nor the editor can change or go away under it.
 VersionSaveResult SaveVersions(std::string scriptText, const std::filesystem::path& scriptFile,
-                               VersionSelection version, const OptionFiles& files, TVersionErrorList& errorList,
+                               VersionSelection version, const OptionFiles& files, VersionErrorList& errorList,
                                const VersionMessageSink& showMessage = {});
 
 // The same with the editor's whole text (ScriptText), copied under the busy cursor: the copy of a
 // large script takes a moment of its own (half a second for 100 MB).
 VersionSaveResult SaveVersions(VOzuvavIdav& editor, const std::filesystem::path& scriptFile, VersionSelection version,
-                               const OptionFiles& files, TVersionErrorList& errorList,
+                               const OptionFiles& files, VersionErrorList& errorList,
                                const VersionMessageSink& showMessage = {});
 
 }  // namespace tarnwick::ui

@@ -8,7 +8,7 @@
 
 namespace tarnwick {
 
-struct TByteSet {
+struct ByteSet {
     std::array<std::uint8_t, 32> bytes{};
 
     bool Contains(unsigned value) const { return value < 256 && (bytes[value >> 3] >> (value & 7)) & 1; }
@@ -27,7 +27,7 @@ struct TByteSet {
     void Clear() { bytes.fill(0); }
     bool Empty() const { return (Word(0) | Word(1) | Word(2) | Word(3)) == 0; }
     // Whether the two sets share a value.
-    bool Meets(const TByteSet& o) const
+    bool Meets(const ByteSet& o) const
     {
         return ((Word(0) & o.Word(0)) | (Word(1) & o.Word(1)) | (Word(2) & o.Word(2)) | (Word(3) & o.Word(3))) != 0;
     }
@@ -37,12 +37,12 @@ struct TByteSet {
         for (auto b : bytes) n += __builtin_popcount(b);
         return n;
     }
-    TByteSet& operator|=(const TByteSet& o)
+    ByteSet& operator|=(const ByteSet& o)
     {
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] |= o.bytes[i];
         return *this;
     }
-    bool operator==(const TByteSet& o) const
+    bool operator==(const ByteSet& o) const
     {
         return ((Word(0) ^ o.Word(0)) | (Word(1) ^ o.Word(1)) | (Word(2) ^ o.Word(2)) | (Word(3) ^ o.Word(3))) == 0;
     }
@@ -59,6 +59,6 @@ private:
 };
 
 // The set of highlighter states 0..255.
-using TStateSet = TByteSet;
+using TStateSet = ByteSet;
 
 }  // namespace tarnwick

@@ -112,7 +112,7 @@ std::string GroupKey(const TSM_CharGroup& group)
 {
     std::string key(group.Members().bytes.begin(), group.Members().bytes.end());
     key += group.Negated() ? '\1' : '\0';
-    for (const TCharRange& r : group.Ranges()) {
+    for (const CharRange& r : group.Ranges()) {
         key += static_cast<char>(r.low);
         key += static_cast<char>(r.high);
     }
@@ -140,7 +140,7 @@ void TSM_CharGroup::AddRange(std::uint8_t low, std::uint8_t high)
     if (high > highest_) highest_ = high;
 }
 
-void TSM_CharGroup::AddSet(const TByteSet& set)
+void TSM_CharGroup::AddSet(const ByteSet& set)
 {
     members_ |= set;
     lowest_ = 0;
@@ -181,7 +181,7 @@ void TSM_CharGroup::SaveToStream(TStream& stream) const
     WriteSet32(stream, members_);
     WriteI32(stream, static_cast<std::int32_t>(ranges_.size()));
     WriteU8(stream, negated_ ? 1 : 0);
-    for (const TCharRange& r : ranges_) {
+    for (const CharRange& r : ranges_) {
         WriteU8(stream, r.low);
         WriteU8(stream, r.high);
     }

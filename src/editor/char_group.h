@@ -35,10 +35,10 @@
 namespace tarnwick {
 
 // One (low, high) entry of a group's range list.
-struct TCharRange {
+struct CharRange {
     std::uint8_t low = 0;
     std::uint8_t high = 0;
-    bool operator==(const TCharRange&) const = default;
+    bool operator==(const CharRange&) const = default;
 };
 
 class TSM_CharGroup : public TSM_Base {
@@ -51,7 +51,7 @@ public:
     void AddRange(std::uint8_t low, std::uint8_t high);
     void AddChar(std::uint8_t code) { AddRange(code, code); }
     // Adds every member of `set`; lowest becomes 0 and highest 255.
-    void AddSet(const TByteSet& set);
+    void AddSet(const ByteSet& set);
 
     // Whether the group matches `code`: its member bit, inverted when the group is negated.
     bool Contains(std::uint8_t code) const { return members_.Contains(code) != negated_; }
@@ -80,12 +80,12 @@ public:
     void LoadFromStream(TStream& stream) override;
     std::string ClassName() const override { return "TSM_CharGroup"; }
 
-    const TByteSet& Members() const { return members_; }
+    const ByteSet& Members() const { return members_; }
     bool Negated() const { return negated_; }
     void SetNegated(bool negated) { negated_ = negated; }
     std::uint8_t Lowest() const { return lowest_; }
     std::uint8_t Highest() const { return highest_; }
-    const std::vector<TCharRange>& Ranges() const { return ranges_; }
+    const std::vector<CharRange>& Ranges() const { return ranges_; }
 
     // Smallest size of a group in a stream: members, range count and negated flag.
     static constexpr std::size_t kMinStreamSize = 32 + 4 + 1;
@@ -94,11 +94,11 @@ protected:
     std::unique_ptr<TSM_Base> CreateEmpty() const override { return std::make_unique<TSM_CharGroup>(); }
 
 private:
-    TByteSet members_;
+    ByteSet members_;
     bool negated_ = false;
     std::uint8_t lowest_ = 255;
     std::uint8_t highest_ = 0;
-    std::vector<TCharRange> ranges_;
+    std::vector<CharRange> ranges_;
 };
 
 // Stores each distinct group once; indexes start at 0 and stay valid until Clear or a load.

@@ -48,7 +48,7 @@ void TEdStream::Locate(std::int64_t offset)
         position_ = offset;
         return;
     }
-    const TLinePosition at = store_->FromOffset(offset);
+    const LinePosition at = store_->FromOffset(offset);
     record_ = at.record;
     inRecord_ = offset - at.offset;
     position_ = offset;
@@ -79,7 +79,7 @@ void TEdStream::PrevChar()
         --position_;
         return;
     }
-    const TLinePosition at = store_->FromOffset(position_ - 1);
+    const LinePosition at = store_->FromOffset(position_ - 1);
     record_ = at.record;
     position_ -= 1;
     inRecord_ = position_ - at.offset;
@@ -124,13 +124,13 @@ std::int64_t TEdStream::Seek(std::int64_t offset, SeekOrigin origin)
 }
 
 TFastMemoryStream::TFastMemoryStream(const char* text)
-    : TReadOnlyMemoryStream(text ? std::string_view(text) : std::string_view())
+    : ReadOnlyMemoryStream(text ? std::string_view(text) : std::string_view())
 {
 }
 
 void TFastMemoryStream::Repoint(const char* text)
 {
-    TReadOnlyMemoryStream::Repoint(text ? std::string_view(text) : std::string_view());
+    ReadOnlyMemoryStream::Repoint(text ? std::string_view(text) : std::string_view());
 }
 
 }  // namespace tarnwick

@@ -96,7 +96,7 @@ private:
 
 // A read-only stream over a zero-terminated buffer that it does not copy; its size is the length
 // up to the zero byte.
-class TFastMemoryStream : public TReadOnlyMemoryStream {
+class TFastMemoryStream : public ReadOnlyMemoryStream {
 public:
     explicit TFastMemoryStream(const char* text);
     void Repoint(const char* text);

@@ -13,9 +13,9 @@ namespace {
 
 // ---- output in chunks
 
-class TChunkWriter {
+class ChunkWriter {
 public:
-    explicit TChunkWriter(TStream& out) : out_(out) { buffer_.reserve(kChunk + 4096); }
+    explicit ChunkWriter(TStream& out) : out_(out) { buffer_.reserve(kChunk + 4096); }
 
     void Put(std::string_view s)
     {
@@ -50,7 +50,7 @@ template <class Fn>
 void ForEachSegment(const TTextStore& store, std::int64_t start, std::int64_t end, Fn&& fn)
 {
     if (start >= end) return;
-    const TLinePosition pos = store.FromOffset(start);
+    const LinePosition pos = store.FromOffset(start);
     std::int64_t recordOffset = pos.offset;
     for (const TLineRecord* r = pos.record; r && recordOffset < end; r = store.Next(r)) {
         const std::int64_t length = r->Length();
@@ -73,7 +73,7 @@ void OrderAndClamp(const TTextStore& store, std::int64_t& start, std::int64_t& e
 // ---- plain text
 
 // Copies `text`, each CR followed by LF (format 1) or replaced by LF (format 8).
-void PutText(TChunkWriter& w, std::string_view text, int format)
+void PutText(ChunkWriter& w, std::string_view text, int format)
 {
     if (format == wfText) {
         w.Put(text);
@@ -97,7 +97,7 @@ void PutText(TChunkWriter& w, std::string_view text, int format)
 
 // ---- escapes
 
-struct TEscapes {
+struct Escapes {
     std::array<std::string, 256> text;
     std::array<bool, 256> special{};  // written as text[c] rather than as itself
 
@@ -107,7 +107,7 @@ struct TEscapes {
         special[static_cast<std::size_t>(c)] = true;
     }
 
-    void Put(TChunkWriter& w, std::string_view s) const
+    void Put(ChunkWriter& w, std::string_view s) const
     {
         std::size_t plain = 0;
         for (std::size_t i = 0; i < s.size(); ++i) {
@@ -121,10 +121,10 @@ struct TEscapes {
     }
 };
 
-const TEscapes& RtfEscapes()
+const Escapes& RtfEscapes()
 {
-    static const TEscapes table = [] {
-        TEscapes e;
+    static const Escapes table = [] {
+        Escapes e;
         char hex[8];
         for (int c = 1; c < 32; ++c) {
             std::snprintf(hex, sizeof hex, "\\'%.2x", c);
@@ -148,10 +148,10 @@ const TEscapes& RtfEscapes()
 }
 
 // The ampersand is written as "&amp;": left bare it would start an entity and change the text.
-const TEscapes& HtmlEscapes()
+const Escapes& HtmlEscapes()
 {
-    static const TEscapes table = [] {
-        TEscapes e;
+    static const Escapes table = [] {
+        Escapes e;
         for (int c = 0; c < 32; ++c) e.Set(c, "");
         for (int c = 128; c < 256; ++c) e.Set(c, "&#" + std::to_string(c) + ";");
         e.Set(9, "&nbsp;");
@@ -175,36 +175,36 @@ const TSM_Settings& FreshSettings()
 
 constexpr TColor clWindow = clSystem + 5;
 
-struct TTokenLook {
+struct TokenLook {
     bool bold = false, italic = false, underline = false;
     TColor fg = 0, bg = 0;           // RGB (0x00BBGGRR)
     int fgIndex = -1, bgIndex = -1;  // colour-table entries; -1 when not in the table
 };
 
-struct TLooks {
+struct Looks {
     TColor defaultFg = 0, defaultBg = 0;
     std::vector<TColor> table;  // RTF colour table
-    std::array<TTokenLook, 256> token;
+    std::array<TokenLook, 256> token;
 };
 
 // Colours as the control paints them: a style's use-default flags take the default style's
 // colours, and the default style's flags take the system window-text and window colours.
-TLooks BuildLooks(const TExportContext& context)
+Looks BuildLooks(const ExportContext& context)
 {
     const TSM_Settings& s = context.settings ? *context.settings : FreshSettings();
-    TLooks looks;
-    const TStyleRecord& def = s.Style(0);
+    Looks looks;
+    const StyleRecord& def = s.Style(0);
     looks.defaultFg = ResolveColor(def.foregroundDefault ? clWindowText : def.foreground, context);
     looks.defaultBg = ResolveColor(def.backgroundDefault ? clWindow : def.background, context);
-    const auto fgOf = [&](const TStyleRecord& r) {
+    const auto fgOf = [&](const StyleRecord& r) {
         return r.foregroundDefault ? looks.defaultFg : ResolveColor(r.foreground, context);
     };
-    const auto bgOf = [&](const TStyleRecord& r) {
+    const auto bgOf = [&](const StyleRecord& r) {
         return r.backgroundDefault ? looks.defaultBg : ResolveColor(r.background, context);
     };
     std::array<TColor, 256> styleFg{}, styleBg{};
     for (int i = 0; i < 256; ++i) {
-        const TStyleRecord& r = i == 0 ? def : s.Style(i);
+        const StyleRecord& r = i == 0 ? def : s.Style(i);
         styleFg[static_cast<std::size_t>(i)] = i == 0 ? looks.defaultFg : fgOf(r);
         styleBg[static_cast<std::size_t>(i)] = i == 0 ? looks.defaultBg : bgOf(r);
     }
@@ -230,8 +230,8 @@ TLooks BuildLooks(const TExportContext& context)
     }
     for (int t = 0; t < 256; ++t) {
         const std::uint8_t style = s.StyleIndex(t);
-        const TStyleRecord& r = s.Style(style);
-        TTokenLook& look = looks.token[static_cast<std::size_t>(t)];
+        const StyleRecord& r = s.Style(style);
+        TokenLook& look = looks.token[static_cast<std::size_t>(t)];
         look.bold = r.fontStyle & fsBold;
         look.italic = r.fontStyle & fsItalic;
         look.underline = r.fontStyle & fsUnderline;
@@ -245,10 +245,10 @@ TLooks BuildLooks(const TExportContext& context)
 
 TColor ToRgb(TColor c) { return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF); }
 
-std::string Escaped(const TEscapes& escapes, std::string_view s)
+std::string Escaped(const Escapes& escapes, std::string_view s)
 {
     TMemoryStream buffer;
-    TChunkWriter w(buffer);
+    ChunkWriter w(buffer);
     escapes.Put(w, s);
     w.Flush();
     return buffer.Data();
@@ -276,7 +276,7 @@ void ForEachRun(const TLineRecord& r, std::size_t from, std::size_t to, Fn&& fn)
 // "\r\n" is written after each logical line of the range (after the segment holding its line
 // break, or after the last selected segment); wrapped segments run on without one.
 template <class LineFn>
-void ForEachLine(const TTextStore& store, std::int64_t start, std::int64_t end, TChunkWriter& w, LineFn&& fn)
+void ForEachLine(const TTextStore& store, std::int64_t start, std::int64_t end, ChunkWriter& w, LineFn&& fn)
 {
     bool open = false;
     ForEachSegment(store, start, end, [&](const TLineRecord& r, std::size_t from, std::size_t to) {
@@ -290,11 +290,11 @@ void ForEachLine(const TTextStore& store, std::int64_t start, std::int64_t end, 
     if (open) w.Put("\r\n");
 }
 
-void WriteRtf(const TTextStore& store, std::int64_t start, std::int64_t end, const TExportContext& context,
-              TChunkWriter& w)
+void WriteRtf(const TTextStore& store, std::int64_t start, std::int64_t end, const ExportContext& context,
+              ChunkWriter& w)
 {
-    const TEscapes& esc = RtfEscapes();
-    const TLooks looks = BuildLooks(context);
+    const Escapes& esc = RtfEscapes();
+    const Looks looks = BuildLooks(context);
     char buf[96];
 
     w.Put("{\\rtf1 \\deff1");
@@ -318,7 +318,7 @@ void WriteRtf(const TTextStore& store, std::int64_t start, std::int64_t end, con
     ForEachLine(store, start, end, w, [&](const TLineRecord& r, std::size_t from, std::size_t to) {
         ForEachRun(r, from, to, [&](int token, std::string_view text) {
             if (token >= 0) {
-                const TTokenLook& look = looks.token[static_cast<std::size_t>(token)];
+                const TokenLook& look = looks.token[static_cast<std::size_t>(token)];
                 if (look.bold != bold) w.Put((bold = look.bold) ? "\\b1 " : "\\b0 ");
                 if (look.italic != italic) w.Put((italic = look.italic) ? "\\i1 " : "\\i0 ");
                 if (look.underline != underline) w.Put((underline = look.underline) ? "\\ul1 " : "\\ul0 ");
@@ -339,11 +339,11 @@ void WriteRtf(const TTextStore& store, std::int64_t start, std::int64_t end, con
     w.Put("}}");
 }
 
-void WriteHtml(const TTextStore& store, std::int64_t start, std::int64_t end, const TExportContext& context,
-               TChunkWriter& w)
+void WriteHtml(const TTextStore& store, std::int64_t start, std::int64_t end, const ExportContext& context,
+               ChunkWriter& w)
 {
-    const TEscapes& esc = HtmlEscapes();
-    const TLooks looks = BuildLooks(context);
+    const Escapes& esc = HtmlEscapes();
+    const Looks looks = BuildLooks(context);
     char buf[96];
 
     w.Put("<HTML><HEAD>\r\n");
@@ -362,7 +362,7 @@ void WriteHtml(const TTextStore& store, std::int64_t start, std::int64_t end, co
     ForEachLine(store, start, end, w, [&](const TLineRecord& r, std::size_t from, std::size_t to) {
         ForEachRun(r, from, to, [&](int token, std::string_view text) {
             if (token >= 0) {
-                const TTokenLook& look = looks.token[static_cast<std::size_t>(token)];
+                const TokenLook& look = looks.token[static_cast<std::size_t>(token)];
                 if (look.fg != fg) {
                     fg = look.fg;
                     std::snprintf(buf, sizeof buf, "</FONT><FONT COLOR=\"#%.6x\">", ToRgb(fg));
@@ -394,9 +394,9 @@ std::string TodayShortDate()
     return std::string(buffer, n);
 }
 
-TExportContext ExportContextFor(const TSM_Settings& settings, std::string title, std::string date)
+ExportContext ExportContextFor(const TSM_Settings& settings, std::string title, std::string date)
 {
-    TExportContext c;
+    ExportContext c;
     c.settings = &settings;
     c.fontName = settings.fontName;
     c.fontSizePoints = settings.fontSize;
@@ -450,7 +450,7 @@ TColor DefaultSystemColor(TColor systemColor)
     return index < kPalette.size() ? kPalette[index] : clBlack;
 }
 
-TColor ResolveColor(TColor color, const TExportContext& context)
+TColor ResolveColor(TColor color, const ExportContext& context)
 {
     if (!(color & clSystem)) return color & 0xFFFFFF;
     if (context.resolveColor) {
@@ -474,12 +474,12 @@ std::int64_t TextLength(const TTextStore& store, std::int64_t start, std::int64_
 }
 
 std::int64_t WriteRange(const TTextStore& store, std::int64_t start, std::int64_t end, int format,
-                        const TExportContext& context, TStream& out)
+                        const ExportContext& context, TStream& out)
 {
     if (format != wfText && format != wfTextCRLF && format != wfTextLF && format != wfRTF && format != wfHTML)
         UnknownFormat(format);
     OrderAndClamp(store, start, end);
-    TChunkWriter w(out);
+    ChunkWriter w(out);
     switch (format) {
     case wfRTF: WriteRtf(store, start, end, context, w); break;
     case wfHTML: WriteHtml(store, start, end, context, w); break;

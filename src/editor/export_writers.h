@@ -22,7 +22,7 @@
 namespace tarnwick {
 
 // The formats of SM_WRITESTREAM.
-enum TWriteFormat : int {
+enum WriteFormat : int {
     wfText = 0,      // line breaks as the single stored CR
     wfTextCRLF = 1,  // CR LF
     wfRTF = 2,
@@ -31,7 +31,7 @@ enum TWriteFormat : int {
 };
 
 // What the RTF and HTML writers need besides the text.
-struct TExportContext {
+struct ExportContext {
     // Styles, token-to-style map and default colours; null writes as a fresh settings record.
     const TSM_Settings* settings = nullptr;
     std::string fontName = "Courier New";
@@ -51,7 +51,7 @@ struct TExportContext {
 std::string TodayShortDate();
 
 // A context with the font (name, size, character set) of a settings record.
-TExportContext ExportContextFor(const TSM_Settings& settings, std::string title = {}, std::string date = {});
+ExportContext ExportContextFor(const TSM_Settings& settings, std::string title = {}, std::string date = {});
 
 // A fixed stand-in for the system palette, after the classic Windows scheme: window text black,
 // window white, highlight navy, highlight text white, button face 0xC0C0C0, and so on; an
@@ -60,14 +60,14 @@ TColor DefaultSystemColor(TColor systemColor);
 
 // An RGB value 0x00BBGGRR for any colour: system colours through the context's resolver (or the
 // default palette), other colours with their top byte cleared.
-TColor ResolveColor(TColor color, const TExportContext& context);
+TColor ResolveColor(TColor color, const ExportContext& context);
 
 // Writes the characters [start, end) of `store` (the two are ordered and clamped to the text) in
 // `format` and returns the number of bytes written. An unknown format raises EDoravaVizu
 // "Unknown write format: N" before anything is written; a stream that refuses bytes raises
 // EStreamError.
 std::int64_t WriteRange(const TTextStore& store, std::int64_t start, std::int64_t end, int format,
-                        const TExportContext& context, TStream& out);
+                        const ExportContext& context, TStream& out);
 
 // The exact number of bytes WriteRange writes for [start, end) in a plain-text format (0, 1 or
 // 8), to size a buffer before writing. Raises EDoravaVizu for any other format.

@@ -164,7 +164,7 @@ Parts SplitDocument(std::string_view doc)
 Parts SplitClipboardHtml(std::string_view data)
 {
     if (data.size() >= 3 && data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
-    const THtmlClipboardHeader header = ReadHtmlClipboardHeader(data);
+    const HtmlClipboardHeader header = ReadHtmlClipboardHeader(data);
     Parts parts;
     if (header.present && header.valid) {
         parts.before = std::string(data.substr(header.startHtml, header.startFragment - header.startHtml));
@@ -218,9 +218,9 @@ std::string WriteHtmlClipboard(std::string_view fragment, std::string_view befor
     return out;
 }
 
-THtmlClipboardHeader ReadHtmlClipboardHeader(std::string_view data)
+HtmlClipboardHeader ReadHtmlClipboardHeader(std::string_view data)
 {
-    THtmlClipboardHeader h;
+    HtmlClipboardHeader h;
     std::optional<Number> startHtml, endHtml, startFragment, endFragment;
     bool known = false;
     std::size_t p = 0;

@@ -35,7 +35,7 @@ std::string WriteHtmlClipboard(std::string_view fragment, std::string_view befor
                                std::string_view after = "</body></html>");
 
 // What a header says.
-struct THtmlClipboardHeader {
+struct HtmlClipboardHeader {
     // The data starts with header lines ("Name:value" each, ended by CR, LF or CR LF; the name
     // letters only, the value without "<") and one of them names a field of the format (Version,
     // StartHTML, EndHTML, StartFragment, EndFragment, StartSelection, EndSelection, SourceURL).
@@ -58,7 +58,7 @@ struct THtmlClipboardHeader {
 // Reads the header at the start of `data`: fields in any order, names in any letter case, the
 // first of a repeated field counting, optional fields missing, blanks around values ignored.
 // Never reads beyond `data`.
-THtmlClipboardHeader ReadHtmlClipboardHeader(std::string_view data);
+HtmlClipboardHeader ReadHtmlClipboardHeader(std::string_view data);
 
 // The payload for the control's paste and drop, from clipboard HTML in UTF-8:
 //  - an "HTML Format" payload with usable offsets: its HTML from StartHTML to EndHTML, with the

@@ -84,7 +84,7 @@ void TKeyStore::AddBinding(std::uint16_t first, std::uint16_t second, int comman
     node->command = command;
 }
 
-TKeyLookup TKeyStore::LookUp(std::uint16_t shortcut)
+KeyLookup TKeyStore::LookUp(std::uint16_t shortcut)
 {
     TKeyNode* node;
     if (current_) {
@@ -94,15 +94,15 @@ TKeyLookup TKeyStore::LookUp(std::uint16_t shortcut)
     }
     if (!node) {
         current_ = nullptr;
-        return TKeyLookup::klNotFound;
+        return KeyLookup::klNotFound;
     }
     if (!node->children.empty()) {
         current_ = node;
-        return TKeyLookup::klPrefix;
+        return KeyLookup::klPrefix;
     }
     lastCommand_ = node->command;
     current_ = nullptr;
-    return TKeyLookup::klRecognised;
+    return KeyLookup::klRecognised;
 }
 
 template <class Visit>
@@ -150,9 +150,9 @@ int TKeyStore::BindingCount() const
     return count;
 }
 
-std::vector<TKeyBinding> TKeyStore::Bindings() const
+std::vector<KeyBinding> TKeyStore::Bindings() const
 {
-    std::vector<TKeyBinding> list;
+    std::vector<KeyBinding> list;
     auto visit = [&](const TKeyNode& node) {
         if (node.bound) {
             if (node.parent) list.push_back({node.parent->shortcut, node.shortcut, node.command});
@@ -166,9 +166,9 @@ std::vector<TKeyBinding> TKeyStore::Bindings() const
 
 void TKeyStore::SaveToStream(TStream& stream) const
 {
-    const std::vector<TKeyBinding> list = Bindings();
+    const std::vector<KeyBinding> list = Bindings();
     WriteI32(stream, static_cast<std::int32_t>(list.size()));
-    for (const TKeyBinding& b : list) {
+    for (const KeyBinding& b : list) {
         WriteU16(stream, b.first);
         WriteU16(stream, b.second);
         WriteI32(stream, b.command);
@@ -220,7 +220,7 @@ void TKeyboardActionContoller::SetCommandName(int id, std::string_view name)
         names_.erase(it->second);
         nameIndex_.erase(it);
     }
-    names_.push_back(TCommandName{id, std::string(name)});
+    names_.push_back(CommandNameEntry{id, std::string(name)});
     nameIndex_.emplace(id, std::prev(names_.end()));
 }
 
@@ -248,11 +248,11 @@ bool TKeyboardActionContoller::HandleKey(std::uint16_t& key, std::uint16_t& shif
 {
     const std::uint16_t shortcut = MakeShortcut(key, shift);
     // No binding has the key 0, so the lookup finds nothing and ends a sequence in progress.
-    const TKeyLookup found = keys_.LookUp(shortcut);
-    if (found == TKeyLookup::klNotFound) return false;
+    const KeyLookup found = keys_.LookUp(shortcut);
+    if (found == KeyLookup::klNotFound) return false;
     key = 0;
     shift = 0;
-    if (found == TKeyLookup::klRecognised) {
+    if (found == KeyLookup::klRecognised) {
         int code = keys_.LastCommand();
         if (OnCommand) {
             // A copy: the handler may replace or drop the controller's event while it runs.
@@ -276,7 +276,7 @@ void TKeyboardActionContoller::Assign(const TKeyboardActionContoller* source)
 void TKeyboardActionContoller::SaveToStream(TStream& stream) const
 {
     WriteI32(stream, static_cast<std::int32_t>(names_.size()));
-    for (const TCommandName& entry : names_) {
+    for (const CommandNameEntry& entry : names_) {
         WriteI32(stream, entry.id);
         WriteSStr(stream, entry.name);
     }
@@ -435,7 +435,7 @@ const TKeyboardActionContoller& DefaultKeyboardController()
 namespace {
 
 // Sorted by name, byte by byte.
-constexpr TKeyName kKeyNames[] = {
+constexpr KeyName kKeyNames[] = {
     {"backspace", vkBack}, {"delete", vkDelete}, {"down", vkDown},     {"end", vkEnd},     {"f1", 112},
     {"f10", 121},          {"f11", 122},         {"f12", 123},         {"f2", 113},        {"f3", 114},
     {"f4", 115},           {"f5", 116},          {"f6", 117},          {"f7", 118},        {"f8", 119},
@@ -445,11 +445,11 @@ constexpr TKeyName kKeyNames[] = {
 };
 
 static_assert(std::is_sorted(std::begin(kKeyNames), std::end(kKeyNames),
-                             [](const TKeyName& a, const TKeyName& b) { return a.name < b.name; }));
+                             [](const KeyName& a, const KeyName& b) { return a.name < b.name; }));
 
 }  // namespace
 
-std::span<const TKeyName> KeyNames() { return kKeyNames; }
+std::span<const KeyName> KeyNames() { return kKeyNames; }
 
 int KeyNameToVirtualKey(std::string_view lowerName)
 {
@@ -457,7 +457,7 @@ int KeyNameToVirtualKey(std::string_view lowerName)
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     auto it = std::lower_bound(std::begin(kKeyNames), std::end(kKeyNames), folded,
-                               [](const TKeyName& entry, const std::string& name) { return entry.name < name; });
+                               [](const KeyName& entry, const std::string& name) { return entry.name < name; });
     return it != std::end(kKeyNames) && it->name == folded ? it->key : 0;
 }
 

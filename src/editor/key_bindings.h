@@ -77,15 +77,15 @@ struct TKeyNode {
 };
 
 // One binding as the enumeration and the stream give it: (first, 0) for a single key.
-struct TKeyBinding {
+struct KeyBinding {
     std::uint16_t first = 0;
     std::uint16_t second = 0;
     int command = -1;
 
-    bool operator==(const TKeyBinding&) const = default;
+    bool operator==(const KeyBinding&) const = default;
 };
 
-enum class TKeyLookup { klNotFound, klPrefix, klRecognised };
+enum class KeyLookup { klNotFound, klPrefix, klRecognised };
 
 class TKeyStore {
 public:
@@ -110,7 +110,7 @@ public:
     // Looks `shortcut` up in the current level (modifiers dropped on a second-key level). Not found
     // and recognised go back to the first level; prefix moves down to the node's second keys.
     // Recognised leaves the command id in LastCommand().
-    TKeyLookup LookUp(std::uint16_t shortcut);
+    KeyLookup LookUp(std::uint16_t shortcut);
     int LastCommand() const { return lastCommand_; }
     void SetLastCommand(int command) { lastCommand_ = command; }
     // True while the previous key started a sequence and the next one is taken as its second key.
@@ -129,7 +129,7 @@ public:
     // levels under them one after the other in the same order (all single keys, then the second
     // keys of the first sequence key, then those of the next). Saving writes this order, so a
     // saved and reloaded store enumerates the same way.
-    std::vector<TKeyBinding> Bindings() const;
+    std::vector<KeyBinding> Bindings() const;
 
     // 32-bit count, then per binding: 16-bit first key, 16-bit second key, 32-bit command id.
     void SaveToStream(TStream& stream) const;
@@ -174,11 +174,11 @@ private:
 // ---- the controller
 
 // A command name entry: the command id and its display name.
-struct TCommandName {
+struct CommandNameEntry {
     int id = 0;
     std::string name;
 
-    bool operator==(const TCommandName&) const = default;
+    bool operator==(const CommandNameEntry&) const = default;
 };
 
 class TKeyboardActionContoller {
@@ -204,7 +204,7 @@ public:
     // The name of `id`, or the empty string.
     std::string CommandName(int id) const;
     // The names in the order they were set.
-    std::vector<TCommandName> CommandNames() const { return {names_.begin(), names_.end()}; }
+    std::vector<CommandNameEntry> CommandNames() const { return {names_.begin(), names_.end()}; }
 
     // The keys (first, second) of the first binding of `id`, then of each further one; (0, 0) when
     // there is none (more).
@@ -243,8 +243,8 @@ public:
 
 private:
     TKeyStore keys_{this};
-    std::list<TCommandName> names_;
-    std::unordered_map<int, std::list<TCommandName>::iterator> nameIndex_;
+    std::list<CommandNameEntry> names_;
+    std::unordered_map<int, std::list<CommandNameEntry>::iterator> nameIndex_;
 };
 
 // ---- editor commands and their default keys
@@ -263,13 +263,13 @@ const TKeyboardActionContoller& DefaultKeyboardController();
 
 // ---- key names
 
-struct TKeyName {
+struct KeyName {
     std::string_view name;
     std::uint16_t key;
 };
 
 // The key names of key specifiers ("backspace", "f1", "pagedown", ...), sorted by name.
-std::span<const TKeyName> KeyNames();
+std::span<const KeyName> KeyNames();
 // The virtual-key code of a key name (ASCII case ignored), 0 when there is no such name.
 int KeyNameToVirtualKey(std::string_view lowerName);
 

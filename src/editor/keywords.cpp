@@ -25,7 +25,7 @@ TKeywords::~TKeywords() { FreeAll(); }
 void TKeywords::FreeAll()
 {
     if (onFreeEntry_)
-        for (const TKeywordEntry& e : entries_) onFreeEntry_(e);
+        for (const KeywordEntry& e : entries_) onFreeEntry_(e);
     entries_.clear();
     nodes_.clear();
     first_.fill(-1);
@@ -45,7 +45,7 @@ void TKeywords::BuildChildIndex() const
         }
         walk_[n].childEnd = static_cast<std::uint32_t>(childChar_.size());
     }
-    entryAccepts_.assign(entries_.size(), TByteSet());
+    entryAccepts_.assign(entries_.size(), ByteSet());
     for (std::size_t e = 0; e < entries_.size(); ++e) {
         const TSM_CharGroup& group = groups_.Get(entries_[e].group);
         for (unsigned c = 0; c < 256; ++c)
@@ -144,7 +144,7 @@ void TKeywords::Add(std::string_view word, bool caseSensitive, std::int64_t data
         nodes_[static_cast<std::size_t>(node)].states |= states;
     }
 
-    TKeywordEntry entry;
+    KeywordEntry entry;
     entry.states = states;
     entry.data = data;
     entry.group = group;
@@ -161,17 +161,17 @@ bool TKeywords::ComputeAllApply() const
     allApply_ =
         std::all_of(nodes_.begin(), nodes_.end(), [&](const Node& n) { return Meets(n.states, currentStates_); }) &&
         std::all_of(entries_.begin(), entries_.end(),
-                    [&](const TKeywordEntry& e) { return Meets(e.states, currentStates_); });
+                    [&](const KeywordEntry& e) { return Meets(e.states, currentStates_); });
     allApplyValid_ = true;
     return allApply_;
 }
 
-TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
+KeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
 {
     const TEdStream::Place start = stream.Save();
     // Words hardly ever run past the end of a line record: walk the record's characters
     // directly, and leave the rare walk that does to the stream.
-    TKeywordMatch best;
+    KeywordMatch best;
     if (!forwards || !start.record || stream.AtEnd() ||
         !MatchInRecord(reinterpret_cast<const std::uint8_t*>(start.record->Text()), start.inRecord,
                        start.record->Length(), best))
@@ -185,12 +185,12 @@ TKeywordMatch TKeywords::Match(TEdStream& stream, bool forwards) const
     return best;
 }
 
-TKeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
+KeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
 {
     if (!indexValid_) BuildChildIndex();
     const TEdStream::Place start = stream.Save();
     TEdStream::Place bestEnd = start;
-    TKeywordMatch best;
+    KeywordMatch best;
     if (!stream.AtEnd()) {
         std::int32_t node = first_[Key(stream.CurrentChar())];
         int depth = 0;
@@ -210,7 +210,7 @@ TKeywordMatch TKeywords::MatchByStream(TEdStream& stream, bool forwards) const
             ++depth;
             const auto after = static_cast<std::uint8_t>(boundary ? '\0' : stream.CurrentChar());
             for (std::int32_t e = n.firstEntry; e >= 0; e = entries_[static_cast<std::size_t>(e)].next) {
-                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
+                const KeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
                 if (!Meets(entry.states, currentStates_)) continue;
                 if (entryAccepts_[static_cast<std::size_t>(e)].Contains(after)) {
                     best.entry = &entry;

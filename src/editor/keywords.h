@@ -25,7 +25,7 @@
 namespace tarnwick {
 
 // One stored word ending at a trie node.
-struct TKeywordEntry {
+struct KeywordEntry {
     TStateSet states;        // states in which the word is valid
     std::int64_t data = 0;   // token value (highlighter) or the owner's entry identifier
     std::int32_t group = 0;  // index of the terminator group in the table's group manager
@@ -33,8 +33,8 @@ struct TKeywordEntry {
 };
 
 // The result of a match: the entry found (null when none) and how many characters it covers.
-struct TKeywordMatch {
-    const TKeywordEntry* entry = nullptr;
+struct KeywordMatch {
+    const KeywordEntry* entry = nullptr;
     int length = 0;
     explicit operator bool() const { return entry != nullptr; }
 };
@@ -42,7 +42,7 @@ struct TKeywordMatch {
 class TKeywords {
 public:
     // Called once for every entry when the table is cleared or destroyed.
-    using FreeEntryProc = std::function<void(const TKeywordEntry&)>;
+    using FreeEntryProc = std::function<void(const KeywordEntry&)>;
 
     TKeywords();
     virtual ~TKeywords();
@@ -63,25 +63,25 @@ public:
     // Longest match starting at the stream's position, reading forwards. On a match the stream is
     // left on the character after the word; without one it goes back to where it was and steps
     // one character forwards.
-    TKeywordMatch MatchForwards(TEdStream& stream) const { return Match(stream, true); }
+    KeywordMatch MatchForwards(TEdStream& stream) const { return Match(stream, true); }
     // Longest match ending at the stream's position, reading backwards (the word's last character
     // is under the stream). The text before offset 0 counts as character 0 for the terminator
     // check. On a match the stream is left on the character before the word (0 when the word
     // starts the text); without one it goes back to where it was and steps one character back.
-    TKeywordMatch MatchBackwards(TEdStream& stream) const { return Match(stream, false); }
+    KeywordMatch MatchBackwards(TEdStream& stream) const { return Match(stream, false); }
 
     // The longest word at text[at] that the record's own characters decide: `text` holds the
     // record's `length` characters. Sets `best` (no entry when none) and returns true; returns
     // false, with `best` unset, when the walk needs the character after the record's end (then
     // MatchForwards on a stream decides).
-    bool MatchInRecord(const std::uint8_t* text, std::int64_t at, std::int64_t length, TKeywordMatch& best) const
+    bool MatchInRecord(const std::uint8_t* text, std::int64_t at, std::int64_t length, KeywordMatch& best) const
     {
         if (!indexValid_) BuildChildIndex();
         std::int32_t node = first_[fold_[text[at]]];
         best = {};
         if (node < 0) return true;
         const bool all = AllApply();
-        const TKeywordEntry* found = nullptr;
+        const KeywordEntry* found = nullptr;
         std::int64_t foundEnd = at;
         for (std::int64_t i = at;;) {
             if (!all && !nodes_[static_cast<std::size_t>(node)].states.Meets(currentStates_)) break;
@@ -89,7 +89,7 @@ public:
             const std::uint8_t after = text[i];
             for (std::int32_t e = walk_[static_cast<std::size_t>(node)].firstEntry; e >= 0;
                  e = entries_[static_cast<std::size_t>(e)].next) {
-                const TKeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
+                const KeywordEntry& entry = entries_[static_cast<std::size_t>(e)];
                 if (!all && !entry.states.Meets(currentStates_)) continue;
                 if (entryAccepts_[static_cast<std::size_t>(e)].Contains(after)) {
                     found = &entry;
@@ -145,9 +145,9 @@ private:
         std::uint8_t ch = 0;
     };
 
-    TKeywordMatch Match(TEdStream& stream, bool forwards) const;
+    KeywordMatch Match(TEdStream& stream, bool forwards) const;
     // The general walk through the stream: backwards, or forwards past a record's end.
-    TKeywordMatch MatchByStream(TEdStream& stream, bool forwards) const;
+    KeywordMatch MatchByStream(TEdStream& stream, bool forwards) const;
     // The child of `node` for character `ch`, or -1; looks in the packed index.
     std::int32_t Child(std::int32_t node, std::uint8_t ch) const
     {
@@ -164,7 +164,7 @@ private:
 
     std::array<std::int32_t, 256> first_;
     std::vector<Node> nodes_;
-    std::vector<TKeywordEntry> entries_;
+    std::vector<KeywordEntry> entries_;
     TSM_CharGroupManager groups_;
     bool caseSensitive_ = false;
     TStateSet currentStates_;
@@ -182,7 +182,7 @@ private:
     mutable bool indexValid_ = false;
     // The characters each entry accepts after its word (every one for an empty group), and the
     // character folding of the table (identity when case-sensitive).
-    mutable std::vector<TByteSet> entryAccepts_;
+    mutable std::vector<ByteSet> entryAccepts_;
     mutable std::array<std::uint8_t, 256> fold_{};
     mutable int maxLineBreaks_ = 0;
     // Whether every node and entry applies in the current states (then the walk needs no state

@@ -19,11 +19,11 @@ constexpr int kKeyScanCtrl = 0x200;
 constexpr int kKeyScanAlt = 0x800;  // not the platform's 0x400: a character needing Alt never triggers
 
 // Key names of shortcut texts.
-struct TShortcutName {
+struct ShortcutName {
     std::uint16_t key;
     const char* name;
 };
-constexpr TShortcutName kShortcutNames[] = {
+constexpr ShortcutName kShortcutNames[] = {
     {vkBack, "BkSp"},  {vkTab, "Tab"},     {vkReturn, "Enter"}, {27, "Esc"},       {vkSpace, "Space"},
     {vkPrior, "PgUp"}, {vkNext, "PgDn"},   {vkEnd, "End"},      {vkHome, "Home"},  {vkLeft, "Left"},
     {vkUp, "Up"},      {vkRight, "Right"}, {vkDown, "Down"},    {vkInsert, "Ins"}, {vkDelete, "Del"},
@@ -145,7 +145,7 @@ void TMacroKeywords::RebuildTrie()
 void TMacroKeywords::Put(std::string name, std::string_view description, std::string_view body)
 {
     if (name.empty()) return;
-    TMacroEntry entry{name, std::string(description), NormalizeText(body)};
+    MacroEntry entry{name, std::string(description), NormalizeText(body)};
     auto it = entries_.find(name);
     if (it != entries_.end()) {
         it->second = std::move(entry);  // the trie already holds the name
@@ -182,7 +182,7 @@ bool TMacroKeywords::Delete(std::string_view name)
     return removed;
 }
 
-const TMacroEntry* TMacroKeywords::Entry(std::string_view name) const
+const MacroEntry* TMacroKeywords::Entry(std::string_view name) const
 {
     auto it = entries_.find(AnsiLower(name));
     if (it != entries_.end()) return &it->second;
@@ -193,15 +193,15 @@ const TMacroEntry* TMacroKeywords::Entry(std::string_view name) const
 
 bool TMacroKeywords::Find(std::string_view word, std::string& body) const
 {
-    const TMacroEntry* e = Entry(word);
+    const MacroEntry* e = Entry(word);
     if (!e) return false;
     body = e->body;
     return true;
 }
 
-std::vector<TMacroEntry> TMacroKeywords::Entries() const
+std::vector<MacroEntry> TMacroKeywords::Entries() const
 {
-    std::vector<TMacroEntry> list;
+    std::vector<MacroEntry> list;
     list.reserve(entries_.size());
     for (const auto& [name, entry] : entries_) list.push_back(entry);
     return list;
@@ -215,7 +215,7 @@ void TMacroKeywords::ClearEntries()
 
 void TMacroKeywords::Clear() { ClearEntries(); }
 
-const TMacroEntry* TMacroKeywords::MatchBefore(const TTextStore& store, std::int64_t caret, int& length) const
+const MacroEntry* TMacroKeywords::MatchBefore(const TTextStore& store, std::int64_t caret, int& length) const
 {
     length = 0;
     // At offset 0 there is no character before the caret to match (stepping back would stay on
@@ -223,7 +223,7 @@ const TMacroEntry* TMacroKeywords::MatchBefore(const TTextStore& store, std::int
     if (caret <= 0 || caret > store.CharCount() || entries_.empty()) return nullptr;
     TEdStream s(&store);
     s.SetPos(caret - 1);
-    TKeywordMatch m = trie_.MatchBackwards(s);
+    KeywordMatch m = trie_.MatchBackwards(s);
     if (!m) return nullptr;
     std::string word = AnsiLower(store.TextRange(caret - m.length, caret));
     auto it = entries_.find(word);
@@ -241,7 +241,7 @@ const TMacroEntry* TMacroKeywords::MatchBefore(const TTextStore& store, std::int
 
 // ---- key handler
 
-bool TMacroKeywords::KeyHandler(TMacroTarget* target, std::uint16_t key, bool& handled, std::uint16_t shift)
+bool TMacroKeywords::KeyHandler(MacroTarget* target, std::uint16_t key, bool& handled, std::uint16_t shift)
 {
     if (!target || !IsTrigger(key, shift)) return false;
     typedWord_.clear();
@@ -250,7 +250,7 @@ bool TMacroKeywords::KeyHandler(TMacroTarget* target, std::uint16_t key, bool& h
     const std::int64_t caret = target->CaretOffset();
     if (store.CharCount() > 0) {
         int length = 0;
-        const TMacroEntry* entry = MatchBefore(store, caret, length);
+        const MacroEntry* entry = MatchBefore(store, caret, length);
         if (entry) {
             if (!onExpand_) return false;
             std::string word = store.TextRange(caret - length, caret);
@@ -324,7 +324,7 @@ int TMacroKeywords::PickListKey(char c)
     return found;
 }
 
-void TMacroKeywords::PickListAccept(TMacroTarget& target, int index)
+void TMacroKeywords::PickListAccept(MacroTarget& target, int index)
 {
     if (index < 0 || index >= Count()) return;
     auto it = std::next(entries_.begin(), index);
@@ -336,7 +336,7 @@ void TMacroKeywords::PickListAccept(TMacroTarget& target, int index)
     if (onExpand_) onExpand_(target, *this, std::string(), body);
 }
 
-void TMacroKeywords::PickListClosed(TMacroTarget& target)
+void TMacroKeywords::PickListClosed(MacroTarget& target)
 {
     target.SetHideSelection(savedHideSelection_);
     std::int64_t end = std::max(target.SelStart(), target.SelEnd());
@@ -346,7 +346,7 @@ void TMacroKeywords::PickListClosed(TMacroTarget& target)
 
 // ---- expansion
 
-void TMacroKeywords::Expand(TMacroTarget& target, TMacroKeywords& sender, const std::string& name,
+void TMacroKeywords::Expand(MacroTarget& target, TMacroKeywords& sender, const std::string& name,
                             const std::string& replacement)
 {
     std::int64_t selStart = std::min(target.SelStart(), target.SelEnd());
@@ -433,10 +433,10 @@ void TMacroKeywords::LoadFromStream(TStream& stream)
     try {
         // name sstr (1), description sstr (1), body lstr (4)
         std::int32_t count = ReadCount(stream, 6);
-        std::vector<TMacroEntry> read;
+        std::vector<MacroEntry> read;
         read.reserve(static_cast<std::size_t>(count));
         for (std::int32_t i = 0; i < count; ++i) {
-            TMacroEntry e;
+            MacroEntry e;
             e.name = ReadSStr(stream);
             e.description = ReadSStr(stream);
             e.body = ReadLStr(stream);
@@ -476,7 +476,7 @@ void TMacroKeywords::Assign(const TMacroKeywords& source)
 void TMacroKeywords::LoadFromText(std::string_view text)
 {
     std::vector<std::string> lines = SplitLines(text);
-    std::vector<TMacroEntry> read;
+    std::vector<MacroEntry> read;
     std::vector<std::string> body;
     bool inEntry = false;
     auto finish = [&] {
@@ -497,7 +497,7 @@ void TMacroKeywords::LoadFromText(std::string_view text)
         finish();
         inEntry = true;
         std::size_t nameEnd = line.find_first_of("|]", 1);
-        TMacroEntry e;
+        MacroEntry e;
         e.name = std::string(
             Trim(std::string_view(line).substr(1, nameEnd == std::string::npos ? std::string::npos : nameEnd - 1)));
         std::size_t headerEnd = nameEnd;
@@ -601,7 +601,7 @@ TAutoReplace::TAutoReplace()
     SetTriggers(kDefaultTriggers);
 }
 
-std::vector<int> TAutoReplace::ParseTriggers(std::string_view triggers, const TCharToKeyScan& layout)
+std::vector<int> TAutoReplace::ParseTriggers(std::string_view triggers, const CharToKeyScan& layout)
 {
     std::vector<int> keys;
     auto add = [&keys](int code) {

@@ -6,7 +6,7 @@
 //
 // Both are stored as plain text (".tpl" and ".arp" files, one layout) and inside the editor
 // settings stream. Nothing here knows about a windowing toolkit: the editor control is reached
-// through TMacroTarget, and the pick list is reduced to its items and selection logic.
+// through MacroTarget, and the pick list is reduced to its items and selection logic.
 
 #include <cstdint>
 #include <filesystem>
@@ -44,7 +44,7 @@ private:
 };
 
 // One entry: its (lower-cased) name, a description and the body, whose line breaks are single CRs.
-struct TMacroEntry {
+struct MacroEntry {
     std::string name;
     std::string description;
     std::string body;
@@ -53,9 +53,9 @@ struct TMacroEntry {
 class TMacroKeywords;
 
 // What the templates and auto-replace need of an editor control.
-class TMacroTarget {
+class MacroTarget {
 public:
-    virtual ~TMacroTarget() = default;
+    virtual ~MacroTarget() = default;
 
     virtual const TTextStore& Store() const = 0;
     virtual std::int64_t CaretOffset() const = 0;
@@ -99,8 +99,8 @@ class TMacroKeywords {
 public:
     // Performs an expansion: `name` is the word to replace before the caret ("" when the pick list
     // already selected the typed word), `replacement` the body.
-    using TExpandEvent = std::function<void(TMacroTarget& target, TMacroKeywords& sender, const std::string& name,
-                                            const std::string& replacement)>;
+    using ExpandEvent = std::function<void(MacroTarget& target, TMacroKeywords& sender, const std::string& name,
+                                           const std::string& replacement)>;
 
     TMacroKeywords();
     virtual ~TMacroKeywords() = default;
@@ -116,20 +116,20 @@ public:
     bool Delete(std::string_view name);
     // True when `word` (case ignored) is a stored name; `body` receives its body.
     bool Find(std::string_view word, std::string& body) const;
-    const TMacroEntry* Entry(std::string_view name) const;
+    const MacroEntry* Entry(std::string_view name) const;
     // The entries in name order.
-    std::vector<TMacroEntry> Entries() const;
+    std::vector<MacroEntry> Entries() const;
     int Count() const { return static_cast<int>(entries_.size()); }
     // Removes every entry.
     virtual void Clear();
 
     // The longest name ending just before `caret` in the store; `length` receives its length.
-    const TMacroEntry* MatchBefore(const TTextStore& store, std::int64_t caret, int& length) const;
+    const MacroEntry* MatchBefore(const TTextStore& store, std::int64_t caret, int& length) const;
 
     virtual bool IsTrigger(std::uint16_t key, std::uint16_t shift) const = 0;
     // The control calls this on every key-down. Returns true when it acted; `handled` tells the
     // control whether the key is consumed. `shift` holds scShift / scCtrl / scAlt.
-    bool KeyHandler(TMacroTarget* target, std::uint16_t key, bool& handled, std::uint16_t shift);
+    bool KeyHandler(MacroTarget* target, std::uint16_t key, bool& handled, std::uint16_t shift);
 
     // ---- pick list
     // One item per entry, "description" TAB "name", in name order.
@@ -140,9 +140,9 @@ public:
     // consumed).
     int PickListKey(char c);
     // Enter or double click on item `index`.
-    void PickListAccept(TMacroTarget& target, int index);
+    void PickListAccept(MacroTarget& target, int index);
     // The list lost the focus.
-    void PickListClosed(TMacroTarget& target);
+    void PickListClosed(MacroTarget& target);
 
     // ---- stream and files
     void SaveToStream(TStream& stream) const;
@@ -175,14 +175,14 @@ public:
     bool ShowList() const { return showList_; }
     void SetShowList(bool on) { showList_ = on; }
     bool NewListEachTime() const { return newListEachTime_; }
-    const TExpandEvent& OnExpand() const { return onExpand_; }
-    void SetOnExpand(TExpandEvent event) { onExpand_ = std::move(event); }
+    const ExpandEvent& OnExpand() const { return onExpand_; }
+    void SetOnExpand(ExpandEvent event) { onExpand_ = std::move(event); }
     virtual bool IsAutoReplace() const { return false; }
     virtual const char* ClassName() const = 0;
 
     // The expansion an editor control performs for the event (normalise selection, hooks,
     // select the word, indent, caret marker, replace in one undo group).
-    static void Expand(TMacroTarget& target, TMacroKeywords& sender, const std::string& name,
+    static void Expand(MacroTarget& target, TMacroKeywords& sender, const std::string& name,
                        const std::string& replacement);
 
 protected:
@@ -202,12 +202,12 @@ private:
     void AddToTrie(const std::string& name);
     void Put(std::string name, std::string_view description, std::string_view body);
 
-    std::map<std::string, TMacroEntry> entries_;
+    std::map<std::string, MacroEntry> entries_;
     TKeywords trie_;
     std::string typedWord_;
     std::string listFilter_;
     std::uint16_t hotKey_;
-    TExpandEvent onExpand_;
+    ExpandEvent onExpand_;
     bool newListEachTime_ = true;
     bool enabled_ = true;
     bool savedHideSelection_ = false;
@@ -222,7 +222,7 @@ public:
 
 // Maps a character to the key that types it on the keyboard layout, in key-scan form (key code in
 // the low byte, 0x100 Shift, 0x200 Ctrl); -1 when no key types it.
-using TCharToKeyScan = std::function<int(char)>;
+using CharToKeyScan = std::function<int(char)>;
 // A US keyboard layout.
 int UsKeyboardKeyScan(char c);
 
@@ -246,9 +246,9 @@ public:
     void Clear() override;
 
     // The layout used to turn trigger characters into keys (US by default).
-    void SetKeyboardLayout(TCharToKeyScan layout) { layout_ = std::move(layout); }
+    void SetKeyboardLayout(CharToKeyScan layout) { layout_ = std::move(layout); }
     // The trigger keys a trigger string gives.
-    static std::vector<int> ParseTriggers(std::string_view triggers, const TCharToKeyScan& layout);
+    static std::vector<int> ParseTriggers(std::string_view triggers, const CharToKeyScan& layout);
 
 protected:
     void SaveExtra(TStream& stream) const override;
@@ -257,7 +257,7 @@ protected:
 private:
     std::string triggers_;
     std::vector<int> keys_;
-    TCharToKeyScan layout_ = UsKeyboardKeyScan;
+    CharToKeyScan layout_ = UsKeyboardKeyScan;
 };
 
 }  // namespace tarnwick

@@ -26,7 +26,7 @@ std::int64_t LogicalLineStart(const TTextStore& store, std::int64_t offset)
 std::int64_t LogicalLineEnd(const TTextStore& store, std::int64_t offset)
 {
     if (offset >= store.CharCount()) return store.CharCount();
-    const TLinePosition at = store.FromOffset(std::max<std::int64_t>(offset, 0));
+    const LinePosition at = store.FromOffset(std::max<std::int64_t>(offset, 0));
     std::int64_t end = at.offset;
     for (TLineRecord* r = at.record; r; r = store.Next(r)) {
         end += r->Length();
@@ -80,8 +80,8 @@ void ClearNumberedBookmark(TTextStore& store, int index)
     store.SetBookmarkColumn(index, 0);
 }
 
-TBookmarkSetResult SetNumberedBookmark(TTextStore& store, int index, std::int64_t line, std::int64_t column,
-                                       const std::function<void(int)>& onBookmarkSet)
+BookmarkSetResult SetNumberedBookmark(TTextStore& store, int index, std::int64_t line, std::int64_t column,
+                                      const std::function<void(int)>& onBookmarkSet)
 {
     CheckBookmarkIndex(index);
     if (line < 0 || line >= store.LineCount()) return bsrNoLine;
@@ -112,7 +112,7 @@ TBookmarkSetResult SetNumberedBookmark(TTextStore& store, int index, std::int64_
     return bsrSet;
 }
 
-std::optional<TBookmarkTarget> NumberedBookmarkTarget(const TTextStore& store, int index)
+std::optional<BookmarkTarget> NumberedBookmarkTarget(const TTextStore& store, int index)
 {
     TLineRecord* r = FindNumberedBookmark(store, index);
     if (!r) return std::nullopt;
@@ -133,7 +133,7 @@ std::optional<TBookmarkTarget> NumberedBookmarkTarget(const TTextStore& store, i
         ++line;
         r = next;
     }
-    return TBookmarkTarget{line, column, offset + column};
+    return BookmarkTarget{line, column, offset + column};
 }
 
 // ---- named bookmarks
@@ -165,17 +165,17 @@ void TCustomBookmarks::Add(const std::string& name, std::int64_t offset)
     Place(node);
 }
 
-void TCustomBookmarks::FireFree(std::list<TCustomBookmark>& gone)
+void TCustomBookmarks::FireFree(std::list<NamedBookmark>& gone)
 {
     if (!OnFree) return;
-    for (const TCustomBookmark& b : gone) OnFree(*this, b.Name);
+    for (const NamedBookmark& b : gone) OnFree(*this, b.Name);
 }
 
 bool TCustomBookmarks::Remove(std::string_view name)
 {
     const auto it = names_.find(name);
     if (it == names_.end()) return false;
-    std::list<TCustomBookmark> gone;
+    std::list<NamedBookmark> gone;
     gone.splice(gone.end(), list_, it->second);
     names_.erase(it);
     FireFree(gone);
@@ -184,7 +184,7 @@ bool TCustomBookmarks::Remove(std::string_view name)
 
 void TCustomBookmarks::Clear()
 {
-    std::list<TCustomBookmark> gone;
+    std::list<NamedBookmark> gone;
     gone.swap(list_);
     names_.clear();
     FireFree(gone);
@@ -197,9 +197,9 @@ std::optional<std::int64_t> TCustomBookmarks::Offset(std::string_view name) cons
     return it->second->Offset;
 }
 
-const TCustomBookmark* TCustomBookmarks::Find(std::int64_t offset) const
+const NamedBookmark* TCustomBookmarks::Find(std::int64_t offset) const
 {
-    for (const TCustomBookmark& b : list_)
+    for (const NamedBookmark& b : list_)
         if (b.Offset >= offset) return &b;
     return nullptr;
 }
@@ -232,15 +232,15 @@ void TCustomBookmarks::RemoveOrShiftOnDelete(std::int64_t count, std::int64_t st
     auto first = it;
     while (first != list_.begin() && std::prev(first)->Offset >= start) --first;
     if (first == it) return;
-    std::list<TCustomBookmark> gone;
+    std::list<NamedBookmark> gone;
     gone.splice(gone.end(), list_, first, it);
-    for (const TCustomBookmark& b : gone) names_.erase(b.Name);
+    for (const NamedBookmark& b : gone) names_.erase(b.Name);
     FireFree(gone);
 }
 
 // ---- range marks
 
-void TRangeMarks::Place(Node node)
+void RangeMarkList::Place(Node node)
 {
     auto pos = list_.end();
     while (pos != list_.begin()) {
@@ -251,11 +251,11 @@ void TRangeMarks::Place(Node node)
     if (pos != node) list_.splice(pos, list_, node);
 }
 
-const TRangeMark& TRangeMarks::Add(std::int64_t start, std::int64_t length, std::uint32_t tag)
+const RangeMark& RangeMarkList::Add(std::int64_t start, std::int64_t length, std::uint32_t tag)
 {
     start = std::max<std::int64_t>(start, 0);
     length = std::max<std::int64_t>(length, 0);
-    TRangeMark mark;
+    RangeMark mark;
     mark.Id = nextId_++;
     mark.Start = start;
     mark.End = start + length;
@@ -267,45 +267,45 @@ const TRangeMark& TRangeMarks::Add(std::int64_t start, std::int64_t length, std:
     return *node;
 }
 
-const TRangeMark* TRangeMarks::Get(TRangeMarkId id) const
+const RangeMark* RangeMarkList::Get(RangeMarkId id) const
 {
     const auto it = byId_.find(id);
     return it == byId_.end() ? nullptr : &*it->second;
 }
 
-const TRangeMark* TRangeMarks::Find(std::int64_t start, std::int64_t length) const
+const RangeMark* RangeMarkList::Find(std::int64_t start, std::int64_t length) const
 {
     const std::int64_t end = start + std::max<std::int64_t>(length, 0);
-    for (const TRangeMark& m : list_) {
+    for (const RangeMark& m : list_) {
         if (m.Start > end) break;
         if (m.End >= start) return &m;
     }
     return nullptr;
 }
 
-bool TRangeMarks::SetStart(TRangeMarkId id, std::int64_t start)
+bool RangeMarkList::SetStart(RangeMarkId id, std::int64_t start)
 {
     const auto it = byId_.find(id);
     if (it == byId_.end()) return false;
-    TRangeMark& m = *it->second;
+    RangeMark& m = *it->second;
     m.Start = std::max<std::int64_t>(start, 0);
     m.End = std::max(m.End, m.Start);
     Place(it->second);
     return true;
 }
 
-bool TRangeMarks::SetEnd(TRangeMarkId id, std::int64_t end)
+bool RangeMarkList::SetEnd(RangeMarkId id, std::int64_t end)
 {
     const auto it = byId_.find(id);
     if (it == byId_.end()) return false;
-    TRangeMark& m = *it->second;
+    RangeMark& m = *it->second;
     m.End = std::max<std::int64_t>(end, 0);
     m.Start = std::min(m.Start, m.End);
     Place(it->second);
     return true;
 }
 
-bool TRangeMarks::SetFlags(TRangeMarkId id, std::uint8_t flags)
+bool RangeMarkList::SetFlags(RangeMarkId id, std::uint8_t flags)
 {
     const auto it = byId_.find(id);
     if (it == byId_.end()) return false;
@@ -313,7 +313,7 @@ bool TRangeMarks::SetFlags(TRangeMarkId id, std::uint8_t flags)
     return true;
 }
 
-bool TRangeMarks::SetTag(TRangeMarkId id, std::uint32_t tag)
+bool RangeMarkList::SetTag(RangeMarkId id, std::uint32_t tag)
 {
     const auto it = byId_.find(id);
     if (it == byId_.end()) return false;
@@ -321,41 +321,41 @@ bool TRangeMarks::SetTag(TRangeMarkId id, std::uint32_t tag)
     return true;
 }
 
-void TRangeMarks::Fire(std::list<TRangeMark>& freed, const std::vector<TRangeMarkId>& changed)
+void RangeMarkList::Fire(std::list<RangeMark>& freed, const std::vector<RangeMarkId>& changed)
 {
     // The lists are consistent by now; a callback may change them, so changed marks are looked
     // up again one by one.
     if (OnFree)
-        for (const TRangeMark& m : freed) OnFree(m);
+        for (const RangeMark& m : freed) OnFree(m);
     if (OnChange)
-        for (TRangeMarkId id : changed)
-            if (const TRangeMark* m = Get(id)) OnChange(*m);
+        for (RangeMarkId id : changed)
+            if (const RangeMark* m = Get(id)) OnChange(*m);
 }
 
-bool TRangeMarks::Remove(TRangeMarkId id)
+bool RangeMarkList::Remove(RangeMarkId id)
 {
     const auto it = byId_.find(id);
     if (it == byId_.end()) return false;
-    std::list<TRangeMark> freed;
+    std::list<RangeMark> freed;
     freed.splice(freed.end(), list_, it->second);
     byId_.erase(it);
     Fire(freed, {});
     return true;
 }
 
-void TRangeMarks::Clear()
+void RangeMarkList::Clear()
 {
-    std::list<TRangeMark> freed;
+    std::list<RangeMark> freed;
     freed.swap(list_);
     byId_.clear();
     Fire(freed, {});
 }
 
-void TRangeMarks::Inserted(std::int64_t offset, std::int64_t delta)
+void RangeMarkList::Inserted(std::int64_t offset, std::int64_t delta)
 {
     if (delta <= 0 || list_.empty()) return;
-    std::vector<TRangeMarkId> changed;
-    for (TRangeMark& m : list_) {
+    std::vector<RangeMarkId> changed;
+    for (RangeMark& m : list_) {
         if (m.Start >= offset) {
             m.Start += delta;
             m.End += delta;
@@ -367,18 +367,18 @@ void TRangeMarks::Inserted(std::int64_t offset, std::int64_t delta)
         changed.push_back(m.Id);
     }
     // Starts at or after the offset all moved by the same amount: the order holds.
-    std::list<TRangeMark> none;
+    std::list<RangeMark> none;
     Fire(none, changed);
 }
 
-void TRangeMarks::Deleted(std::int64_t start, std::int64_t end)
+void RangeMarkList::Deleted(std::int64_t start, std::int64_t end)
 {
     if (end <= start || list_.empty()) return;
     const std::int64_t count = end - start;
-    std::vector<TRangeMarkId> changed;
-    std::list<TRangeMark> freed;
+    std::vector<RangeMarkId> changed;
+    std::list<RangeMark> freed;
     for (auto it = list_.begin(); it != list_.end();) {
-        TRangeMark& m = *it;
+        RangeMark& m = *it;
         const auto next = std::next(it);
         if (m.Start >= start && m.End <= end && m.Start < end) {
             // All its characters go (an empty mark goes when the character after it does).
@@ -539,7 +539,7 @@ void TSM_Breakpoints::Clear()
     }
 }
 
-std::optional<TBreakpointStyle> TSM_Breakpoints::LineStyle(std::int64_t offset)
+std::optional<BreakpointStyle> TSM_Breakpoints::LineStyle(std::int64_t offset)
 {
     const TSM_BreakpointData* breakpoint = Find(offset);
     if (!breakpoint) return std::nullopt;
@@ -637,9 +637,9 @@ void TSM_Breakpoints::WriteItem(TStream& stream, std::int64_t offset, bool enabl
     WriteLStr(stream, text);
 }
 
-TSM_Breakpoints::TSavedBreakpoint TSM_Breakpoints::ReadItem(TStream& stream)
+TSM_Breakpoints::SavedBreakpoint TSM_Breakpoints::ReadItem(TStream& stream)
 {
-    TSavedBreakpoint item;
+    SavedBreakpoint item;
     item.offset = ReadI32(stream);
     if (item.offset < 0) throw EStreamError(msg::kStreamReadError);
     item.enabled = ReadU8(stream) != 0;
@@ -649,20 +649,20 @@ TSM_Breakpoints::TSavedBreakpoint TSM_Breakpoints::ReadItem(TStream& stream)
     return item;
 }
 
-std::vector<TSM_Breakpoints::TSavedBreakpoint> TSM_Breakpoints::ReadItems(TStream& stream) const
+std::vector<TSM_Breakpoints::SavedBreakpoint> TSM_Breakpoints::ReadItems(TStream& stream) const
 {
     constexpr std::size_t kMinItemSize = 4 + 1 + 4 + 4 + 4;
     const std::int32_t count = ReadCount(stream, kMinItemSize);
-    std::vector<TSavedBreakpoint> items;
+    std::vector<SavedBreakpoint> items;
     items.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) items.push_back(ReadItem(stream));
     return items;
 }
 
-void TSM_Breakpoints::ApplyItems(std::vector<TSavedBreakpoint> items)
+void TSM_Breakpoints::ApplyItems(std::vector<SavedBreakpoint> items)
 {
     Clear();
-    for (TSavedBreakpoint& item : items) Add(item.offset, item.kind, item.tag, std::move(item.text), item.enabled);
+    for (SavedBreakpoint& item : items) Add(item.offset, item.kind, item.tag, std::move(item.text), item.enabled);
 }
 
 void TSM_Breakpoints::SaveToStream(TStream& stream) const
@@ -699,7 +699,7 @@ void TSM_CodeBreak::SetExecutionPoint(std::int64_t offset)
     record_.SetEnabled(true);
 }
 
-std::optional<TBreakpointStyle> TSM_CodeBreak::LineStyle(std::int64_t offset)
+std::optional<BreakpointStyle> TSM_CodeBreak::LineStyle(std::int64_t offset)
 {
     if (record_.enabled_ && record_.offset_ == offset) return kCodeBreakStyle;
     return std::nullopt;
@@ -743,8 +743,8 @@ void TSM_CodeBreak::SaveToStream(TStream& stream) const
 
 void TSM_CodeBreak::LoadFromStream(TStream& stream)
 {
-    std::vector<TSavedBreakpoint> items = ReadItems(stream);
-    TSavedBreakpoint point = ReadItem(stream);
+    std::vector<SavedBreakpoint> items = ReadItems(stream);
+    SavedBreakpoint point = ReadItem(stream);
     ApplyItems(std::move(items));
     record_.offset_ = point.offset;
     record_.kind_ = point.kind;

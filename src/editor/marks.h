@@ -37,7 +37,7 @@ inline constexpr int kNumberedBookmarks = 10;
 // Bits 0..9 of a record's marks: the numbered bookmarks.
 inline constexpr std::uint16_t kNumberedBookmarkMask = 0x03FF;
 
-enum TBookmarkSetResult : std::uint8_t {
+enum BookmarkSetResult : std::uint8_t {
     bsrSet,      // the bookmark was put on the line
     bsrCleared,  // it was on the line already and has been taken off
     bsrNoLine,   // the line does not exist (an empty document, or past the last record): nothing changed
@@ -48,8 +48,8 @@ enum TBookmarkSetResult : std::uint8_t {
 // already it is cleared; otherwise it leaves its old line and goes to the first record of the
 // line, replacing any other numbered bookmark there, its column is stored, and `onBookmarkSet`
 // (index) fires. Raises EDoravaVizu "Bookmark index range error" for an index outside 0..9.
-TBookmarkSetResult SetNumberedBookmark(TTextStore& store, int index, std::int64_t line, std::int64_t column,
-                                       const std::function<void(int)>& onBookmarkSet = {});
+BookmarkSetResult SetNumberedBookmark(TTextStore& store, int index, std::int64_t line, std::int64_t column,
+                                      const std::function<void(int)>& onBookmarkSet = {});
 // Takes numbered bookmark `index` off its line. Raises as above.
 void ClearNumberedBookmark(TTextStore& store, int index);
 // The record holding numbered bookmark `index`, or null when it is not set. Raises as above.
@@ -57,18 +57,18 @@ TLineRecord* FindNumberedBookmark(const TTextStore& store, int index);
 
 // Where "go to bookmark" puts the caret: the record index, the column inside that record and the
 // character offset.
-struct TBookmarkTarget {
+struct BookmarkTarget {
     std::int64_t line = 0;
     std::int64_t column = 0;
     std::int64_t offset = 0;
 };
 // The target of numbered bookmark `index`: its line at the stored column, limited to the line's
 // length; nothing when the bookmark is not set. Raises as above.
-std::optional<TBookmarkTarget> NumberedBookmarkTarget(const TTextStore& store, int index);
+std::optional<BookmarkTarget> NumberedBookmarkTarget(const TTextStore& store, int index);
 
 // ---- named bookmarks
 
-struct TCustomBookmark {
+struct NamedBookmark {
     std::string Name;
     std::int64_t Offset = 0;
 };
@@ -77,14 +77,14 @@ struct TCustomBookmark {
 // offsets in the order they were added).
 class TCustomBookmarks {
 public:
-    using TFreeEvent = std::function<void(TCustomBookmarks& sender, const std::string& name)>;
+    using FreeEvent = std::function<void(TCustomBookmarks& sender, const std::string& name)>;
 
     TCustomBookmarks() = default;
     TCustomBookmarks(const TCustomBookmarks&) = delete;
     TCustomBookmarks& operator=(const TCustomBookmarks&) = delete;
 
     // Called for every bookmark that leaves the list (removed, cleared or deleted with its text).
-    TFreeEvent OnFree;
+    FreeEvent OnFree;
 
     // Adds a bookmark, or moves the one of that name. A negative offset counts as 0.
     void Add(const std::string& name, std::int64_t offset);
@@ -95,9 +95,9 @@ public:
 
     std::optional<std::int64_t> Offset(std::string_view name) const;
     // The first bookmark at or after `offset`, or null.
-    const TCustomBookmark* Find(std::int64_t offset) const;
+    const NamedBookmark* Find(std::int64_t offset) const;
     // The bookmarks sorted by offset.
-    const std::list<TCustomBookmark>& Items() const { return list_; }
+    const std::list<NamedBookmark>& Items() const { return list_; }
     // The names in sorted order.
     std::vector<std::string> Names() const;
     std::size_t Count() const { return list_.size(); }
@@ -109,21 +109,21 @@ public:
     void RemoveOrShiftOnDelete(std::int64_t count, std::int64_t start);
 
 private:
-    using Node = std::list<TCustomBookmark>::iterator;
+    using Node = std::list<NamedBookmark>::iterator;
     void Place(Node node);  // moves `node` to its place by offset
-    void FireFree(std::list<TCustomBookmark>& gone);
+    void FireFree(std::list<NamedBookmark>& gone);
 
-    std::list<TCustomBookmark> list_;
+    std::list<NamedBookmark> list_;
     std::map<std::string, Node, std::less<>> names_;
 };
 
 // ---- range marks
 
 // Identifies a range mark for as long as it lives; 0 is no mark.
-using TRangeMarkId = std::uint64_t;
+using RangeMarkId = std::uint64_t;
 
-struct TRangeMark {
-    TRangeMarkId Id = 0;
+struct RangeMark {
+    RangeMarkId Id = 0;
     std::int64_t Start = 0;
     std::int64_t End = 0;  // Start <= End
     std::uint8_t Flags = 0;
@@ -132,37 +132,37 @@ struct TRangeMark {
 
 // Character ranges with a tag, sorted by start offset. Marks are addressed by id, so a mark that
 // was freed is simply not found any more.
-class TRangeMarks {
+class RangeMarkList {
 public:
-    using TMarkEvent = std::function<void(const TRangeMark& mark)>;
+    using MarkEvent = std::function<void(const RangeMark& mark)>;
 
-    TRangeMarks() = default;
-    TRangeMarks(const TRangeMarks&) = delete;
-    TRangeMarks& operator=(const TRangeMarks&) = delete;
+    RangeMarkList() = default;
+    RangeMarkList(const RangeMarkList&) = delete;
+    RangeMarkList& operator=(const RangeMarkList&) = delete;
 
     // A mark moved or changed its length because the text changed.
-    TMarkEvent OnChange;
+    MarkEvent OnChange;
     // A mark leaves the list; it still exists during the call.
-    TMarkEvent OnFree;
+    MarkEvent OnFree;
 
     // A new mark over [start, start + length). A negative start or length counts as 0.
-    const TRangeMark& Add(std::int64_t start, std::int64_t length, std::uint32_t tag);
+    const RangeMark& Add(std::int64_t start, std::int64_t length, std::uint32_t tag);
     // The mark of that id, or null when it has been freed.
-    const TRangeMark* Get(TRangeMarkId id) const;
+    const RangeMark* Get(RangeMarkId id) const;
     // The first mark (by start) that overlaps or touches [start, start + length), or null.
-    const TRangeMark* Find(std::int64_t start, std::int64_t length) const;
+    const RangeMark* Find(std::int64_t start, std::int64_t length) const;
     // Move one end of a mark; the other end follows when needed so that Start <= End, and the
     // mark is re-sorted. False when the id is unknown.
-    bool SetStart(TRangeMarkId id, std::int64_t start);
-    bool SetEnd(TRangeMarkId id, std::int64_t end);
-    bool SetFlags(TRangeMarkId id, std::uint8_t flags);
-    bool SetTag(TRangeMarkId id, std::uint32_t tag);
+    bool SetStart(RangeMarkId id, std::int64_t start);
+    bool SetEnd(RangeMarkId id, std::int64_t end);
+    bool SetFlags(RangeMarkId id, std::uint8_t flags);
+    bool SetTag(RangeMarkId id, std::uint32_t tag);
     // Removes a mark and passes it to OnFree; false when the id is unknown.
-    bool Remove(TRangeMarkId id);
+    bool Remove(RangeMarkId id);
     // Removes every mark, each passed to OnFree.
     void Clear();
 
-    const std::list<TRangeMark>& Items() const { return list_; }
+    const std::list<RangeMark>& Items() const { return list_; }
     std::size_t Count() const { return list_.size(); }
     bool Empty() const { return list_.empty(); }
 
@@ -172,44 +172,44 @@ public:
     void Deleted(std::int64_t start, std::int64_t end);
 
 private:
-    using Node = std::list<TRangeMark>::iterator;
+    using Node = std::list<RangeMark>::iterator;
     void Place(Node node);
-    void Fire(std::list<TRangeMark>& freed, const std::vector<TRangeMarkId>& changed);
+    void Fire(std::list<RangeMark>& freed, const std::vector<RangeMarkId>& changed);
 
-    std::list<TRangeMark> list_;
-    std::unordered_map<TRangeMarkId, Node> byId_;
-    TRangeMarkId nextId_ = 1;
+    std::list<RangeMark> list_;
+    std::unordered_map<RangeMarkId, Node> byId_;
+    RangeMarkId nextId_ = 1;
 };
 
 // ---- breakpoints
 
 // How the control draws a line that holds a breakpoint: a gutter glyph and a colour pair
 // (0x00BBGGRR values).
-struct TBreakpointStyle {
+struct BreakpointStyle {
     int Glyph = 0;
     std::uint32_t Foreground = 0;
     std::uint32_t Background = 0;
-    bool operator==(const TBreakpointStyle&) const = default;
+    bool operator==(const BreakpointStyle&) const = default;
 };
 
-inline constexpr TBreakpointStyle kBreakpointEnabledStyle{11, 0xFFFFFF, 0x0000FF};
-inline constexpr TBreakpointStyle kBreakpointDisabledStyle{12, 0x00FFFF, 0x008000};
-inline constexpr TBreakpointStyle kCodeBreakStyle{12, 0xFFFFFF, 0x800000};
+inline constexpr BreakpointStyle kBreakpointEnabledStyle{11, 0xFFFFFF, 0x0000FF};
+inline constexpr BreakpointStyle kBreakpointDisabledStyle{12, 0x00FFFF, 0x008000};
+inline constexpr BreakpointStyle kCodeBreakStyle{12, 0xFFFFFF, 0x800000};
 
 class TSM_Breakpoints;
 
 // One breakpoint. Its offset is the first character of its line.
 class TSM_BreakpointData {
 public:
-    using TEvent = std::function<void(TSM_BreakpointData&)>;
+    using BreakpointEvent = std::function<void(TSM_BreakpointData&)>;
 
     TSM_BreakpointData(std::int32_t kind, std::int32_t tag, std::string text, bool enabled);
     TSM_BreakpointData(const TSM_BreakpointData&) = delete;
     TSM_BreakpointData& operator=(const TSM_BreakpointData&) = delete;
 
     // Fired when the breakpoint is freed (Alive() is false by then) and when its state changes.
-    TEvent OnFree;
-    TEvent OnStateChange;
+    BreakpointEvent OnFree;
+    BreakpointEvent OnStateChange;
 
     std::int64_t Offset() const { return offset_; }
     bool Alive() const { return alive_; }
@@ -251,8 +251,8 @@ public:
     ~TSM_Breakpoints() override;
 
     // Wired by the control to OnBreakpointFree and OnBreakpointStateChange.
-    TSM_BreakpointData::TEvent OnBreakpointFree;
-    TSM_BreakpointData::TEvent OnBreakpointStateChange;
+    TSM_BreakpointData::BreakpointEvent OnBreakpointFree;
+    TSM_BreakpointData::BreakpointEvent OnBreakpointStateChange;
     // Asks the control to repaint the line at an offset.
     std::function<void(std::int64_t offset)> OnRepaintLine;
 
@@ -273,7 +273,7 @@ public:
     TSM_BreakpointData* At(std::size_t index);
 
     // The glyph and colours of a breakpoint at `offset`; nothing when there is none.
-    virtual std::optional<TBreakpointStyle> LineStyle(std::int64_t offset);
+    virtual std::optional<BreakpointStyle> LineStyle(std::int64_t offset);
 
     // Before [start, end) is deleted: notes which breakpoints lose their whole line, while the
     // text still shows the lines.
@@ -314,7 +314,7 @@ protected:
     const TTextStore* store_ = nullptr;
     std::optional<std::pair<std::int64_t, std::int64_t>> noted_;  // the range NoteDeletion saw
 
-    struct TSavedBreakpoint {
+    struct SavedBreakpoint {
         std::int64_t offset;
         bool enabled;
         std::int32_t kind;
@@ -323,9 +323,9 @@ protected:
     };
     static void WriteItem(TStream& stream, std::int64_t offset, bool enabled, std::int32_t kind, std::int32_t tag,
                           std::string_view text);
-    static TSavedBreakpoint ReadItem(TStream& stream);
-    std::vector<TSavedBreakpoint> ReadItems(TStream& stream) const;
-    void ApplyItems(std::vector<TSavedBreakpoint> items);
+    static SavedBreakpoint ReadItem(TStream& stream);
+    std::vector<SavedBreakpoint> ReadItems(TStream& stream) const;
+    void ApplyItems(std::vector<SavedBreakpoint> items);
 
 private:
     friend class TSM_CodeBreak;
@@ -353,7 +353,7 @@ public:
     void ClearExecutionPoint() { record_.SetEnabled(false); }
 
     // kCodeBreakStyle when the record is enabled and at `offset`.
-    std::optional<TBreakpointStyle> LineStyle(std::int64_t offset) override;
+    std::optional<BreakpointStyle> LineStyle(std::int64_t offset) override;
     void NoteDeletion(std::int64_t start, std::int64_t end) override;
     void Shift(std::int64_t start, std::int64_t delta) override;
 

@@ -37,7 +37,7 @@ const FoldTable& Folding()
     return table;
 }
 
-void BuildSkips(std::string_view p, TPlainSearchTables::SkipTable& forward, TPlainSearchTables::SkipTable& backward)
+void BuildSkips(std::string_view p, PlainSearchTables::SkipTable& forward, PlainSearchTables::SkipTable& backward)
 {
     const auto n = static_cast<std::int32_t>(std::min<std::size_t>(p.size(), INT32_MAX));
     forward.fill(n);
@@ -81,11 +81,11 @@ std::size_t RarestIndex(std::string_view p, std::size_t& rank)
 }
 
 struct Search {
-    const TSearchWordTests& words;
+    const SearchWordTests& words;
     TEdStream& stream;
     const std::string& pat;  // folded when the search ignores case
-    const TPlainSearchTables::SkipTable& skips;
-    const TLiteralScanner& scanner;  // ignoring case
+    const PlainSearchTables::SkipTable& skips;
+    const LiteralScanner& scanner;  // ignoring case
     bool wholeWord;
     std::int64_t size;
     std::int64_t limit;  // clamped
@@ -105,7 +105,7 @@ struct Search {
     }
 
     const unsigned char* fold = Folding().map.data();
-    const TLiteralScanner& exact;  // regarding case
+    const LiteralScanner& exact;  // regarding case
     std::size_t rareRank = 0;
     std::size_t rare = RarestIndex(pat, rareRank);
 
@@ -139,7 +139,7 @@ struct Search {
     // many matches is often found in the first few lines, and copying them would cost more than
     // looking at them. Returns the match (the stream stands at it), or -1 with `s` moved past
     // the places done.
-    std::int64_t ForwardInPlace(std::int64_t& s, const TLiteralScanner& scanner)
+    std::int64_t ForwardInPlace(std::int64_t& s, const LiteralScanner& scanner)
     {
         const TTextStore* store = stream.Store();
         // A pattern that holds a line break may run on into the next record.
@@ -255,7 +255,7 @@ struct Search {
     }
 
     // The same backwards: the records from `s` back, where they lie.
-    std::int64_t BackwardInPlace(std::int64_t& s, const TLiteralScanner& scanner)
+    std::int64_t BackwardInPlace(std::int64_t& s, const LiteralScanner& scanner)
     {
         const TTextStore* store = stream.Store();
         if (!store || pat.find('\r') != std::string::npos || s < 0) return -1;
@@ -431,7 +431,7 @@ std::size_t CharRarity(char c) noexcept
 
 // ---------------------------------------------------------------- literal scanner
 
-void TLiteralScanner::Prepare(std::string_view literal, bool ignoreCase)
+void LiteralScanner::Prepare(std::string_view literal, bool ignoreCase)
 {
     fold_ = ignoreCase;
     literal_.resize(literal.size());
@@ -485,7 +485,7 @@ void TLiteralScanner::Prepare(std::string_view literal, bool ignoreCase)
     wide_ = bytesOf(near_, nearBytes_) && bytesOf(far_, farBytes_);
 }
 
-bool TLiteralScanner::At(const char* at) const
+bool LiteralScanner::At(const char* at) const
 {
     if (!fold_) return std::memcmp(at, literal_.data(), literal_.size()) == 0;
     const unsigned char* fold = Folding().map.data();
@@ -511,7 +511,7 @@ inline unsigned PairMask(const char* s, std::size_t nearAt, std::size_t farAt, _
 
 }  // namespace
 
-const char* TLiteralScanner::First(const char* begin, const char* end) const
+const char* LiteralScanner::First(const char* begin, const char* end) const
 {
     const std::size_t n = literal_.size();
     if (n == 0 || end - begin < static_cast<std::ptrdiff_t>(n)) return nullptr;
@@ -551,7 +551,7 @@ const char* TLiteralScanner::First(const char* begin, const char* end) const
     return nullptr;
 }
 
-const char* TLiteralScanner::Last(const char* begin, const char* end) const
+const char* LiteralScanner::Last(const char* begin, const char* end) const
 {
     const std::size_t n = literal_.size();
     if (n == 0 || end - begin < static_cast<std::ptrdiff_t>(n)) return nullptr;
@@ -597,7 +597,7 @@ bool DefaultCharIsInWord(char c) noexcept
     return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '\'' || c == '-';
 }
 
-void TPlainSearchTables::Prepare(std::string_view pattern)
+void PlainSearchTables::Prepare(std::string_view pattern)
 {
     if (valid_ && pattern == pattern_) return;
     pattern_.assign(pattern);
@@ -614,8 +614,8 @@ void TPlainSearchTables::Prepare(std::string_view pattern)
     ++builds_;
 }
 
-std::int64_t PlainTextSearch(const TSearchWordTests& control, TEdStream& stream, std::int64_t limit,
-                             TPlainSearchTables& tables, bool wholeWord, bool caseSensitive, bool backwards,
+std::int64_t PlainTextSearch(const SearchWordTests& control, TEdStream& stream, std::int64_t limit,
+                             PlainSearchTables& tables, bool wholeWord, bool caseSensitive, bool backwards,
                              std::int64_t start, std::string_view pattern)
 {
     const std::int64_t notFound = std::max<std::int64_t>(limit, 0);

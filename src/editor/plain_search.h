@@ -22,7 +22,7 @@ bool DefaultCharStartsWord(char c) noexcept;
 bool DefaultCharIsInWord(char c) noexcept;
 
 // The control's word tests, used by the whole-word rule.
-struct TSearchWordTests {
+struct SearchWordTests {
     bool (*StartsWord)(char) = DefaultCharStartsWord;
     bool (*IsInWord)(char) = DefaultCharIsInWord;
 };
@@ -47,7 +47,7 @@ std::size_t CharRarity(char c) noexcept;
 // at a time, and only the places where both stand are compared in full. Used by both search
 // engines: the plain-text search ignoring case, and the regular-expression search for a literal
 // that every match holds.
-class TLiteralScanner {
+class LiteralScanner {
 public:
     // Makes the scanner look for `literal` (case-folded with AnsiLowerChar when `ignoreCase`).
     void Prepare(std::string_view literal, bool ignoreCase);
@@ -89,7 +89,7 @@ private:
 
 // Skip tables of one pattern, kept between searches and rebuilt only when the pattern changes:
 // forward and backward skips for the pattern as given and for its case-folded form.
-class TPlainSearchTables {
+class PlainSearchTables {
 public:
     using SkipTable = std::array<std::int32_t, 256>;
 
@@ -106,8 +106,8 @@ public:
     // Times the tables were built (for tests of the cache).
     int BuildCount() const { return builds_; }
     // The scanners of the search that ignores case and of the one that does not.
-    const TLiteralScanner& FoldedScanner() const { return foldedScanner_; }
-    const TLiteralScanner& ExactScanner() const { return exactScanner_; }
+    const LiteralScanner& FoldedScanner() const { return foldedScanner_; }
+    const LiteralScanner& ExactScanner() const { return exactScanner_; }
     // The text window the search reads into, kept so that frequent searches need not allocate it.
     std::vector<char>& Window() { return window_; }
 
@@ -120,8 +120,8 @@ private:
     SkipTable backward_{};
     SkipTable forwardFolded_{};
     SkipTable backwardFolded_{};
-    TLiteralScanner foldedScanner_;
-    TLiteralScanner exactScanner_;
+    LiteralScanner foldedScanner_;
+    LiteralScanner exactScanner_;
     std::vector<char> window_;
 };
 
@@ -136,8 +136,8 @@ private:
 // Returns the start offset of the match and leaves the stream there; with no match (or an empty
 // pattern) returns a value at or beyond `limit` and the stream may be left anywhere.
 // `tables` are prepared for the pattern as needed. Patterns of any length are allowed.
-std::int64_t PlainTextSearch(const TSearchWordTests& control, TEdStream& stream, std::int64_t limit,
-                             TPlainSearchTables& tables, bool wholeWord, bool caseSensitive, bool backwards,
+std::int64_t PlainTextSearch(const SearchWordTests& control, TEdStream& stream, std::int64_t limit,
+                             PlainSearchTables& tables, bool wholeWord, bool caseSensitive, bool backwards,
                              std::int64_t start, std::string_view pattern);
 
 }  // namespace tarnwick

@@ -72,22 +72,23 @@ std::string Record(char kind, std::string_view payload)
 RecoveryHead ParseHead(std::string_view p)
 {
     // save format, line style, charset length, charset, name length, name
-    if (p.size() < 3) throw ERecoveryFile("the head of the recovery file is damaged");
+    if (p.size() < 3) throw RecoveryFileError("the head of the recovery file is damaged");
     RecoveryHead head;
     head.saveFormat = static_cast<std::uint8_t>(p[0]);
     head.lineStyle = static_cast<std::uint8_t>(p[1]);
     const std::size_t charsetLength = static_cast<unsigned char>(p[2]);
     if (head.saveFormat > kMaxSaveFormat || head.lineStyle > kMaxLineStyle || 3 + charsetLength + 4 > p.size())
-        throw ERecoveryFile("the head of the recovery file is damaged");
+        throw RecoveryFileError("the head of the recovery file is damaged");
     head.charset = std::string(p.substr(3, charsetLength));
     if (head.charset != RecoveryHead().charset)
-        throw ERecoveryFile("the recovery file holds text in the character set \"" + head.charset +
-                            "\", which this program does not read");
+        throw RecoveryFileError("the recovery file holds text in the character set \"" + head.charset +
+                                "\", which this program does not read");
     const std::size_t nameAt = 3 + charsetLength + 4;
     const std::uint32_t nameLength = GetU32(p, 3 + charsetLength);
-    if (nameLength != p.size() - nameAt) throw ERecoveryFile("the head of the recovery file is damaged");
+    if (nameLength != p.size() - nameAt) throw RecoveryFileError("the head of the recovery file is damaged");
     head.fileName = std::string(p.substr(nameAt));
-    if (head.fileName.find('\0') != std::string::npos) throw ERecoveryFile("the head of the recovery file is damaged");
+    if (head.fileName.find('\0') != std::string::npos)
+        throw RecoveryFileError("the head of the recovery file is damaged");
     return head;
 }
 
@@ -203,7 +204,7 @@ std::string EncodeDeleteRecord(std::int64_t start, std::int64_t end)
 RecoveredScript ReadRecoveryData(std::string_view data)
 {
     if (data.size() < kRecoverySignature.size() || data.substr(0, kRecoverySignature.size()) != kRecoverySignature)
-        throw ERecoveryFile("it is not a recovery file of this program");
+        throw RecoveryFileError("it is not a recovery file of this program");
     RecoveredScript script;
     GapText text;
     bool haveHead = false;
@@ -228,40 +229,40 @@ RecoveredScript ReadRecoveryData(std::string_view data)
         }
         at += kFrameSize + length;
 
-        if (!haveHead && kind != 'H') throw ERecoveryFile("the head of the recovery file is missing");
-        if (haveHead && !haveText && kind != 'T') throw ERecoveryFile("the text of the recovery file is missing");
+        if (!haveHead && kind != 'H') throw RecoveryFileError("the head of the recovery file is missing");
+        if (haveHead && !haveText && kind != 'T') throw RecoveryFileError("the text of the recovery file is missing");
         switch (kind) {
         case 'H':
             script.head = ParseHead(payload);
             haveHead = true;
             break;
         case 'T':
-            if (haveText) throw ERecoveryFile("the recovery file holds its text twice");
+            if (haveText) throw RecoveryFileError("the recovery file holds its text twice");
             text.Append(payload);
             haveText = true;
             break;
         case 'I': {
-            if (payload.size() < 8) throw ERecoveryFile("a change in the recovery file is damaged");
+            if (payload.size() < 8) throw RecoveryFileError("a change in the recovery file is damaged");
             const std::int64_t offset = GetI64(payload, 0);
             if (offset < 0 || offset > text.Size())
-                throw ERecoveryFile("a change in the recovery file does not fit its text");
+                throw RecoveryFileError("a change in the recovery file does not fit its text");
             text.Insert(offset, payload.substr(8));
             break;
         }
         case 'D': {
-            if (payload.size() != 16) throw ERecoveryFile("a change in the recovery file is damaged");
+            if (payload.size() != 16) throw RecoveryFileError("a change in the recovery file is damaged");
             const std::int64_t start = GetI64(payload, 0);
             const std::int64_t end = GetI64(payload, 8);
             if (start < 0 || start > end || end > text.Size())
-                throw ERecoveryFile("a change in the recovery file does not fit its text");
+                throw RecoveryFileError("a change in the recovery file does not fit its text");
             text.Delete(start, end);
             break;
         }
-        default: throw ERecoveryFile("the recovery file holds a record of an unknown kind");
+        default: throw RecoveryFileError("the recovery file holds a record of an unknown kind");
         }
     }
-    if (!haveHead) throw ERecoveryFile("the head of the recovery file is missing");
-    if (!haveText) throw ERecoveryFile("the text of the recovery file is missing");
+    if (!haveHead) throw RecoveryFileError("the head of the recovery file is missing");
+    if (!haveText) throw RecoveryFileError("the text of the recovery file is missing");
     script.text = text.Text();
     return script;
 }

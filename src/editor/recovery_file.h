@@ -22,9 +22,9 @@
 namespace tarnwick {
 
 // A recovery file that cannot be used: not one at all, or damaged before its text is complete.
-class ERecoveryFile : public Exception {
+class RecoveryFileError : public Exception {
 public:
-    explicit ERecoveryFile(const std::string& message) : Exception(message) {}
+    explicit RecoveryFileError(const std::string& message) : Exception(message) {}
 };
 
 // What restores the bytes the user would have saved: the script's name, the editor's save format
@@ -89,7 +89,7 @@ struct RecoveredScript {
     bool droppedTail = false;
 };
 
-// Reads a recovery file's contents. Raises ERecoveryFile when they are no recovery file, when
+// Reads a recovery file's contents. Raises RecoveryFileError when they are no recovery file, when
 // the head or the text is damaged or missing, or when a change does not fit the text.
 RecoveredScript ReadRecoveryData(std::string_view data);
 

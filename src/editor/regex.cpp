@@ -35,7 +35,7 @@ const char* REErrorText(int id)
     }
 }
 
-int regex_detail::ErrorIdOf(const ERegularExpression& e)
+int regex_detail::ErrorIdOf(const RegexError& e)
 {
     for (int id = reInvalidParameter; id <= reTooComplex; ++id)
         if (e.what() == std::string_view(REErrorText(id))) return id;
@@ -46,7 +46,7 @@ TREParser::TREParser() { positions_.fill(-1); }
 
 std::int64_t TREParser::Position(int index) const
 {
-    if (index < 0 || index >= kPositions) throw ERegularExpression(REErrorText(reIndexRange), 0);
+    if (index < 0 || index >= kPositions) throw RegexError(REErrorText(reIndexRange), 0);
     return positions_[static_cast<std::size_t>(index)];
 }
 
@@ -120,7 +120,7 @@ bool SkipToCandidate(TEdStream& stream, const std::array<bool, 256>& set, bool o
 // without the literal is read in large pieces while one found near the start costs little.
 class LiteralWindows {
 public:
-    LiteralWindows(TEdStream& stream, const TLiteralScanner& scanner, std::vector<char>& buffer)
+    LiteralWindows(TEdStream& stream, const LiteralScanner& scanner, std::vector<char>& buffer)
         : stream_(stream), scanner_(scanner), buf_(buffer), n_(static_cast<std::int64_t>(scanner.Size()))
     {
     }
@@ -243,7 +243,7 @@ private:
     bool Read(bool backwards = false) { return ReadTextWindow(stream_, buf_, base_, end_, backwards) == end_ - base_; }
 
     TEdStream& stream_;
-    const TLiteralScanner& scanner_;
+    const LiteralScanner& scanner_;
     std::vector<char>& buf_;
     const std::int64_t n_;
     std::int64_t base_ = 0, end_ = 0;  // the window read: [base_, end_)
@@ -259,7 +259,7 @@ bool TREParser::SearchEveryPlace(TEdStream& stream, bool forward) { return Run(s
 
 bool TREParser::Run(TEdStream& stream, bool forward, bool shortcuts)
 {
-    if (program_.empty()) throw ERegularExpression(REErrorText(reInvalidParameter), 0);
+    if (program_.empty()) throw RegexError(REErrorText(reInvalidParameter), 0);
     positions_.fill(-1);
     count_ = 0;
     RegexMatcher matcher(*this, stream);
@@ -298,7 +298,7 @@ bool TREParser::Run(TEdStream& stream, bool forward, bool shortcuts)
             if (stream.GetPos() == 0) return false;
             stream.PrevChar();
         }
-    } catch (const ERegularExpression& e) {
+    } catch (const RegexError& e) {
         // What went wrong in the search is the last error now.
         errorId_ = ErrorIdOf(e);
         errorPosition_ = e.Position();

@@ -48,9 +48,9 @@ namespace tarnwick {
 
 // An error of the engine: the message and the 1-based position in the pattern it refers to
 // (0 when it belongs to no position, as for errors raised while searching).
-class ERegularExpression : public Exception {
+class RegexError : public Exception {
 public:
-    ERegularExpression(const std::string& message, int position) : Exception(message), position_(position) {}
+    RegexError(const std::string& message, int position) : Exception(message), position_(position) {}
     int Position() const { return position_; }
 
 private:
@@ -58,7 +58,7 @@ private:
 };
 
 // Resource numbers and texts of the engine's messages.
-enum TREError : int {
+enum RegexErrorCode : int {
     reNoError = 4246,
     reInvalidParameter = 4233,
     reTooManySubExpressions = 4234,
@@ -127,7 +127,7 @@ public:
     const std::string& Expression() const { return expression_; }
 
     // Searches from the stream's position, forwards or backwards, and leaves the position table
-    // and the groups filled on success. Raises ERegularExpression "Invalid parameter" when
+    // and the groups filled on success. Raises RegexError "Invalid parameter" when
     // nothing is compiled, and the matcher's errors ("Index range error", "Expression too
     // complex"); the error raised becomes the last error (ErrorId, ErrorPosition) as well.
     bool Search(TEdStream& stream, bool forward);
@@ -164,7 +164,7 @@ public:
     // The compiled program (for tests and tools).
     const std::vector<std::uint8_t>& Program() const { return program_; }
     // The characters that can start a match, or all of them when any position may match.
-    const TByteSet& FirstChars() const { return first_; }
+    const ByteSet& FirstChars() const { return first_; }
 
 private:
     friend class RegexCompiler;
@@ -182,7 +182,7 @@ private:
     std::vector<std::uint8_t> program_;
     int counters_ = 0;              // counters the program uses
     std::vector<int> repeatNodes_;  // the STAR and PLUS nodes, in program order
-    TByteSet first_;
+    ByteSet first_;
     std::array<bool, 256> firstTable_{};  // the same, one entry per character
     bool anyFirst_ = true;
     bool firstIsOneChar_ = false;
@@ -194,7 +194,7 @@ private:
     std::string literal_;
     std::int64_t literalMin_ = 0;
     std::int64_t literalMax_ = 0;
-    TLiteralScanner scanner_;
+    LiteralScanner scanner_;
     std::vector<char> window_;  // the text the search reads to find the literal
 
     std::array<std::int64_t, kPositions> positions_{};

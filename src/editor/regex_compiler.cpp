@@ -610,7 +610,7 @@ bool TREParser::SetExpression(std::string_view pattern)
         errorId_ = reNoError;
         errorPosition_ = 0;
         return true;
-    } catch (const ERegularExpression& e) {
+    } catch (const RegexError& e) {
         expression_.clear();
         program_.clear();
         literal_.clear();
@@ -647,7 +647,7 @@ namespace {
 
 struct FirstCharWalk {
     const std::vector<std::uint8_t>& prog;
-    TByteSet set;
+    ByteSet set;
     int visits = 0;
 
     std::uint8_t Op(int p) const { return prog[static_cast<std::size_t>(p)]; }
@@ -748,7 +748,7 @@ void TREParser::Analyse()
         p += 3 + operand;
     }
     // Outermost groups do not nest: each opens and closes before the next opens.
-    if (groupOpens_.size() != groupCloses_.size()) throw ERegularExpression(REErrorText(reInternalError), 0);
+    if (groupOpens_.size() != groupCloses_.size()) throw RegexError(REErrorText(reInternalError), 0);
     groups_.assign(2 * groupOpens_.size(), -1);
 
     // The repetition every match starts with: the first node of the program's only alternative.

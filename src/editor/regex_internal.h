@@ -8,10 +8,10 @@
 
 namespace tarnwick::regex_detail {
 
-[[noreturn]] inline void Fail(int id, int position) { throw ERegularExpression(REErrorText(id), position); }
+[[noreturn]] inline void Fail(int id, int position) { throw RegexError(REErrorText(id), position); }
 
 // The resource number of an error's message.
-int ErrorIdOf(const ERegularExpression& e);
+int ErrorIdOf(const RegexError& e);
 
 // A length or distance without bound.
 constexpr std::int64_t kNoBound = -1;

@@ -99,7 +99,7 @@ private:
 
     void Record()
     {
-        if (re_.count_ >= regex_detail::kRecordLimit) throw ERegularExpression(REErrorText(reIndexRange), 0);
+        if (re_.count_ >= regex_detail::kRecordLimit) throw RegexError(REErrorText(reIndexRange), 0);
         re_.positions_[static_cast<std::size_t>(re_.count_)] = s_.GetPos();
         highWater_ = std::max(highWater_, re_.count_);
         ++re_.count_;
@@ -115,7 +115,7 @@ private:
     {
         farthest_ = std::max(farthest_, s_.GetPos());
         stepLimit_ = TREParser::kStepBudget + TREParser::kStepsPerCharRead * (farthest_ - start_);
-        if (steps_ > stepLimit_ || total_ > totalBudget_) throw ERegularExpression(REErrorText(reTooComplex), 0);
+        if (steps_ > stepLimit_ || total_ > totalBudget_) throw RegexError(REErrorText(reTooComplex), 0);
     }
     void SetCounter(int k, std::int32_t value)
     {
@@ -127,7 +127,7 @@ private:
     {
         const auto& nodes = end ? re_.groupCloses_ : re_.groupOpens_;
         const auto it = std::lower_bound(nodes.begin(), nodes.end(), node);
-        if (it == nodes.end() || *it != node) throw ERegularExpression(REErrorText(reInternalError), 0);
+        if (it == nodes.end() || *it != node) throw RegexError(REErrorText(reInternalError), 0);
         const int slot = 2 * static_cast<int>(it - nodes.begin()) + (end ? 1 : 0);
         trail_.push_back({TREParser::kCounters + slot, groups_[static_cast<std::size_t>(slot)]});
         groups_[static_cast<std::size_t>(slot)] = s_.GetPos();
@@ -184,7 +184,7 @@ private:
         case TREParser::opANYBUT:
             while (n < limit && !s_.AtEnd() && !set[Cur()]) s_.NextChar(), ++n;
             break;
-        default: throw ERegularExpression(REErrorText(reInternalError), 0);
+        default: throw RegexError(REErrorText(reInternalError), 0);
         }
         farthest_ = std::max(farthest_, s_.GetPos());
         Step(n);
@@ -197,7 +197,7 @@ private:
             int& d;
             explicit Depth(int& depth) : d(depth)
             {
-                if (++d > TREParser::kDepthBudget) throw ERegularExpression(REErrorText(reTooComplex), 0);
+                if (++d > TREParser::kDepthBudget) throw RegexError(REErrorText(reTooComplex), 0);
             }
             ~Depth() { --d; }
         } depth(depth_);
@@ -337,7 +337,7 @@ private:
                         SetGroup(scan, true);
                     }
                 } else {
-                    throw ERegularExpression(REErrorText(reInternalError), 0);
+                    throw RegexError(REErrorText(reInternalError), 0);
                 }
             }
             scan = next;

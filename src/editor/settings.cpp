@@ -17,7 +17,7 @@ bool Meets(const TStateSet& a, const TStateSet& b)
     return false;
 }
 
-void WriteStyle(TStream& s, const TStyleRecord& r)
+void WriteStyle(TStream& s, const StyleRecord& r)
 {
     WriteU8(s, r.fontStyle);
     WriteU32(s, r.foreground);
@@ -28,9 +28,9 @@ void WriteStyle(TStream& s, const TStyleRecord& r)
     WriteI32(s, r.defined ? 1 : 0);
 }
 
-TStyleRecord ReadStyle(TStream& s)
+StyleRecord ReadStyle(TStream& s)
 {
-    TStyleRecord r;
+    StyleRecord r;
     r.fontStyle = ReadU8(s);
     r.foreground = ReadU32(s);
     r.background = ReadU32(s);
@@ -93,7 +93,7 @@ void TSM_Settings::Reset()
 
 // ---- styles
 
-void TSM_Settings::SetStyle(int token, const TStyleRecord& style)
+void TSM_Settings::SetStyle(int token, const StyleRecord& style)
 {
     styles_[static_cast<std::uint8_t>(token)] = style;
     hotSpots_ = -1;
@@ -106,16 +106,16 @@ void TSM_Settings::SetStyleIndex(int token, std::uint8_t index)
     stylesChanged = true;
 }
 
-TEditableStyle TSM_Settings::EditableStyle(int index) const
+NamedStyle TSM_Settings::EditableStyle(int index) const
 {
     if (index < 1 || index > kEditableStyles) return {};
     return editableStyles_[static_cast<std::size_t>(index - 1)];
 }
 
-void TSM_Settings::SetEditableStyle(int index, const TEditableStyle& style)
+void TSM_Settings::SetEditableStyle(int index, const NamedStyle& style)
 {
     if (index < 1 || index > kEditableStyles) return;
-    TEditableStyle kept = style;
+    NamedStyle kept = style;
     if (kept.name.size() > kEditableNameLength) kept.name.resize(kEditableNameLength);
     editableStyles_[static_cast<std::size_t>(index - 1)] = kept;
 }
@@ -124,7 +124,7 @@ bool TSM_Settings::HasHotSpots() const
 {
     if (hotSpots_ < 0)
         hotSpots_ =
-            std::any_of(styles_.begin(), styles_.end(), [](const TStyleRecord& r) { return r.defined && r.hotSpot; });
+            std::any_of(styles_.begin(), styles_.end(), [](const StyleRecord& r) { return r.defined && r.hotSpot; });
     return hotSpots_ != 0;
 }
 
@@ -140,9 +140,9 @@ void TSM_Settings::SetTabColumn(int index, std::int32_t column)
 
 // ---- keyword tables
 
-void TSM_Settings::AddKeywordTable(const TKeywordTable& table)
+void TSM_Settings::AddKeywordTable(const KeywordTable& table)
 {
-    auto added = std::make_unique<TKeywordTable>(table);
+    auto added = std::make_unique<KeywordTable>(table);
     if (added->states.Empty()) added->states.Include(0);
 
     int replace = -1;
@@ -163,7 +163,7 @@ void TSM_Settings::AddKeywordTable(const TKeywordTable& table)
             }
     }
     // Build the words first: a table whose words clash leaves the record as it was.
-    std::unique_ptr<TKeywordTable> previous = std::move(tables_[static_cast<std::size_t>(replace)]);
+    std::unique_ptr<KeywordTable> previous = std::move(tables_[static_cast<std::size_t>(replace)]);
     tables_[static_cast<std::size_t>(replace)] = std::move(added);
     try {
         RebuildUserKeywords();
@@ -196,14 +196,14 @@ void TSM_Settings::RebuildUserKeywords()
 
 // ---- attached controls
 
-void TSM_Settings::Attach(TSettingsClient* client)
+void TSM_Settings::Attach(SettingsClient* client)
 {
     if (!client || std::find(clients_.begin(), clients_.end(), client) != clients_.end()) return;
     clients_.push_back(client);
     if (clients_.size() == 1 && OnBuildFonts) OnBuildFonts(*this);
 }
 
-void TSM_Settings::Detach(TSettingsClient* client)
+void TSM_Settings::Detach(SettingsClient* client)
 {
     const auto it = std::find(clients_.begin(), clients_.end(), client);
     if (it == clients_.end()) return;
@@ -220,7 +220,7 @@ void TSM_Settings::RebuildFonts()
 
 void TSM_Settings::Notify()
 {
-    for (TSettingsClient* client : std::vector<TSettingsClient*>(clients_)) {
+    for (SettingsClient* client : std::vector<SettingsClient*>(clients_)) {
         try {
             client->SettingsChanged();
         } catch (...) {
@@ -243,7 +243,7 @@ void TSM_Settings::SaveToStream(TStream& s) const
         WriteI32(s, v);
 
     std::int32_t defined = 0;
-    for (const TStyleRecord& r : styles_) defined += r.defined ? 1 : 0;
+    for (const StyleRecord& r : styles_) defined += r.defined ? 1 : 0;
     WriteI32(s, defined);
     for (int t = 0; t < 256; ++t)
         if (styles_[static_cast<std::size_t>(t)].defined) {
@@ -335,7 +335,7 @@ void TSM_Settings::LoadFromStream(TStream& s)
         }
         const std::int32_t editable = ReadCount(s, 4 + 1);
         for (std::int32_t i = 0; i < editable; ++i) {
-            TEditableStyle style;
+            NamedStyle style;
             style.name = ReadLStr(s);
             style.token = ReadU8(s);
             if (i < kEditableStyles) SetEditableStyle(i + 1, style);
@@ -350,7 +350,7 @@ void TSM_Settings::LoadFromStream(TStream& s)
         gutterColorDefault = ReadU8(s) != 0;
 
         for (std::int32_t n = ReadCount(s, 32 + 4 + 4 + 4); n > 0; --n) {
-            TKeywordTable table;
+            KeywordTable table;
             table.states = ReadSet32(s);
             table.terminator = ReadLStr(s);
             table.caseSensitive = ReadI32(s) != 0;

@@ -39,7 +39,7 @@ inline constexpr std::uint8_t fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrik
 inline constexpr std::uint8_t DEFAULT_CHARSET = 1;
 
 // How the text of one token value is drawn.
-struct TStyleRecord {
+struct StyleRecord {
     std::uint8_t fontStyle = 0;
     TColor foreground = clBlack;
     TColor background = clWhite;
@@ -47,38 +47,38 @@ struct TStyleRecord {
     bool backgroundDefault = false;
     bool hotSpot = false;
     bool defined = false;
-    bool operator==(const TStyleRecord&) const = default;
+    bool operator==(const StyleRecord&) const = default;
 };
 
-struct TEditableStyle {
+struct NamedStyle {
     std::string name;  // at most 25 characters
     std::uint8_t token = 0;
-    bool operator==(const TEditableStyle&) const = default;
+    bool operator==(const NamedStyle&) const = default;
 };
 
-struct TFontData {
+struct FontData {
     std::string name;
     std::int32_t size = 0;
     std::uint8_t charset = DEFAULT_CHARSET;
     TColor color = clWindowText;
     std::uint8_t style = 0;
-    bool operator==(const TFontData&) const = default;
+    bool operator==(const FontData&) const = default;
 };
 
 // An additional keyword table: the states in which it applies, its terminator characters (in the
 // character-group text form), a case flag and words with their token values.
-struct TKeywordTable {
+struct KeywordTable {
     TStateSet states;
     std::string terminator;
     bool caseSensitive = false;
     std::vector<std::pair<std::string, std::int32_t>> words;
-    bool operator==(const TKeywordTable&) const = default;
+    bool operator==(const KeywordTable&) const = default;
 };
 
 // A control using a settings record.
-class TSettingsClient {
+class SettingsClient {
 public:
-    virtual ~TSettingsClient() = default;
+    virtual ~SettingsClient() = default;
     virtual void SettingsChanged() = 0;
 };
 
@@ -123,20 +123,20 @@ public:
     bool selectedTextColorDefault = false;
     bool selectedTextBackgroundDefault = false;
     bool gutterColorDefault = false;
-    TFontData gutterFont;
+    FontData gutterFont;
 
     // ---- state that is not saved
     bool stylesChanged = true;
     bool printerFonts = false;
 
     // ---- styles
-    const TStyleRecord& Style(int token) const { return styles_[static_cast<std::uint8_t>(token)]; }
-    void SetStyle(int token, const TStyleRecord& style);
+    const StyleRecord& Style(int token) const { return styles_[static_cast<std::uint8_t>(token)]; }
+    void SetStyle(int token, const StyleRecord& style);
     std::uint8_t StyleIndex(int token) const { return styleMap_[static_cast<std::uint8_t>(token)]; }
     void SetStyleIndex(int token, std::uint8_t index);
     // Index 1..50; outside that range an empty style is returned and setting does nothing.
-    TEditableStyle EditableStyle(int index) const;
-    void SetEditableStyle(int index, const TEditableStyle& style);
+    NamedStyle EditableStyle(int index) const;
+    void SetEditableStyle(int index, const NamedStyle& style);
     bool HasHotSpots() const;
 
     // ---- tab columns, index 0..31 (-1: unused)
@@ -155,14 +155,14 @@ public:
     // Adds a table: an empty state set means state 0 alone. A table whose states meet the new
     // ones must have the same states (else EKeywords "Ambigious key table state definition")
     // and is replaced. Rebuilds the user keyword table.
-    void AddKeywordTable(const TKeywordTable& table);
-    const std::array<std::unique_ptr<TKeywordTable>, kKeywordTableSlots>& KeywordTables() const { return tables_; }
+    void AddKeywordTable(const KeywordTable& table);
+    const std::array<std::unique_ptr<KeywordTable>, kKeywordTableSlots>& KeywordTables() const { return tables_; }
     // All words of all tables, or null when there are none.
     const TKeywords* UserKeywords() const { return userKeywords_.get(); }
 
     // ---- controls using the record
-    void Attach(TSettingsClient* client);
-    void Detach(TSettingsClient* client);
+    void Attach(SettingsClient* client);
+    void Detach(SettingsClient* client);
     int AttachedCount() const { return static_cast<int>(clients_.size()); }
     // Tells every attached control; an exception from one control does not stop the others.
     void Notify();
@@ -189,16 +189,16 @@ protected:
 private:
     void RebuildUserKeywords();
 
-    std::array<TEditableStyle, kEditableStyles> editableStyles_{};
+    std::array<NamedStyle, kEditableStyles> editableStyles_{};
     std::array<std::int32_t, kTabColumns> tabColumns_{};
     std::array<std::uint8_t, 256> styleMap_{};
-    std::array<TStyleRecord, 256> styles_{};
+    std::array<StyleRecord, 256> styles_{};
     std::unique_ptr<TCodeTemplates> templates_;
     std::unique_ptr<TAutoReplace> autoReplace_;
     std::unique_ptr<TKeyboardActionContoller> keys_;
-    std::array<std::unique_ptr<TKeywordTable>, kKeywordTableSlots> tables_;
+    std::array<std::unique_ptr<KeywordTable>, kKeywordTableSlots> tables_;
     std::unique_ptr<TKeywords> userKeywords_;
-    std::vector<TSettingsClient*> clients_;
+    std::vector<SettingsClient*> clients_;
     mutable int hotSpots_ = -1;  // cached answer of HasHotSpots; -1 unknown
     std::int32_t streamVersion_ = std::numeric_limits<std::int32_t>::max();
 };

@@ -97,16 +97,16 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, SeekOrigin origin)
     return static_cast<std::int64_t>(position_);
 }
 
-// ---- TReadOnlyMemoryStream
+// ---- ReadOnlyMemoryStream
 
-std::size_t TReadOnlyMemoryStream::Read(void* buffer, std::size_t count)
+std::size_t ReadOnlyMemoryStream::Read(void* buffer, std::size_t count)
 {
     return ReadFrom(data_, position_, buffer, count);
 }
 
-std::size_t TReadOnlyMemoryStream::Write(const void*, std::size_t) { throw EStreamError(msg::kReadOnlyStream); }
+std::size_t ReadOnlyMemoryStream::Write(const void*, std::size_t) { throw EStreamError(msg::kReadOnlyStream); }
 
-std::int64_t TReadOnlyMemoryStream::Seek(std::int64_t offset, SeekOrigin origin)
+std::int64_t ReadOnlyMemoryStream::Seek(std::int64_t offset, SeekOrigin origin)
 {
     position_ = std::min(SeekTarget(offset, origin, position_, data_.size()), data_.size());
     return static_cast<std::int64_t>(position_);
@@ -189,9 +189,9 @@ std::string ReadSStr(TStream& s) { return ReadChars(s, ReadU8(s)); }
 
 std::string ReadLStr(TStream& s) { return ReadChars(s, ReadI32(s)); }
 
-TByteSet ReadSet32(TStream& s)
+ByteSet ReadSet32(TStream& s)
 {
-    TByteSet set;
+    ByteSet set;
     s.ReadBuffer(set.bytes.data(), set.bytes.size());
     return set;
 }
@@ -238,6 +238,6 @@ void WriteLStr(TStream& s, std::string_view text)
     s.WriteBuffer(text.data(), text.size());
 }
 
-void WriteSet32(TStream& s, const TByteSet& set) { s.WriteBuffer(set.bytes.data(), set.bytes.size()); }
+void WriteSet32(TStream& s, const ByteSet& set) { s.WriteBuffer(set.bytes.data(), set.bytes.size()); }
 
 }  // namespace tarnwick

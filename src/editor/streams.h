@@ -70,12 +70,12 @@ private:
 };
 
 // A read-only stream over bytes the caller keeps alive; nothing is copied.
-class TReadOnlyMemoryStream : public TStream {
+class ReadOnlyMemoryStream : public TStream {
 public:
-    explicit TReadOnlyMemoryStream(std::string_view data) : data_(data) {}
-    explicit TReadOnlyMemoryStream(const char* data) : TReadOnlyMemoryStream(std::string_view(data)) {}
+    explicit ReadOnlyMemoryStream(std::string_view data) : data_(data) {}
+    explicit ReadOnlyMemoryStream(const char* data) : ReadOnlyMemoryStream(std::string_view(data)) {}
     // The stream does not keep its bytes alive: a temporary string would leave it reading freed memory.
-    TReadOnlyMemoryStream(std::string&&) = delete;
+    ReadOnlyMemoryStream(std::string&&) = delete;
 
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;  // raises EStreamError
@@ -122,7 +122,7 @@ std::int32_t ReadI32(TStream& s);
 std::string ReadSStr(TStream& s);
 // A 32-bit length and that many characters; a negative length or one beyond the end raises.
 std::string ReadLStr(TStream& s);
-TByteSet ReadSet32(TStream& s);
+ByteSet ReadSet32(TStream& s);
 // A 32-bit count of items each at least `minItemSize` bytes long: raises EStreamError when the
 // count is negative or the stream cannot hold that many items.
 std::int32_t ReadCount(TStream& s, std::size_t minItemSize);
@@ -134,6 +134,6 @@ void WriteI32(TStream& s, std::int32_t v);
 // Raises EStreamError when the text is longer than 255 characters.
 void WriteSStr(TStream& s, std::string_view text);
 void WriteLStr(TStream& s, std::string_view text);
-void WriteSet32(TStream& s, const TByteSet& set);
+void WriteSet32(TStream& s, const ByteSet& set);
 
 }  // namespace tarnwick

@@ -13,7 +13,7 @@ namespace tarnwick {
 
 std::array<std::int32_t, kMaxTabStops> ParseTabColumns(std::string_view text)
 {
-    std::array<std::int32_t, kMaxTabStops> stops = TTabRule::UnsetStops();
+    std::array<std::int32_t, kMaxTabStops> stops = TabRule::UnsetStops();
     int count = 0;
     std::int64_t previous = 0;  // 1-based; no stop is at or below 1
     std::size_t i = 0;
@@ -62,15 +62,15 @@ std::string TabColumnsText(const TSM_Settings& settings)
 
 // ---- the rule
 
-TTabRule TTabRule::FromSettings(const TSM_Settings& settings)
+TabRule TabRule::FromSettings(const TSM_Settings& settings)
 {
-    TTabRule rule;
+    TabRule rule;
     for (int i = 0; i < kMaxTabStops; ++i) rule.stops[static_cast<std::size_t>(i)] = settings.TabColumn(i);
     rule.tabDefault = settings.defaultTabWidth;
     return rule;
 }
 
-std::int64_t TTabRule::NextStop(std::int64_t column) const
+std::int64_t TabRule::NextStop(std::int64_t column) const
 {
     if (column < 0) return 0;
     // The smallest explicit stop past the column; the entries need not be sorted.
@@ -82,7 +82,7 @@ std::int64_t TTabRule::NextStop(std::int64_t column) const
     return column + width - column % width;
 }
 
-bool TTabRule::HasExplicitStops() const
+bool TabRule::HasExplicitStops() const
 {
     return std::any_of(stops.begin(), stops.end(), [](std::int32_t s) { return s >= 0; });
 }
@@ -94,7 +94,7 @@ std::size_t TextLengthOf(std::string_view line)
     return !line.empty() && line.back() == '\r' ? line.size() - 1 : line.size();
 }
 
-std::int64_t ColumnOfOffset(std::string_view line, std::int64_t offset, const TTabRule& tabs)
+std::int64_t ColumnOfOffset(std::string_view line, std::int64_t offset, const TabRule& tabs)
 {
     const std::int64_t n = static_cast<std::int64_t>(TextLengthOf(line));
     offset = std::clamp<std::int64_t>(offset, 0, n);
@@ -112,7 +112,7 @@ std::int64_t LastOffsetOf(std::string_view line, bool lastLine)
     return static_cast<std::int64_t>(line.size()) - 1;
 }
 
-std::int64_t OffsetOfColumn(std::string_view line, std::int64_t column, const TTabRule& tabs, bool lastLine)
+std::int64_t OffsetOfColumn(std::string_view line, std::int64_t column, const TabRule& tabs, bool lastLine)
 {
     const std::int64_t last = LastOffsetOf(line, lastLine);
     if (column <= 0) return 0;
@@ -131,7 +131,7 @@ std::int64_t OffsetOfColumn(std::string_view line, std::int64_t column, const TT
 
 // ---- whitespace
 
-std::string WhitespaceFiller(std::int64_t from, std::int64_t to, const TTabRule& tabs, bool useTab, bool smartFill)
+std::string WhitespaceFiller(std::int64_t from, std::int64_t to, const TabRule& tabs, bool useTab, bool smartFill)
 {
     std::string out;
     if (to <= from) return out;

@@ -40,7 +40,7 @@ void SetTabColumnsText(TSM_Settings& settings, std::string_view text);
 std::string TabColumnsText(const TSM_Settings& settings);
 
 // The stops in effect for a view: the explicit stops and the default width beyond them.
-struct TTabRule {
+struct TabRule {
     static constexpr std::int32_t kFallbackWidth = 4;
 
     std::array<std::int32_t, kMaxTabStops> stops = UnsetStops();
@@ -54,7 +54,7 @@ struct TTabRule {
         s.fill(-1);
         return s;
     }
-    static TTabRule FromSettings(const TSM_Settings& settings);
+    static TabRule FromSettings(const TSM_Settings& settings);
 
     // The first explicit stop greater than `column`; past the explicit stops, the next multiple of
     // the default width. Always greater than `column` (0 for a negative column).
@@ -69,7 +69,7 @@ std::size_t TextLengthOf(std::string_view line);
 // The display column of character `offset` of `line`: tabs advance to the next stop, every other
 // character takes one column. An offset at or past the line break gives the column of the end of
 // the text; a negative one gives 0. A line without tabs maps offsets to columns one to one.
-std::int64_t ColumnOfOffset(std::string_view line, std::int64_t offset, const TTabRule& tabs);
+std::int64_t ColumnOfOffset(std::string_view line, std::int64_t offset, const TabRule& tabs);
 
 // The last offset a column can map to in a display line, its "last character":
 //  - a line ending with its line break: the offset of the break (the caret stands before it);
@@ -82,11 +82,11 @@ std::int64_t LastOffsetOf(std::string_view line, bool lastLine);
 // The offset of the character standing at `column`: the last offset whose column is not past
 // `column` (a column inside the width of a tab gives the tab), clamped to LastOffsetOf. For every
 // offset k up to LastOffsetOf, OffsetOfColumn(ColumnOfOffset(k)) == k.
-std::int64_t OffsetOfColumn(std::string_view line, std::int64_t column, const TTabRule& tabs, bool lastLine);
+std::int64_t OffsetOfColumn(std::string_view line, std::int64_t column, const TabRule& tabs, bool lastLine);
 
 // Whitespace that moves from column `from` to column `to` (nothing when `to` <= `from`):
 // `to` - `from` blanks; with both `useTab` and `smartFill`, one tab for every whole stop reached
 // from `from` and blanks for the rest.
-std::string WhitespaceFiller(std::int64_t from, std::int64_t to, const TTabRule& tabs, bool useTab, bool smartFill);
+std::string WhitespaceFiller(std::int64_t from, std::int64_t to, const TabRule& tabs, bool useTab, bool smartFill);
 
 }  // namespace tarnwick

@@ -271,7 +271,7 @@ TLineRecord* TTextStore::Prev(const TLineRecord* r) const
                             : nullptr;
 }
 
-TLinePosition TTextStore::FromOffset(std::int64_t offset) const
+LinePosition TTextStore::FromOffset(std::int64_t offset) const
 {
     if (offset < 0) offset = 0;
     if (offset >= charCount_) return {nullptr, lineCount_, charCount_};
@@ -304,7 +304,7 @@ std::size_t TTextStore::CopyText(std::int64_t offset, char* out, std::size_t cou
     return copied;
 }
 
-TLinePosition TTextStore::FromLine(std::int64_t index) const
+LinePosition TTextStore::FromLine(std::int64_t index) const
 {
     if (index < 0) index = 0;
     if (index >= lineCount_) return {nullptr, lineCount_, charCount_};
@@ -337,10 +337,10 @@ std::int64_t TTextStore::RecordColumnToOffset(const TLineRecord* r, std::int64_t
 
 void TTextStore::SetCachedLine(TLineRecord* r)
 {
-    cached_ = r ? TLinePosition{r, IndexOf(r), OffsetOf(r)} : TLinePosition{};
+    cached_ = r ? LinePosition{r, IndexOf(r), OffsetOf(r)} : LinePosition{};
 }
 
-const TLinePosition& TTextStore::CachedPosition() const
+const LinePosition& TTextStore::CachedPosition() const
 {
     // The numbers are worked out afresh: edits before the record move it.
     if (cached_.record) cached_ = {cached_.record, IndexOf(cached_.record), OffsetOf(cached_.record)};

@@ -155,8 +155,8 @@ std::int64_t TTextStore::CollectLogicalLine(std::int64_t line, std::vector<TLine
     return first;
 }
 
-TRewrapResult TTextStore::RebuildCollected(std::int64_t firstLine, const std::vector<TLineRecord*>& old,
-                                           const JoinedLine& joined, std::span<const std::uint16_t> segments)
+RewrapResult TTextStore::RebuildCollected(std::int64_t firstLine, const std::vector<TLineRecord*>& old,
+                                          const JoinedLine& joined, std::span<const std::uint16_t> segments)
 {
     const std::int64_t oldCount = static_cast<std::int64_t>(old.size());
     if (!CutFits(joined.text.size(), segments))
@@ -176,11 +176,11 @@ TRewrapResult TTextStore::RebuildCollected(std::int64_t firstLine, const std::ve
     if (cacheTarget) SetCachedLine(cacheTarget);
     const std::int64_t newCount = static_cast<std::int64_t>(added.size());
     SnapBreakpoints(start, start + static_cast<std::int64_t>(joined.text.size()));
-    for (TTextStoreListener* v : views_) v->LinesRewrapped(firstLine, oldCount, newCount);
+    for (TextStoreListener* v : views_) v->LinesRewrapped(firstLine, oldCount, newCount);
     return {firstLine, oldCount, newCount, true};
 }
 
-TRewrapResult TTextStore::RebuildLine(std::int64_t line, std::span<const std::uint16_t> segments)
+RewrapResult TTextStore::RebuildLine(std::int64_t line, std::span<const std::uint16_t> segments)
 {
     if (line < 0 || line >= lineCount_) return {std::clamp<std::int64_t>(line, 0, lineCount_), 0, 0, false};
     std::vector<TLineRecord*> old;
@@ -190,7 +190,7 @@ TRewrapResult TTextStore::RebuildLine(std::int64_t line, std::span<const std::ui
     return RebuildCollected(first, old, joined, segments);
 }
 
-TRewrapResult TTextStore::RewrapLine(std::int64_t line, const TSegmentCutter& cut)
+RewrapResult TTextStore::RewrapLine(std::int64_t line, const SegmentCutter& cut)
 {
     if (line < 0 || line >= lineCount_) return {std::clamp<std::int64_t>(line, 0, lineCount_), 0, 0, false};
     std::vector<TLineRecord*> old;
@@ -202,7 +202,7 @@ TRewrapResult TTextStore::RewrapLine(std::int64_t line, const TSegmentCutter& cu
     return RebuildCollected(first, old, joined, segments);
 }
 
-TRewrapResult TTextStore::RewrapAll(const TSegmentCutter& cut)
+RewrapResult TTextStore::RewrapAll(const SegmentCutter& cut)
 {
     const std::int64_t oldCount = lineCount_;
     if (lineCount_ == 0) return {};
@@ -269,7 +269,7 @@ TRewrapResult TTextStore::RewrapAll(const TSegmentCutter& cut)
         if (cacheTarget) SetCachedLine(cacheTarget);
         else if (cached_.record) SetCachedLine(cached_.record);
         SnapBreakpoints(0, charCount_);
-        for (TTextStoreListener* v : views_) v->LinesRewrapped(0, oldCount, lineCount_);
+        for (TextStoreListener* v : views_) v->LinesRewrapped(0, oldCount, lineCount_);
     }
     if (failure) std::rethrow_exception(failure);
     if (badCut)

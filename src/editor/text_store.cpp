@@ -154,14 +154,14 @@ std::uint8_t* TTextStore::AllocateAttributes(TLineRecord* r)
 
 void TTextStore::DropAttributes(TLineRecord* r) { r->hasAttributes_ = 0; }
 
-TLineObject* TTextStore::LineObject(const TLineRecord* r) const
+LineAttachment* TTextStore::LineObject(const TLineRecord* r) const
 {
     if (lineObjects_.empty()) return nullptr;
     const auto it = lineObjects_.find(r);
     return it == lineObjects_.end() ? nullptr : it->second.get();
 }
 
-void TTextStore::SetLineObject(TLineRecord* r, std::unique_ptr<TLineObject> object)
+void TTextStore::SetLineObject(TLineRecord* r, std::unique_ptr<LineAttachment> object)
 {
     if (!object) {
         lineObjects_.erase(r);
@@ -177,7 +177,7 @@ void TTextStore::MoveLineObject(const TLineRecord* from, TLineRecord* to)
     if (lineObjects_.empty()) return;
     auto it = lineObjects_.find(from);
     if (it == lineObjects_.end()) return;
-    std::unique_ptr<TLineObject> object = std::move(it->second);
+    std::unique_ptr<LineAttachment> object = std::move(it->second);
     lineObjects_.erase(it);
     object->Record = to;
     lineObjects_[to] = std::move(object);
@@ -286,13 +286,13 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
         // Listeners hear of the insertion once its length is known, before the count changes.
         inserted = AppendRecords(text);
         if (inserted == 0) return;
-        for (TTextStoreListener* v : views_) v->TextInserting(offset, inserted);
+        for (TextStoreListener* v : views_) v->TextInserting(offset, inserted);
         charCount_ += inserted;
         EditDone(offset, inserted);
         return;
     } else {
-        const TLinePosition at =
-            offset == charCount_ ? TLinePosition{last, lineCount_ - 1, charCount_ - last->length_} : FromOffset(offset);
+        const LinePosition at =
+            offset == charCount_ ? LinePosition{last, lineCount_ - 1, charCount_ - last->length_} : FromOffset(offset);
         TLineRecord* r = at.record;
         const std::size_t column = static_cast<std::size_t>(offset - at.offset);
         const std::string normalized = NormalizeText(text);
@@ -300,7 +300,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
         if (normalized.size() == 1 && normalized[0] != '\r' && column < r->length_ &&
             r->length_ + 1u <= kMaxRecordLength) {
             // One character inside a record: the record keeps its place.
-            for (TTextStoreListener* v : views_) v->TextInserting(offset, 1);
+            for (TextStoreListener* v : views_) v->TextInserting(offset, 1);
             std::string rebuilt(r->View());
             rebuilt.insert(column, 1, normalized[0]);
             SetRecordText(r, rebuilt);
@@ -326,7 +326,7 @@ void TTextStore::Insert(std::int64_t offset, std::string_view text)
         return;
     }
 
-    for (TTextStoreListener* v : views_) v->TextInserting(offset, inserted);
+    for (TextStoreListener* v : views_) v->TextInserting(offset, inserted);
     if (replaced) HandOver(replaced, added.front());
     ReplaceRecords(firstLine, removeCount, added);
     if (replaced) FreeRecord(replaced);
@@ -339,11 +339,11 @@ void TTextStore::Delete(std::int64_t start, std::int64_t end)
     start = std::clamp<std::int64_t>(start, 0, charCount_);
     end = std::clamp<std::int64_t>(end, 0, charCount_);
     if (start >= end) return;
-    for (TTextStoreListener* v : views_) v->TextDeleting(start, end);
+    for (TextStoreListener* v : views_) v->TextDeleting(start, end);
     MarksDeleting(start, end);
 
-    const TLinePosition a = FromOffset(start);
-    const TLinePosition b = FromOffset(end - 1);
+    const LinePosition a = FromOffset(start);
+    const LinePosition b = FromOffset(end - 1);
     std::string joined(a.record->text_, static_cast<std::size_t>(start - a.offset));
     joined.append(b.record->text_ + (end - b.offset), static_cast<std::size_t>(b.offset + b.record->length_ - end));
 
@@ -364,7 +364,7 @@ void TTextStore::Delete(std::int64_t start, std::int64_t end)
     charCount_ -= end - start;
 
     // The record after the change continues a line exactly when the one before it has no break.
-    const TLinePosition after = FromLine(a.line + static_cast<std::int64_t>(added.size()));
+    const LinePosition after = FromLine(a.line + static_cast<std::int64_t>(added.size()));
     if (after.record) {
         TLineRecord* before = Prev(after.record);
         if (before && !before->EndsWithBreak()) after.record->marks_ |= kContinuationMark;
@@ -400,7 +400,7 @@ void TTextStore::EditDone(std::int64_t offset, std::int64_t delta, bool emptied)
     UpdateLongestLine();
     if (delta > 0) MarksInserted(offset, delta);
     else MarksDeleted(offset, offset - delta, emptied);
-    for (TTextStoreListener* v : views_) v->TextChanged(offset, delta);
+    for (TextStoreListener* v : views_) v->TextChanged(offset, delta);
     NotifyLineShift(offset, delta);
 }
 
@@ -421,7 +421,7 @@ std::string TTextStore::TextRange(std::int64_t start, std::int64_t end) const
     std::string out;
     if (start >= end) return out;
     out.reserve(static_cast<std::size_t>(end - start));
-    TLinePosition at = FromOffset(start);
+    LinePosition at = FromOffset(start);
     std::size_t column = static_cast<std::size_t>(start - at.offset);
     for (TLineRecord* r = at.record; r && static_cast<std::int64_t>(out.size()) < end - start;
          r = Next(r), column = 0) {
@@ -444,12 +444,12 @@ void TTextStore::SetBookmarkColumn(int index, std::uint16_t column)
     if (index >= 0 && index < 10) bookmarkColumns_[static_cast<std::size_t>(index)] = column;
 }
 
-void TTextStore::AddView(TTextStoreListener* view)
+void TTextStore::AddView(TextStoreListener* view)
 {
     if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
 }
 
-void TTextStore::RemoveView(TTextStoreListener* view) { std::erase(views_, view); }
+void TTextStore::RemoveView(TextStoreListener* view) { std::erase(views_, view); }
 
 std::unique_ptr<TUndoStack> TTextStore::ExchangeUndoStack(std::unique_ptr<TUndoStack> log)
 {
@@ -460,16 +460,16 @@ std::unique_ptr<TUndoStack> TTextStore::ExchangeUndoStack(std::unique_ptr<TUndoS
     if (!log) log = std::make_unique<TUndoStack>();
     std::swap(log, undo_);
     undo_->Beep = [this] {
-        for (TTextStoreListener* v : views_)
+        for (TextStoreListener* v : views_)
             if (v->UndoLogBroken()) return;
     };
     if (log) log->Beep = nullptr;  // it no longer speaks for this store's views
     return log;
 }
 
-TRangeMarks& TTextStore::RangeMarks()
+RangeMarkList& TTextStore::RangeMarks()
 {
-    if (!rangeMarks_) rangeMarks_ = std::make_unique<TRangeMarks>();
+    if (!rangeMarks_) rangeMarks_ = std::make_unique<RangeMarkList>();
     return *rangeMarks_;
 }
 
@@ -501,7 +501,7 @@ void TTextStore::NotifyLineShift(std::int64_t start, std::int64_t delta)
 {
     breakpoints_->Shift(start, delta);
     codeBreaks_->Shift(start, delta);
-    for (TTextStoreListener* v : views_) v->LineShift(start, delta);
+    for (TextStoreListener* v : views_) v->LineShift(start, delta);
 }
 
 std::size_t TTextStore::OverheadBytes() const

@@ -31,7 +31,7 @@ namespace tarnwick {
 class TTextStore;
 struct TextBlock;
 class TCustomBookmarks;
-class TRangeMarks;
+class RangeMarkList;
 class TSM_Breakpoints;
 class TSM_CodeBreak;
 
@@ -49,9 +49,9 @@ inline constexpr std::uint16_t kContinuationMark = 0x1000;
 
 // An object the editor control attaches to a line. It keeps a pointer back to its record and
 // moves to the new record when the line is rebuilt; the store owns it.
-class TLineObject {
+class LineAttachment {
 public:
-    virtual ~TLineObject() = default;
+    virtual ~LineAttachment() = default;
     class TLineRecord* Record = nullptr;
 };
 
@@ -104,9 +104,9 @@ private:
 enum TSelLineStyle : std::uint8_t { lsCRLF = 0, lsLF = 1 };
 
 // Told of the changes of a store: the views showing it and the mark sets kept beside it.
-class TTextStoreListener {
+class TextStoreListener {
 public:
-    virtual ~TTextStoreListener() = default;
+    virtual ~TextStoreListener() = default;
     // Before the character count changes: `length` characters are inserted at `offset`. (A text
     // appended after the last line is built first, so its length is known.)
     virtual void TextInserting(std::int64_t /*offset*/, std::int64_t /*length*/) {}
@@ -128,7 +128,7 @@ public:
 
 // Where an offset or a line index was found: the record, its line index and its first offset.
 // `record` is null for a position past the last record.
-struct TLinePosition {
+struct LinePosition {
     TLineRecord* record = nullptr;
     std::int64_t line = 0;
     std::int64_t offset = 0;
@@ -136,7 +136,7 @@ struct TLinePosition {
 
 // What re-cutting logical lines did: the first line index of the (first) logical line, and its
 // record counts before and after. Equal counts with nothing rebuilt when the cut was the same.
-struct TRewrapResult {
+struct RewrapResult {
     std::int64_t firstLine = 0;
     std::int64_t oldCount = 0;
     std::int64_t newCount = 0;
@@ -146,7 +146,7 @@ struct TRewrapResult {
 // Chooses the record lengths of one logical line: gets the line's text (its closing CR included
 // when it has one) and appends the lengths to `segments`, which arrives empty. The lengths must be
 // 1..2047 each and add up to the text's length.
-using TSegmentCutter = std::function<void(std::string_view line, std::vector<std::uint16_t>& segments)>;
+using SegmentCutter = std::function<void(std::string_view line, std::vector<std::uint16_t>& segments)>;
 
 // Puts text in the form the store holds: CR LF, LF CR, a lone CR and a lone LF each become one
 // CR; TAB and the characters from 32 up are kept; every other control character becomes ".".
@@ -176,9 +176,9 @@ public:
 
     // The record holding `offset` (0 <= offset < CharCount()); past the end, a position with a
     // null record, line LineCount() and offset CharCount().
-    TLinePosition FromOffset(std::int64_t offset) const;
+    LinePosition FromOffset(std::int64_t offset) const;
     // The record of line `index` (0-based); past the end, as above.
-    TLinePosition FromLine(std::int64_t index) const;
+    LinePosition FromLine(std::int64_t index) const;
     std::int64_t IndexOf(const TLineRecord* record) const;
     // The 0-based logical line (text between two line breaks) that record `line` belongs to: the
     // number of records before it that end with a line break.
@@ -197,14 +197,14 @@ public:
     void DropAttributes(TLineRecord* record);
 
     // The object attached to a line, owned by the store.
-    TLineObject* LineObject(const TLineRecord* record) const;
-    void SetLineObject(TLineRecord* record, std::unique_ptr<TLineObject> object);
+    LineAttachment* LineObject(const TLineRecord* record) const;
+    void SetLineObject(TLineRecord* record, std::unique_ptr<LineAttachment> object);
 
     // ---- the view cache: the record at which the view last positioned itself
 
     TLineRecord* CachedLine() const { return cached_.record; }
     // The cached record with its line index and first offset as they are now.
-    const TLinePosition& CachedPosition() const;
+    const LinePosition& CachedPosition() const;
     void SetCachedLine(TLineRecord* record);
     void InvalidateCache() { cached_ = {}; }
 
@@ -242,14 +242,14 @@ public:
     // Cuts the logical line holding record `line` (any of its records) into records of the given
     // lengths. Raises std::invalid_argument, changing nothing, when the lengths do not fit the line.
     // A line index outside the text changes nothing.
-    TRewrapResult RebuildLine(std::int64_t line, std::span<const std::uint16_t> segments);
+    RewrapResult RebuildLine(std::int64_t line, std::span<const std::uint16_t> segments);
     // The same with the lengths chosen by `cut`.
-    TRewrapResult RewrapLine(std::int64_t line, const TSegmentCutter& cut);
+    RewrapResult RewrapLine(std::int64_t line, const SegmentCutter& cut);
     // Every logical line, in one pass over the records; the index is rebuilt once at the end. When
     // `cut` raises or gives lengths that do not fit a line, that line (and, after an exception,
     // every later one) keeps its records; the store is left consistent and the error is raised
     // afterwards (std::invalid_argument for bad lengths).
-    TRewrapResult RewrapAll(const TSegmentCutter& cut);
+    RewrapResult RewrapAll(const SegmentCutter& cut);
 
     // ---- what belongs to the document rather than to a view
 
@@ -275,13 +275,13 @@ public:
     TSM_Breakpoints& Breakpoints() { return *breakpoints_; }
     TSM_CodeBreak& CodeBreaks() { return *codeBreaks_; }
     // The range marks, created on first use; RangeMarksIfAny is null until then.
-    TRangeMarks& RangeMarks();
-    TRangeMarks* RangeMarksIfAny() const { return rangeMarks_.get(); }
+    RangeMarkList& RangeMarks();
+    RangeMarkList* RangeMarksIfAny() const { return rangeMarks_.get(); }
 
     // The views (and mark sets) told of every change; each is added once.
-    void AddView(TTextStoreListener* view);
-    void RemoveView(TTextStoreListener* view);
-    const std::vector<TTextStoreListener*>& Views() const { return views_; }
+    void AddView(TextStoreListener* view);
+    void RemoveView(TextStoreListener* view);
+    const std::vector<TextStoreListener*>& Views() const { return views_; }
     // Forwards a line shift to the breakpoints, the execution point and every listener; called
     // after every insertion and deletion.
     void NotifyLineShift(std::int64_t start, std::int64_t delta);
@@ -324,8 +324,8 @@ private:
     void RecutRecords(const std::vector<TLineRecord*>& old, const JoinedLine& joined,
                       std::span<const std::uint16_t> segments, std::vector<TLineRecord*>& added,
                       TLineRecord*& cacheTarget);
-    TRewrapResult RebuildCollected(std::int64_t firstLine, const std::vector<TLineRecord*>& old,
-                                   const JoinedLine& joined, std::span<const std::uint16_t> segments);
+    RewrapResult RebuildCollected(std::int64_t firstLine, const std::vector<TLineRecord*>& old,
+                                  const JoinedLine& joined, std::span<const std::uint16_t> segments);
     std::int64_t CollectLogicalLine(std::int64_t line, std::vector<TLineRecord*>& records) const;
     void SnapBreakpoints(std::int64_t start, std::int64_t end);
 
@@ -340,16 +340,16 @@ private:
     std::int32_t longestLine_ = 1;
     std::vector<std::uint32_t> lengthCounts_;  // records per length
     std::int64_t maxLength_ = 0;
-    mutable TLinePosition cached_;
-    std::vector<TTextStoreListener*> views_;
+    mutable LinePosition cached_;
+    std::vector<TextStoreListener*> views_;
     std::array<std::uint16_t, 10> bookmarkColumns_{};
     std::vector<std::string> names_;
     TSelLineStyle lineStyle_ = lsCRLF;
-    std::unordered_map<const TLineRecord*, std::unique_ptr<TLineObject>> lineObjects_;
+    std::unordered_map<const TLineRecord*, std::unique_ptr<LineAttachment>> lineObjects_;
     std::unique_ptr<TUndoStack> undo_;
     // Last, so that they go first: their callbacks may still read the text.
     std::unique_ptr<TCustomBookmarks> bookmarks_;
-    std::unique_ptr<TRangeMarks> rangeMarks_;
+    std::unique_ptr<RangeMarkList> rangeMarks_;
     std::unique_ptr<TSM_Breakpoints> breakpoints_;
     std::unique_ptr<TSM_CodeBreak> codeBreaks_;
 };

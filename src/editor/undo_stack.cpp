@@ -106,13 +106,13 @@ void* TStack::RemoveBottom(bool& wasDone)
     return Detach(entry);
 }
 
-// ------------------------------------------------------------------------------------ TLogRecord
+// ------------------------------------------------------------------------------------ LogRecord
 
-std::int64_t TLogRecord::PayloadSize() const
+std::int64_t LogRecord::PayloadSize() const
 {
     std::int64_t size = 16;
-    if (kind == TLogKind::Text && text) size += static_cast<std::int64_t>(text->size());
-    if (kind == TLogKind::Stream && stream) size += stream->Size() + static_cast<std::int64_t>(sizeof(TMemoryStream));
+    if (kind == LogKind::Text && text) size += static_cast<std::int64_t>(text->size());
+    if (kind == LogKind::Stream && stream) size += stream->Size() + static_cast<std::int64_t>(sizeof(TMemoryStream));
     return size;
 }
 
@@ -120,7 +120,7 @@ std::int64_t TLogRecord::PayloadSize() const
 
 TUndoStack::TUndoStack()
 {
-    FreeItem = [](void* item) { delete static_cast<TLogRecord*>(item); };
+    FreeItem = [](void* item) { delete static_cast<LogRecord*>(item); };
 }
 
 TUndoStack::~TUndoStack() { DiscardAll(); }
@@ -156,10 +156,10 @@ void TUndoStack::SetSizeLimit(std::int64_t limit)
     Trim();
 }
 
-void TUndoStack::RemoveBottomRecord(TLogRecord*& removed)
+void TUndoStack::RemoveBottomRecord(LogRecord*& removed)
 {
     bool wasDone = false;
-    removed = static_cast<TLogRecord*>(RemoveBottom(wasDone));
+    removed = static_cast<LogRecord*>(RemoveBottom(wasDone));
     // States are numbered by done count; dropping the oldest record renumbers every later one and
     // makes the state before it unreachable.
     if (savedCount_ > 0) --savedCount_;
@@ -178,11 +178,11 @@ void TUndoStack::Trim()
         bool seenMarker = false;
         for (;;) {
             if (Empty()) break;
-            TLogRecord* record = nullptr;
+            LogRecord* record = nullptr;
             RemoveBottomRecord(record);
-            std::unique_ptr<TLogRecord> owned(record);
+            std::unique_ptr<LogRecord> owned(record);
             if (!owned) continue;
-            const bool marker = owned->kind == TLogKind::Marker;
+            const bool marker = owned->kind == LogKind::Marker;
             if (first) {
                 first = false;
                 if (marker && owned->tag == kMarkerGroupOpen) groupCode = owned->code;
@@ -211,7 +211,7 @@ void TUndoStack::Clear()
     pending_.reset();
 }
 
-void TUndoStack::PushRecord(std::unique_ptr<TLogRecord> record)
+void TUndoStack::PushRecord(std::unique_ptr<LogRecord> record)
 {
     const std::int64_t size = record->PayloadSize();
     Push(record.get(), size);
@@ -220,25 +220,25 @@ void TUndoStack::PushRecord(std::unique_ptr<TLogRecord> record)
 
 void TUndoStack::PushMarker(std::int32_t code, std::int32_t tag)
 {
-    auto record = std::make_unique<TLogRecord>();
-    record->kind = TLogKind::Marker;
+    auto record = std::make_unique<LogRecord>();
+    record->kind = LogKind::Marker;
     record->code = code;
     record->tag = tag;
     PushRecord(std::move(record));
 }
 
-void TUndoStack::PushSelection(TLogSelection selection)
+void TUndoStack::PushSelection(LogSelection selection)
 {
-    auto record = std::make_unique<TLogRecord>();
-    record->kind = TLogKind::Selection;
+    auto record = std::make_unique<LogRecord>();
+    record->kind = LogKind::Selection;
     record->selection = selection;
     PushRecord(std::move(record));
 }
 
 void TUndoStack::PushText(std::optional<std::string> text)
 {
-    auto record = std::make_unique<TLogRecord>();
-    record->kind = TLogKind::Text;
+    auto record = std::make_unique<LogRecord>();
+    record->kind = LogKind::Text;
     record->text = std::move(text);
     PushRecord(std::move(record));
 }
@@ -253,13 +253,13 @@ std::optional<std::string> TextOrNone(std::string_view text)
 
 }  // namespace
 
-void TUndoStack::BeginTextTransaction(TLogSelection before, std::string_view selectedText, std::string_view newText)
+void TUndoStack::BeginTextTransaction(LogSelection before, std::string_view selectedText, std::string_view newText)
 {
     if (pending_) Fail(kMsgBadTransaction);
     pending_ = Pending{kTransText, before, TextOrNone(selectedText), TextOrNone(newText), nullptr};
 }
 
-void TUndoStack::BeginStreamTransaction(TLogSelection before, std::string_view selectedText, TStream& stream)
+void TUndoStack::BeginStreamTransaction(LogSelection before, std::string_view selectedText, TStream& stream)
 {
     if (pending_) Fail(kMsgBadTransaction);
     const std::int64_t position = stream.Position();
@@ -271,7 +271,7 @@ void TUndoStack::BeginStreamTransaction(TLogSelection before, std::string_view s
     pending_ = Pending{kTransStream, before, TextOrNone(selectedText), std::nullopt, std::move(copy)};
 }
 
-void TUndoStack::EndTransaction(std::int32_t code, TLogSelection after)
+void TUndoStack::EndTransaction(std::int32_t code, LogSelection after)
 {
     if (!pending_ || pending_->code != code) Fail(kMsgBadTransaction);
     Pending p = std::move(*pending_);
@@ -289,8 +289,8 @@ void TUndoStack::EndTransaction(std::int32_t code, TLogSelection after)
     PushSelection(p.before);
     PushText(std::move(p.textBefore));
     if (code == kTransStream) {
-        auto record = std::make_unique<TLogRecord>();
-        record->kind = TLogKind::Stream;
+        auto record = std::make_unique<LogRecord>();
+        record->kind = LogKind::Stream;
         record->stream = std::move(p.stream);
         PushRecord(std::move(record));
     } else {
@@ -301,7 +301,7 @@ void TUndoStack::EndTransaction(std::int32_t code, TLogSelection after)
     Trim();
 }
 
-void TUndoStack::OpenCaretGroup(std::int32_t code, TLogSelection selection)
+void TUndoStack::OpenCaretGroup(std::int32_t code, LogSelection selection)
 {
     if (groupOpen_ || !Recording()) return;
     groupOpen_ = true;
@@ -311,7 +311,7 @@ void TUndoStack::OpenCaretGroup(std::int32_t code, TLogSelection selection)
     groupOpening_ = selection;
 }
 
-void TUndoStack::CloseCaretGroup(std::int32_t code, TLogSelection selection)
+void TUndoStack::CloseCaretGroup(std::int32_t code, LogSelection selection)
 {
     if (!groupOpen_ || groupCode_ != code || !Recording()) return;
     if (groupOpening_) {
@@ -332,43 +332,43 @@ void TUndoStack::CloseCaretGroup(std::int32_t code, TLogSelection selection)
 
 namespace {
 
-const TLogRecord& Expect(void* item, TLogKind expected)
+const LogRecord& Expect(void* item, LogKind expected)
 {
-    const auto* record = static_cast<const TLogRecord*>(item);
+    const auto* record = static_cast<const LogRecord*>(item);
     if (!record) throw EDoravaVizu(kMsgBadStackState);
     // A text slot may hold a stream record (stream insertion), never anything else.
-    const bool ok = record->kind == expected || (expected == TLogKind::Text && record->kind == TLogKind::Stream);
+    const bool ok = record->kind == expected || (expected == LogKind::Text && record->kind == LogKind::Stream);
     if (!ok) throw EDoravaVizu(kMsgBadStackState);
     return *record;
 }
 
-void ExpectPartner(const TLogRecord& first, const TLogRecord& second)
+void ExpectPartner(const LogRecord& first, const LogRecord& second)
 {
     if (second.code != first.code || second.tag != first.tag) throw EDoravaVizu(kMsgBadStackState);
 }
 
-std::string_view Content(const TLogRecord& record)
+std::string_view Content(const LogRecord& record)
 {
-    if (record.kind == TLogKind::Stream) return record.stream ? std::string_view(record.stream->Data()) : "";
+    if (record.kind == LogKind::Stream) return record.stream ? std::string_view(record.stream->Data()) : "";
     return record.text ? std::string_view(*record.text) : std::string_view();
 }
 
-std::int64_t Low(TLogSelection s) { return s.anchor < s.caret ? s.anchor : s.caret; }
-std::int64_t High(TLogSelection s) { return s.anchor < s.caret ? s.caret : s.anchor; }
+std::int64_t Low(LogSelection s) { return s.anchor < s.caret ? s.anchor : s.caret; }
+std::int64_t High(LogSelection s) { return s.anchor < s.caret ? s.caret : s.anchor; }
 
 }  // namespace
 
-const TLogRecord& TUndoStack::Back(TLogKind expected) { return Expect(StepBack(), expected); }
+const LogRecord& TUndoStack::Back(LogKind expected) { return Expect(StepBack(), expected); }
 
-const TLogRecord& TUndoStack::Forward(TLogKind expected) { return Expect(StepForward(), expected); }
+const LogRecord& TUndoStack::Forward(LogKind expected) { return Expect(StepForward(), expected); }
 
 // A caret-group marker met while replaying: entering the group (its close when undoing, its open
 // when redoing) continues the step; leaving it restores the group's selection and ends the step.
-bool TUndoStack::ReplayGroupMarker(TUndoTarget& target, const TLogRecord& marker, bool forward, bool& inGroup)
+bool TUndoStack::ReplayGroupMarker(UndoTarget& target, const LogRecord& marker, bool forward, bool& inGroup)
 {
-    auto step = [&](TLogKind kind) -> const TLogRecord& { return forward ? Forward(kind) : Back(kind); };
-    const TLogSelection selection = step(TLogKind::Selection).selection;
-    ExpectPartner(marker, step(TLogKind::Marker));
+    auto step = [&](LogKind kind) -> const LogRecord& { return forward ? Forward(kind) : Back(kind); };
+    const LogSelection selection = step(LogKind::Selection).selection;
+    ExpectPartner(marker, step(LogKind::Marker));
     const std::int32_t enter = forward ? kMarkerGroupOpen : kMarkerGroupClose;
     const std::int32_t leave = forward ? kMarkerGroupClose : kMarkerGroupOpen;
     if (marker.tag == enter) return inGroup = true;
@@ -377,26 +377,26 @@ bool TUndoStack::ReplayGroupMarker(TUndoTarget& target, const TLogRecord& marker
     return inGroup = false;
 }
 
-void TUndoStack::CheckTransactionMarker(const TLogRecord& marker)
+void TUndoStack::CheckTransactionMarker(const LogRecord& marker)
 {
     if ((marker.code != kTransText && marker.code != kTransStream) || marker.tag != kMarkerTransaction)
         throw EDoravaVizu(kMsgBadStackState);
 }
 
 // Undoes one transaction; true when the step goes on with the next older one (inside a group).
-bool TUndoStack::UndoTransaction(TUndoTarget& target, bool& inGroup)
+bool TUndoStack::UndoTransaction(UndoTarget& target, bool& inGroup)
 {
-    const TLogRecord& marker = Back(TLogKind::Marker);
+    const LogRecord& marker = Back(LogKind::Marker);
     const std::int32_t code = marker.code;
     if (code >= kFirstCaretGroup) return ReplayGroupMarker(target, marker, false, inGroup);
     CheckTransactionMarker(marker);
-    const TLogSelection after = Back(TLogKind::Selection).selection;
-    const TLogRecord& inserted = Back(TLogKind::Text);
-    if ((inserted.kind == TLogKind::Stream) != (code == kTransStream)) throw EDoravaVizu(kMsgBadStackState);
-    const TLogRecord& removed = Back(TLogKind::Text);
-    if (removed.kind != TLogKind::Text) throw EDoravaVizu(kMsgBadStackState);
-    const TLogSelection before = Back(TLogKind::Selection).selection;
-    ExpectPartner(marker, Back(TLogKind::Marker));
+    const LogSelection after = Back(LogKind::Selection).selection;
+    const LogRecord& inserted = Back(LogKind::Text);
+    if ((inserted.kind == LogKind::Stream) != (code == kTransStream)) throw EDoravaVizu(kMsgBadStackState);
+    const LogRecord& removed = Back(LogKind::Text);
+    if (removed.kind != LogKind::Text) throw EDoravaVizu(kMsgBadStackState);
+    const LogSelection before = Back(LogKind::Selection).selection;
+    ExpectPartner(marker, Back(LogKind::Marker));
 
     const std::int64_t start = Low(before);
     std::int64_t end = code == kTransText ? High(after) : after.caret;
@@ -409,19 +409,19 @@ bool TUndoStack::UndoTransaction(TUndoTarget& target, bool& inGroup)
 }
 
 // Redoes one transaction; true when the step goes on with the next newer one (inside a group).
-bool TUndoStack::RedoTransaction(TUndoTarget& target, bool& inGroup)
+bool TUndoStack::RedoTransaction(UndoTarget& target, bool& inGroup)
 {
-    const TLogRecord& marker = Forward(TLogKind::Marker);
+    const LogRecord& marker = Forward(LogKind::Marker);
     const std::int32_t code = marker.code;
     if (code >= kFirstCaretGroup) return ReplayGroupMarker(target, marker, true, inGroup);
     CheckTransactionMarker(marker);
-    const TLogSelection before = Forward(TLogKind::Selection).selection;
-    const TLogRecord& removed = Forward(TLogKind::Text);
-    if (removed.kind != TLogKind::Text) throw EDoravaVizu(kMsgBadStackState);
-    const TLogRecord& inserted = Forward(TLogKind::Text);
-    if ((inserted.kind == TLogKind::Stream) != (code == kTransStream)) throw EDoravaVizu(kMsgBadStackState);
-    const TLogSelection after = Forward(TLogKind::Selection).selection;
-    ExpectPartner(marker, Forward(TLogKind::Marker));
+    const LogSelection before = Forward(LogKind::Selection).selection;
+    const LogRecord& removed = Forward(LogKind::Text);
+    if (removed.kind != LogKind::Text) throw EDoravaVizu(kMsgBadStackState);
+    const LogRecord& inserted = Forward(LogKind::Text);
+    if ((inserted.kind == LogKind::Stream) != (code == kTransStream)) throw EDoravaVizu(kMsgBadStackState);
+    const LogSelection after = Forward(LogKind::Selection).selection;
+    ExpectPartner(marker, Forward(LogKind::Marker));
 
     if (!target.Holds(Low(before), High(before), Content(removed))) throw EDoravaVizu(kMsgBadTransaction);
     target.SetSelection(before);
@@ -448,14 +448,14 @@ bool TUndoStack::Replay(Step&& step)
     return ok;
 }
 
-bool TUndoStack::Undo(TUndoTarget& target)
+bool TUndoStack::Undo(UndoTarget& target)
 {
     if (DoneCount() == 0) return false;
     bool inGroup = false;
     return Replay([&] { return UndoTransaction(target, inGroup); });
 }
 
-bool TUndoStack::Redo(TUndoTarget& target)
+bool TUndoStack::Redo(UndoTarget& target)
 {
     if (!CanRedo()) return false;
     bool inGroup = false;

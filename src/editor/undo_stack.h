@@ -82,7 +82,7 @@ private:
 };
 
 // Kinds of log records.
-enum class TLogKind : std::int32_t { Selection = 0, Text = 1, Stream = 4, Marker = 5 };
+enum class LogKind : std::int32_t { Selection = 0, Text = 1, Stream = 4, Marker = 5 };
 
 // Tags of marker records.
 inline constexpr std::int32_t kMarkerTransaction = 0;
@@ -95,18 +95,18 @@ inline constexpr std::int32_t kTransText = 1;
 inline constexpr std::int32_t kTransStream = 4;
 inline constexpr std::int32_t kFirstCaretGroup = 13;
 
-struct TLogSelection {
+struct LogSelection {
     std::int64_t anchor = 0;
     std::int64_t caret = 0;
-    bool operator==(const TLogSelection&) const = default;
+    bool operator==(const LogSelection&) const = default;
 };
 
 // One record of the log.
-struct TLogRecord {
-    TLogKind kind = TLogKind::Marker;
+struct LogRecord {
+    LogKind kind = LogKind::Marker;
     std::int32_t tag = 0;                   // markers only
     std::int32_t code = 0;                  // markers: transaction or group code
-    TLogSelection selection;                // selection records
+    LogSelection selection;                 // selection records
     std::optional<std::string> text;        // text records; nullopt is "no text"
     std::unique_ptr<TMemoryStream> stream;  // stream records
 
@@ -119,12 +119,12 @@ inline constexpr const char* kMsgBadTransaction = "Bad transaction log entry";
 inline constexpr const char* kMsgBadStackState = "Bad do/undo stack state";
 
 // What replay acts on: the document text and its selection. Offsets are character positions.
-class TUndoTarget {
+class UndoTarget {
 public:
-    virtual ~TUndoTarget() = default;
+    virtual ~UndoTarget() = default;
     // Replaces [start, end) with `text`.
     virtual void ReplaceRange(std::int64_t start, std::int64_t end, std::string_view text) = 0;
-    virtual void SetSelection(TLogSelection selection) = 0;
+    virtual void SetSelection(LogSelection selection) = 0;
     // True when the characters [start, end) are `text`: replay checks that a record fits the
     // text before it acts on it, so that a log is never replayed onto a text it was not written on.
     virtual bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const = 0;
@@ -157,18 +157,18 @@ public:
     // --- writing transactions
     // Begins a text replacement: the selection before, the text it held (empty = none) and the
     // text that replaces it (empty = none).
-    void BeginTextTransaction(TLogSelection before, std::string_view selectedText, std::string_view newText);
+    void BeginTextTransaction(LogSelection before, std::string_view selectedText, std::string_view newText);
     // Begins a stream insertion: the stream content from its current position is copied and the
     // position restored.
-    void BeginStreamTransaction(TLogSelection before, std::string_view selectedText, TStream& stream);
+    void BeginStreamTransaction(LogSelection before, std::string_view selectedText, TStream& stream);
     // Writes the six records of the open transaction and trims the log.
-    void EndTransaction(std::int32_t code, TLogSelection after);
+    void EndTransaction(std::int32_t code, LogSelection after);
     bool TransactionOpen() const { return pending_.has_value(); }
 
     // Caret groups: everything between opening and closing is undone and redone in one step. A
     // group in which no transaction was written leaves nothing in the log.
-    void OpenCaretGroup(std::int32_t code, TLogSelection selection);
-    void CloseCaretGroup(std::int32_t code, TLogSelection selection);
+    void OpenCaretGroup(std::int32_t code, LogSelection selection);
+    void CloseCaretGroup(std::int32_t code, LogSelection selection);
     bool GroupOpen() const { return groupOpen_; }
     std::int32_t GroupCode() const { return groupCode_; }
 
@@ -186,8 +186,8 @@ public:
     // Replays one user step (a transaction, or a whole caret group) backwards or forwards, with
     // recording suspended. Any failure clears the log and beeps; nothing reaches the caller.
     // Return false when there was nothing to do or the step failed.
-    bool Undo(TUndoTarget& target);
-    bool Redo(TUndoTarget& target);
+    bool Undo(UndoTarget& target);
+    bool Redo(UndoTarget& target);
 
     // Sounds the default beep; the platform layer sets it.
     std::function<void()> Beep;
@@ -195,24 +195,24 @@ public:
 private:
     struct Pending {
         std::int32_t code;
-        TLogSelection before;
+        LogSelection before;
         std::optional<std::string> textBefore;
         std::optional<std::string> textAfter;
         std::unique_ptr<TMemoryStream> stream;
     };
 
     [[noreturn]] void Fail(const char* message);
-    void PushRecord(std::unique_ptr<TLogRecord> record);
+    void PushRecord(std::unique_ptr<LogRecord> record);
     void PushMarker(std::int32_t code, std::int32_t tag);
-    void PushSelection(TLogSelection selection);
+    void PushSelection(LogSelection selection);
     void PushText(std::optional<std::string> text);
-    void RemoveBottomRecord(TLogRecord*& removed);
-    const TLogRecord& Back(TLogKind expected);
-    const TLogRecord& Forward(TLogKind expected);
-    bool ReplayGroupMarker(TUndoTarget& target, const TLogRecord& marker, bool forward, bool& inGroup);
-    static void CheckTransactionMarker(const TLogRecord& marker);
-    bool UndoTransaction(TUndoTarget& target, bool& inGroup);
-    bool RedoTransaction(TUndoTarget& target, bool& inGroup);
+    void RemoveBottomRecord(LogRecord*& removed);
+    const LogRecord& Back(LogKind expected);
+    const LogRecord& Forward(LogKind expected);
+    bool ReplayGroupMarker(UndoTarget& target, const LogRecord& marker, bool forward, bool& inGroup);
+    static void CheckTransactionMarker(const LogRecord& marker);
+    bool UndoTransaction(UndoTarget& target, bool& inGroup);
+    bool RedoTransaction(UndoTarget& target, bool& inGroup);
     template <class Step>
     bool Replay(Step&& step);
 
@@ -222,18 +222,18 @@ private:
     std::int32_t groupCode_ = 0;
     std::int64_t sizeLimit_ = -1;
     bool groupOpen_ = false;
-    std::optional<TLogSelection> groupOpening_;  // the open group's selection, not yet written
+    std::optional<LogSelection> groupOpening_;  // the open group's selection, not yet written
     int suspended_ = 0;
     std::optional<Pending> pending_;
 };
 
 // Suspends recording into a log for the life of the guard.
-class TRecordingPause {
+class RecordingPause {
 public:
-    explicit TRecordingPause(TUndoStack& log) : log_(log) { log_.SuspendRecording(); }
-    ~TRecordingPause() { log_.ResumeRecording(); }
-    TRecordingPause(const TRecordingPause&) = delete;
-    TRecordingPause& operator=(const TRecordingPause&) = delete;
+    explicit RecordingPause(TUndoStack& log) : log_(log) { log_.SuspendRecording(); }
+    ~RecordingPause() { log_.ResumeRecording(); }
+    RecordingPause(const RecordingPause&) = delete;
+    RecordingPause& operator=(const RecordingPause&) = delete;
 
 private:
     TUndoStack& log_;

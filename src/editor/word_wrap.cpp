@@ -13,7 +13,7 @@ constexpr std::size_t kMaxSegment = TTextStore::kMaxRecordLength;
 // The word-break rule over the text of a logical line (its CR excluded).
 class WordBreaker {
 public:
-    WordBreaker(std::string_view text, const TWrapRule& rule)
+    WordBreaker(std::string_view text, const WrapRule& rule)
         : text_(text), rule_(rule), callback_(rule.onWordBreak && text.size() <= static_cast<std::size_t>(INT_MAX))
     {
     }
@@ -45,7 +45,7 @@ private:
     }
 
     std::string_view text_;
-    const TWrapRule& rule_;
+    const WrapRule& rule_;
     bool callback_;
 };
 
@@ -68,7 +68,7 @@ void CutPlain(std::size_t n, bool cr, std::vector<std::uint16_t>& segments)
 
 }  // namespace
 
-void WrapSegments(std::string_view line, const TWrapRule& rule, std::vector<std::uint16_t>& segments)
+void WrapSegments(std::string_view line, const WrapRule& rule, std::vector<std::uint16_t>& segments)
 {
     if (line.empty()) return;
     const bool cr = line.back() == '\r';
@@ -137,25 +137,25 @@ void WrapSegments(std::string_view line, const TWrapRule& rule, std::vector<std:
     }
 }
 
-std::vector<std::uint16_t> WrapSegments(std::string_view line, const TWrapRule& rule)
+std::vector<std::uint16_t> WrapSegments(std::string_view line, const WrapRule& rule)
 {
     std::vector<std::uint16_t> segments;
     WrapSegments(line, rule, segments);
     return segments;
 }
 
-TRewrapResult WrapLogicalLine(TTextStore& store, std::int64_t line, const TWrapRule& rule)
+RewrapResult WrapLogicalLine(TTextStore& store, std::int64_t line, const WrapRule& rule)
 {
     return store.RewrapLine(
         line, [&](std::string_view text, std::vector<std::uint16_t>& segments) { WrapSegments(text, rule, segments); });
 }
 
-TRewrapResult WrapDocument(TTextStore& store, const TWrapRule& rule)
+RewrapResult WrapDocument(TTextStore& store, const WrapRule& rule)
 {
     return store.RewrapAll(
         [&](std::string_view text, std::vector<std::uint16_t>& segments) { WrapSegments(text, rule, segments); });
 }
 
-TRewrapResult UnwrapDocument(TTextStore& store) { return WrapDocument(store, TWrapRule{}); }
+RewrapResult UnwrapDocument(TTextStore& store) { return WrapDocument(store, WrapRule{}); }
 
 }  // namespace tarnwick

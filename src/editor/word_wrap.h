@@ -37,9 +37,9 @@ inline constexpr int kWordBreakIsDelimiter = 2;  // non-zero when the character 
 
 // Word-break callback in the manner of an edit control's word-break procedure. `text` is the
 // logical line without its closing CR, `length` its length, `current` an index into it.
-using TWordBreakProc = std::function<int(const char* text, int current, int length, int code)>;
+using WordBreakProc = std::function<int(const char* text, int current, int length, int code)>;
 
-struct TWrapRule {
+struct WrapRule {
     bool wordWrap = false;
     // Lines starting with one of `wrapOverrideChars` are not wrapped (below 2048 characters).
     bool wrapOverride = false;
@@ -52,11 +52,11 @@ struct TWrapRule {
     std::int32_t charWidth = 8;
     // Width of each character of a proportional font; empty for a fixed-pitch font.
     std::function<std::int32_t(unsigned char)> charWidthOf;
-    TTabRule tabs;
+    TabRule tabs;
     // Replaces the built-in word-break rule when set. The built-in rule: the delimiters are the
     // characters up to 32 and the non-breaking space (160); the start of the word left of an
     // index is found by stepping back over non-delimiters.
-    TWordBreakProc onWordBreak;
+    WordBreakProc onWordBreak;
 
     std::int64_t CharWidth() const { return charWidth >= 1 ? charWidth : 1; }
     std::int64_t WrapWidth() const { return wrapColumn > 0 ? wrapColumn * CharWidth() : textAreaWidth; }
@@ -67,16 +67,16 @@ inline constexpr std::size_t kWrapForceLength = 2048;  // lines this long are al
 
 // Appends to `segments` the lengths of the segments of `line` (a logical line, its closing CR
 // included when it has one); they add up to line.size(). Nothing for an empty line.
-void WrapSegments(std::string_view line, const TWrapRule& rule, std::vector<std::uint16_t>& segments);
-std::vector<std::uint16_t> WrapSegments(std::string_view line, const TWrapRule& rule);
+void WrapSegments(std::string_view line, const WrapRule& rule, std::vector<std::uint16_t>& segments);
+std::vector<std::uint16_t> WrapSegments(std::string_view line, const WrapRule& rule);
 
 // Re-wraps the logical line holding record `line` (any of its records); for the control to call
 // after an edit. Gives the index of the line's first record and its old and new record counts.
-TRewrapResult WrapLogicalLine(TTextStore& store, std::int64_t line, const TWrapRule& rule);
+RewrapResult WrapLogicalLine(TTextStore& store, std::int64_t line, const WrapRule& rule);
 // Re-wraps every logical line of the document.
-TRewrapResult WrapDocument(TTextStore& store, const TWrapRule& rule);
+RewrapResult WrapDocument(TTextStore& store, const WrapRule& rule);
 // Word wrap switched off: joins the segments of every logical line again, except that lines of
 // 2048 characters or more stay cut every 2047 characters.
-TRewrapResult UnwrapDocument(TTextStore& store);
+RewrapResult UnwrapDocument(TTextStore& store);
 
 }  // namespace tarnwick

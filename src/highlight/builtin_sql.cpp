@@ -18,7 +18,7 @@ std::string_view BuiltInSqlStoredForm()
 
 void LoadBuiltInSqlHighlighter(VOzuvavIdavParser& parser)
 {
-    TReadOnlyMemoryStream stored(BuiltInSqlStoredForm());
+    ReadOnlyMemoryStream stored(BuiltInSqlStoredForm());
     // Read as a form is: data the program cannot read is an error, not a question to the user.
     parser.LoadFromStream(stored, /*readingForm=*/true);
 }

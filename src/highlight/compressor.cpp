@@ -117,7 +117,7 @@ std::int64_t TCompressor::Compress()
     return RunOnFiles(ctx, [&](TStream& in, TStream& out) { return CompressWith(useKh, in, out, ctx); });
 }
 
-std::int64_t TCompressor::Compress(TStream& input, TStream& output, TMethod method)
+std::int64_t TCompressor::Compress(TStream& input, TStream& output, CompressionMethod method)
 {
     TCompressor c;
     c.StreamMode = true;

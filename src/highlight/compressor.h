@@ -72,7 +72,7 @@ inline constexpr const char* kLzhMemory = "LZH : Cannot get memory for dictionar
 
 class TCompressor {
 public:
-    enum TMethod : int { cmLZH = 0, cmKH = 1, cmAdvise = 2 };
+    enum CompressionMethod : int { cmLZH = 0, cmKH = 1, cmAdvise = 2 };
 
     static constexpr std::int64_t kBlockSize = 32768;
     // Inputs up to this size are always compressed with LZH by Advise.
@@ -85,7 +85,7 @@ public:
     bool StreamMode = false;
     TStream* InputStream = nullptr;
     TStream* OutputStream = nullptr;
-    TMethod Method = cmKH;
+    CompressionMethod Method = cmKH;
     // Advise chooses KH when the samples shrink below this percentage of their size.
     int AdviseRatio = 40;
 
@@ -100,7 +100,7 @@ public:
 
     // Stream mode in one call: compresses `input` (from its position) into `output` with
     // `method`, or decompresses it; returns the number of bytes written.
-    static std::int64_t Compress(TStream& input, TStream& output, TMethod method);
+    static std::int64_t Compress(TStream& input, TStream& output, CompressionMethod method);
     static std::int64_t Decompress(TStream& input, TStream& output);
 };
 

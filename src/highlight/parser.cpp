@@ -21,7 +21,7 @@ VOzuvavIdavParser::VOzuvavIdavParser() : settings_(std::make_unique<TSM_Settings
 
 VOzuvavIdavParser::~VOzuvavIdavParser()
 {
-    for (TParserClient* c : controls_) settings_->Detach(c);
+    for (ParserClient* c : controls_) settings_->Detach(c);
 }
 
 void VOzuvavIdavParser::Reset()
@@ -46,7 +46,7 @@ void VOzuvavIdavParser::Assign(const TCustomDoravaVizuParser* source)
         throw EDoravaVizu("Cannot assign a " + name + " to " + ClassName());
     }
     if (from == this) return;
-    const TParserTables& s = from->tables_;
+    const ParserTables& s = from->tables_;
 
     // Build the copy aside, so a failure leaves this highlighter as it was.
     auto keywords = std::make_unique<TSyntaxKeywords>();
@@ -75,7 +75,7 @@ void VOzuvavIdavParser::Assign(const TCustomDoravaVizuParser* source)
     tables_.contextState = s.contextState;
     tables_.tokenStateInfo = s.tokenStateInfo;
     for (std::size_t i = 0; i < 256; ++i)
-        if (s.stateTables[i]) tables_.stateTables[i] = std::make_unique<TFirstCharTable>(*s.stateTables[i]);
+        if (s.stateTables[i]) tables_.stateTables[i] = std::make_unique<FirstCharTable>(*s.stateTables[i]);
     tables_.statesWithOwnTable = s.statesWithOwnTable;
     tables_.noPerStateTables = s.noPerStateTables;
     tables_.restartAnchors = s.restartAnchors;
@@ -122,13 +122,13 @@ void VOzuvavIdavParser::SetScanState(std::uint8_t value)
     MirrorStates();
 }
 
-TByteSet VOzuvavIdavParser::PlainCharacters() const
+ByteSet VOzuvavIdavParser::PlainCharacters() const
 {
-    TByteSet plain;
+    ByteSet plain;
     if (tables_.tokenStateInfo[0]) return plain;
     // The characters some table has a rule for: the default table's and every state's own.
-    TByteSet ruled;
-    const auto addRules = [&](const TFirstCharTable& table) {
+    ByteSet ruled;
+    const auto addRules = [&](const FirstCharTable& table) {
         for (unsigned c = 0; c < 256; ++c)
             if (table.rules[c]) ruled.Include(c);
     };
@@ -263,17 +263,17 @@ bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& str
     // on characters that can neither start the end nor stop the step: once the token runs long,
     // those are taken a record at a time.
     const bool bulk = !step.hasHandler && hasEnd && !rule.end.hasHandler;
-    TByteSet stop;
+    ByteSet stop;
     if (bulk) {
         // The characters that may start the end, or that the step does not take.
         const auto matched = [](const TSM_CharGroup& g) {
-            TByteSet set = g.Members();
+            ByteSet set = g.Members();
             if (g.Negated())
                 for (auto& b : set.bytes) b = static_cast<std::uint8_t>(~b);
             return set;
         };
-        const TByteSet body = matched(tables_.Group(step.group));
-        const TByteSet endStart = matched(tables_.Group(rule.end.groups[0]));
+        const ByteSet body = matched(tables_.Group(step.group));
+        const ByteSet endStart = matched(tables_.Group(rule.end.groups[0]));
         for (std::size_t i = 0; i < stop.bytes.size(); ++i)
             stop.bytes[i] = static_cast<std::uint8_t>(endStart.bytes[i] | ~body.bytes[i]);
     }
@@ -318,7 +318,7 @@ bool VOzuvavIdavParser::RunContinuation(const THandlerRule& rule, TEdStream& str
     return true;
 }
 
-std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stream, int& kLength)
+std::uint8_t VOzuvavIdavParser::ScanToken(ParserClient* sender, TEdStream& stream, int& kLength)
 {
     kLength = 0;
     // Most blanks and signs start no keyword and no rule: outside a container, and when plain
@@ -348,8 +348,8 @@ std::uint8_t VOzuvavIdavParser::ScanToken(TParserClient* sender, TEdStream& stre
 // The first character of a token, and the way to the characters after it. Nearly every token
 // starts and ends inside one line record: its characters are read there directly, and the
 // stream is set once the token is known; the rest goes through the stream.
-struct VOzuvavIdavParser::TTokenCursor {
-    [[gnu::always_inline]] explicit TTokenCursor(TEdStream& s)
+struct VOzuvavIdavParser::TokenCursor {
+    [[gnu::always_inline]] explicit TokenCursor(TEdStream& s)
         : stream(s),
           start(s.Save()),
           recordLength(start.record ? start.record->Length() : 0),
@@ -378,9 +378,9 @@ struct VOzuvavIdavParser::TTokenCursor {
         }
     }
     // The longest word of `table` here; the stream stands after it, or anywhere on a miss.
-    [[gnu::always_inline]] TKeywordMatch MatchWord(const TKeywords& table)
+    [[gnu::always_inline]] KeywordMatch MatchWord(const TKeywords& table)
     {
-        TKeywordMatch m;
+        KeywordMatch m;
         if (text && table.MatchInRecord(text, start.inRecord, recordLength, m)) {
             if (m) SetInRecord(start.inRecord + m.length);
             return m;
@@ -405,7 +405,7 @@ struct VOzuvavIdavParser::TTokenCursor {
     const std::uint8_t first;
 };
 
-struct VOzuvavIdavParser::TTokenSoFar {
+struct VOzuvavIdavParser::TokenSoFar {
     std::uint8_t value = 0;
     bool matched = false;   // a word matched (and its continuation, if any)
     bool fromUser = false;  // the word came from the settings record's tables
@@ -416,7 +416,7 @@ struct VOzuvavIdavParser::TTokenSoFar {
 
 // The matchers are given copies of what they read and change, so that neither the cursor nor the
 // token so far has to live in memory.
-inline bool VOzuvavIdavParser::RunContinuationCopying(const THandlerRule& rule, TTokenCursor& at, int& length)
+inline bool VOzuvavIdavParser::RunContinuationCopying(const THandlerRule& rule, TokenCursor& at, int& length)
 {
     int copy = length;
     const bool ok = RunContinuation(rule, at.stream, at.Start(), copy);
@@ -424,7 +424,7 @@ inline bool VOzuvavIdavParser::RunContinuationCopying(const THandlerRule& rule, 
     return ok;
 }
 
-inline bool VOzuvavIdavParser::RunTokenRuleFromStart(const TTokenRule& rule, TTokenCursor& at, int& length, int& value)
+inline bool VOzuvavIdavParser::RunTokenRuleFromStart(const TTokenRule& rule, TokenCursor& at, int& length, int& value)
 {
     const TEdStream::Place start = at.start;
     int copy = length;
@@ -435,18 +435,18 @@ inline bool VOzuvavIdavParser::RunTokenRuleFromStart(const TTokenRule& rule, TTo
     return ok;
 }
 
-inline void VOzuvavIdavParser::ScanKeywords(TTokenCursor& at, TTokenSoFar& token)
+inline void VOzuvavIdavParser::ScanKeywords(TokenCursor& at, TokenSoFar& token)
 {
     // Every change of the states is mirrored into the keyword table; a table put in since is given
     // them here.
     if (tables_.keywords.get() != mirrored_) MirrorStates();
-    if (const TKeywordMatch m = at.MatchWord(*tables_.keywords)) {
+    if (const KeywordMatch m = at.MatchWord(*tables_.keywords)) {
         token.value = static_cast<std::uint8_t>(m.entry->data);
         token.length = m.length;
         token.matched = true;
     } else if (const TKeywords* user = settings_->UserKeywords();
                user && user->MayStartWith(static_cast<char>(at.first))) {
-        if (const TKeywordMatch um = at.MatchWord(*user)) {
+        if (const KeywordMatch um = at.MatchWord(*user)) {
             token.value = static_cast<std::uint8_t>(um.entry->data);
             token.length = um.length;
             token.matched = true;
@@ -459,7 +459,7 @@ inline void VOzuvavIdavParser::ScanKeywords(TTokenCursor& at, TTokenSoFar& token
     }
 }
 
-inline void VOzuvavIdavParser::ScanContinuation(TTokenCursor& at, TTokenSoFar& token)
+inline void VOzuvavIdavParser::ScanContinuation(TokenCursor& at, TokenSoFar& token)
 {
     if (!token.matched || token.fromUser) return;
     const auto& rule = tables_.continuation[token.value];
@@ -472,7 +472,7 @@ inline void VOzuvavIdavParser::ScanContinuation(TTokenCursor& at, TTokenSoFar& t
     }
 }
 
-inline void VOzuvavIdavParser::ScanFirstCharacterRule(TTokenCursor& at, TTokenSoFar& token)
+inline void VOzuvavIdavParser::ScanFirstCharacterRule(TokenCursor& at, TokenSoFar& token)
 {
     if (token.matched) return;
     const TTokenRule* rule = active_->Rule(at.first);
@@ -492,7 +492,7 @@ inline void VOzuvavIdavParser::ScanFirstCharacterRule(TTokenCursor& at, TTokenSo
     }
 }
 
-inline const TTokenStateInfo* VOzuvavIdavParser::ChangeStates(TTokenCursor& at, TTokenSoFar& token)
+inline const TTokenStateInfo* VOzuvavIdavParser::ChangeStates(TokenCursor& at, TokenSoFar& token)
 {
     const auto& stateInfo = tables_.tokenStateInfo[token.value];
     const TTokenStateInfo* info = token.fromUser || !stateInfo ? nullptr : &*stateInfo;
@@ -513,7 +513,7 @@ inline const TTokenStateInfo* VOzuvavIdavParser::ChangeStates(TTokenCursor& at, 
     return info;
 }
 
-inline void VOzuvavIdavParser::FollowBoundMode(TParserClient* sender, const TEdStream& stream,
+inline void VOzuvavIdavParser::FollowBoundMode(ParserClient* sender, const TEdStream& stream,
                                                const TTokenStateInfo* info, std::uint8_t value)
 {
     const std::int64_t pos = stream.GetPos();
@@ -533,7 +533,7 @@ inline void VOzuvavIdavParser::FollowBoundMode(TParserClient* sender, const TEdS
     }
 }
 
-std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength)
+std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(ParserClient* sender, TEdStream& stream, int& kLength)
 {
     kLength = 0;
     // While one control rescans a container, others get nothing until it has left bound mode.
@@ -545,10 +545,10 @@ std::uint8_t VOzuvavIdavParser::ScanNonPlainToken(TParserClient* sender, TEdStre
 
     NoteSender(sender);
     fromUserTable_ = false;
-    TTokenCursor at(stream);
+    TokenCursor at(stream);
     if (at.atEnd) return 0;
 
-    TTokenSoFar token;
+    TokenSoFar token;
     ScanKeywords(at, token);
     ScanContinuation(at, token);
     ScanFirstCharacterRule(at, token);
@@ -636,14 +636,14 @@ std::int32_t VOzuvavIdavParser::ScanStateId()
 
 // ---- controls and the options dialog
 
-void VOzuvavIdavParser::AttachControl(TParserClient* control)
+void VOzuvavIdavParser::AttachControl(ParserClient* control)
 {
     if (!control || std::find(controls_.begin(), controls_.end(), control) != controls_.end()) return;
     controls_.push_back(control);
     settings_->Attach(control);
 }
 
-void VOzuvavIdavParser::DetachControl(TParserClient* control)
+void VOzuvavIdavParser::DetachControl(ParserClient* control)
 {
     const auto it = std::find(controls_.begin(), controls_.end(), control);
     if (it == controls_.end()) return;
@@ -660,8 +660,8 @@ void VOzuvavIdavParser::DetachControl(TParserClient* control)
 bool VOzuvavIdavParser::RefreshControls()
 {
     bool ok = true;
-    const std::vector<TParserClient*> controls = controls_;  // a refresh may detach a control
-    for (TParserClient* c : controls) {
+    const std::vector<ParserClient*> controls = controls_;  // a refresh may detach a control
+    for (ParserClient* c : controls) {
         try {
             c->RefreshHighlighter();
         } catch (...) {

@@ -35,7 +35,7 @@ inline constexpr TSM_PropEdPages ppALL = 31;
 
 // What the highlighter needs of an editor control that uses it. The control is also a client of
 // the highlighter's settings record.
-class TParserClient : public TSettingsClient {
+class ParserClient : public SettingsClient {
 public:
     // Re-selects the active highlighter: the control takes the settings again and re-highlights.
     virtual void RefreshHighlighter() = 0;
@@ -70,7 +70,7 @@ public:
     // caller to consume one character itself (the returned value then applies to it). Whatever is
     // read beyond the line record the token starts in, by tries that failed too, is read through
     // the stream, so its Reach() and CameBackFrom() tell how far the token looked.
-    virtual std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) = 0;
+    virtual std::uint8_t ScanToken(ParserClient* sender, TEdStream& stream, int& kLength) = 0;
     // Resets the scanner to restart at a token of this value.
     virtual void SetScanState(std::uint8_t value) = 0;
     // Shows the options dialog with all pages; true when the user confirmed.
@@ -95,7 +95,7 @@ public:
         std::function<void(VOzuvavIdavParser& sender, std::uint16_t versionEncountered, std::uint16_t versionExpected)>;
     // Shows the options dialog for this highlighter with these pages; true when confirmed. The ui
     // installs it.
-    using TShowOptionsDialogProc = std::function<bool(VOzuvavIdavParser& parser, TSM_PropEdPages pages)>;
+    using ShowOptionsDialogProc = std::function<bool(VOzuvavIdavParser& parser, TSM_PropEdPages pages)>;
 
     VOzuvavIdavParser();
     ~VOzuvavIdavParser() override;
@@ -112,14 +112,14 @@ public:
     bool UseRegistry = false;
     TCustomParseEvent OnCustomParse;
     TVersionErrorEvent OnParserVersionError;
-    TShowOptionsDialogProc OnShowOptionsDialog;
+    ShowOptionsDialogProc OnShowOptionsDialog;
     // Shows a message in an information box with an OK button (the ui installs it); used for
     // stored data of an older version when OnParserVersionError is not assigned.
     std::function<void(const std::string& message)> OnShowInformation;
 
     // ---- compiled tables
-    TParserTables& Tables() { return tables_; }
-    const TParserTables& Tables() const { return tables_; }
+    ParserTables& Tables() { return tables_; }
+    const ParserTables& Tables() const { return tables_; }
     TSM_Settings& Settings() { return *settings_; }
     const TSM_Settings& Settings() const { return *settings_; }
 
@@ -140,21 +140,21 @@ public:
     bool LoadFromStream(TStream& stream, bool readingForm = false);
 
     // ---- scanning
-    std::uint8_t ScanToken(TParserClient* sender, TEdStream& stream, int& kLength) final;
+    std::uint8_t ScanToken(ParserClient* sender, TEdStream& stream, int& kLength) final;
     // ScanToken without its first test, whether the character is one of PlainCharacters(): for a
     // caller that knows it is not (the result is the same either way).
-    std::uint8_t ScanNonPlainToken(TParserClient* sender, TEdStream& stream, int& kLength);
+    std::uint8_t ScanNonPlainToken(ParserClient* sender, TEdStream& stream, int& kLength);
     void SetScanState(std::uint8_t value) override;
 
     // The characters that ScanToken, outside a container, always reads as a token of value 0 on
     // its own without changing any state: no keyword, no word of the settings record's tables
     // and no first-character rule of any state starts with them. Empty when plain text changes
     // the states. Holds while the tables and the settings record stay as they are.
-    TByteSet PlainCharacters() const;
+    ByteSet PlainCharacters() const;
     // Reads in one step the run of such characters at the stream's position that ScanToken would
     // return one by one (at most to the end of the line record); `plain` is PlainCharacters().
     // Returns how many it read: 0 inside a container, or when the next token is another kind.
-    [[gnu::always_inline]] std::int64_t ScanPlainRun(TParserClient* sender, TEdStream& stream, const TByteSet& plain)
+    [[gnu::always_inline]] std::int64_t ScanPlainRun(ParserClient* sender, TEdStream& stream, const ByteSet& plain)
     {
         if (busy_ || bound_) return 0;
         const TEdStream::Place at = stream.Save();
@@ -203,17 +203,17 @@ public:
 
     // ---- controls
     // Adds the control (once) and lets the settings record adopt it.
-    void AttachControl(TParserClient* control);
+    void AttachControl(ParserClient* control);
     // Removes it from the list and from the settings record (also when it is being destroyed).
-    void DetachControl(TParserClient* control);
-    const std::vector<TParserClient*>& Controls() const { return controls_; }
+    void DetachControl(ParserClient* control);
+    const std::vector<ParserClient*>& Controls() const { return controls_; }
     // Asks every attached control to re-select its highlighter; an exception from one control
     // does not stop the others. Returns false when any control failed.
     bool RefreshControls();
 
     // ---- registry overrides of styles and key assignments
-    void SetKeyValueStore(TKeyValueStore* store) { registry_ = store; }
-    TKeyValueStore* KeyValueStore() const { return registry_; }
+    void SetKeyValueStore(KeyValueStore* store) { registry_ = store; }
+    KeyValueStore* Registry() const { return registry_; }
     // Writes, per language L, "Highlighting - L" (the style string), "Key Assignments - L" (the
     // key bindings), "Template Hot Key - L" and "Auto Replace Keys - L" (the template key's text
     // and the trigger string, which neither of the others holds). Needs UseRegistry, a
@@ -228,7 +228,7 @@ public:
 private:
     // The control scanning now; attached on its first token. (The current control is always an
     // attached one: detaching clears it.)
-    void NoteSender(TParserClient* sender)
+    void NoteSender(ParserClient* sender)
     {
         if (!sender || sender == currentControl_) return;
         currentControl_ = sender;
@@ -247,33 +247,33 @@ private:
     // The phases of ScanNonPlainToken, in their order. The cursor stands on the token's first
     // character and reads inside its line record or through the stream; the token read so far
     // passes from phase to phase.
-    struct TTokenCursor;
-    struct TTokenSoFar;
+    struct TokenCursor;
+    struct TokenSoFar;
     // Keywords, then the words of the settings record's tables.
-    [[gnu::always_inline]] inline void ScanKeywords(TTokenCursor& at, TTokenSoFar& token);
+    [[gnu::always_inline]] inline void ScanKeywords(TokenCursor& at, TokenSoFar& token);
     // The continuation rule of the keyword's value, if it has one.
-    [[gnu::always_inline]] inline void ScanContinuation(TTokenCursor& at, TTokenSoFar& token);
+    [[gnu::always_inline]] inline void ScanContinuation(TokenCursor& at, TokenSoFar& token);
     // The rule the active first-character table has for the first character.
-    [[gnu::always_inline]] inline void ScanFirstCharacterRule(TTokenCursor& at, TTokenSoFar& token);
+    [[gnu::always_inline]] inline void ScanFirstCharacterRule(TokenCursor& at, TokenSoFar& token);
     // RunContinuation and RunTokenRule from the cursor's token start.
-    [[gnu::always_inline]] inline bool RunContinuationCopying(const THandlerRule& rule, TTokenCursor& at, int& length);
-    [[gnu::always_inline]] inline bool RunTokenRuleFromStart(const TTokenRule& rule, TTokenCursor& at, int& length,
+    [[gnu::always_inline]] inline bool RunContinuationCopying(const THandlerRule& rule, TokenCursor& at, int& length);
+    [[gnu::always_inline]] inline bool RunTokenRuleFromStart(const TTokenRule& rule, TokenCursor& at, int& length,
                                                              int& value);
     // Refuses the token where its states do not meet the current ones, otherwise applies its state
     // change; returns the state info that applied.
-    [[gnu::always_inline]] inline const TTokenStateInfo* ChangeStates(TTokenCursor& at, TTokenSoFar& token);
+    [[gnu::always_inline]] inline const TTokenStateInfo* ChangeStates(TokenCursor& at, TokenSoFar& token);
     // Leaves bound mode at the container's end, or enters it after a container token.
-    [[gnu::always_inline]] inline void FollowBoundMode(TParserClient* sender, const TEdStream& stream,
+    [[gnu::always_inline]] inline void FollowBoundMode(ParserClient* sender, const TEdStream& stream,
                                                        const TTokenStateInfo* info, std::uint8_t value);
     std::int32_t Intern(const std::string& key);
     [[noreturn]] void RegistryDisabled() const;
 
-    TParserTables tables_;
+    ParserTables tables_;
     std::unique_ptr<TSM_Settings> settings_;
 
     // Run-time state.
     TStateSet current_;
-    const TFirstCharTable* active_ = nullptr;
+    const FirstCharTable* active_ = nullptr;
     TRTStack stack_;
     const TKeywords* mirrored_ = nullptr;  // the keyword table the states were last given to
     bool bound_ = false;
@@ -281,11 +281,11 @@ private:
     std::int64_t containerEnd_ = 0;
     std::uint8_t containerValue_ = 0;
     TStateSet boundEntry_;
-    TParserClient* currentControl_ = nullptr;
-    TParserClient* boundOwner_ = nullptr;
+    ParserClient* currentControl_ = nullptr;
+    ParserClient* boundOwner_ = nullptr;
     bool fromUserTable_ = false;
-    std::vector<TParserClient*> controls_;
-    TKeyValueStore* registry_ = nullptr;
+    std::vector<ParserClient*> controls_;
+    KeyValueStore* registry_ = nullptr;
 
     // Scanner states seen, for ScanStateId: stack levels and whole states, by content.
     std::map<std::string, std::int32_t> stateIds_;

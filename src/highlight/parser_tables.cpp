@@ -4,9 +4,9 @@
 
 namespace tarnwick {
 
-const std::array<TBuiltInMatcherName, 14>& BuiltInMatcherNames()
+const std::array<BuiltInMatcherName, 14>& BuiltInMatcherNames()
 {
-    static const std::array<TBuiltInMatcherName, 14> names{{
+    static const std::array<BuiltInMatcherName, 14> names{{
         {"_PASCAL_CHAR", kMatchPascalChar},
         {"_WEB_CHAR", kMatchWebChar},
         {"_ORIGINAL_CHAR", kMatchOriginalChar},
@@ -32,9 +32,9 @@ std::int32_t BuiltInMatcherNumber(std::string_view name)
     return -1;
 }
 
-TParserTables::TParserTables() { Reset(); }
+ParserTables::ParserTables() { Reset(); }
 
-void TParserTables::Reset()
+void ParserTables::Reset()
 {
     groups.Clear();
     groups.Register(TSM_CharGroup());  // number 0: the empty group
@@ -56,7 +56,7 @@ void TParserTables::Reset()
     usesCustomMatches = false;
 }
 
-std::uint16_t TParserTables::RegisterGroup(const TSM_CharGroup& group)
+std::uint16_t ParserTables::RegisterGroup(const TSM_CharGroup& group)
 {
     const int count = groups.Count();
     const int number = groups.Register(group);
@@ -72,16 +72,16 @@ std::uint16_t TParserTables::RegisterGroup(const TSM_CharGroup& group)
     return static_cast<std::uint16_t>(number);
 }
 
-TFirstCharTable& TParserTables::StateTable(std::uint8_t state)
+FirstCharTable& ParserTables::StateTable(std::uint8_t state)
 {
     auto& table = stateTables[state];
-    if (!table) table = std::make_unique<TFirstCharTable>();
+    if (!table) table = std::make_unique<FirstCharTable>();
     statesWithOwnTable.Include(state);
     noPerStateTables = false;
     return *table;
 }
 
-void TParserTables::FinishCompile()
+void ParserTables::FinishCompile()
 {
     for (auto& s : contextState)
         if (s.Empty()) s = startStates;

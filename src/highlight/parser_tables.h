@@ -7,8 +7,8 @@
 //   state         a number 0..255; the scanner keeps a set of active states (TStateSet) that
 //                 tokens switch on and off.
 //   group         a character group (TSM_CharGroup) referred to by its 16-bit number in
-//                 TParserTables::groups. Number 0 is always the empty group (kEmptyGroup): a part
-//                 that "has no group" names it. Register groups with TParserTables::RegisterGroup.
+//                 ParserTables::groups. Number 0 is always the empty group (kEmptyGroup): a part
+//                 that "has no group" names it. Register groups with ParserTables::RegisterGroup.
 //
 // Everything here is optional until filled: a first-character table entry, a continuation rule
 // or a token state info that is absent is an empty std::optional.
@@ -49,16 +49,16 @@ inline constexpr std::int32_t kMatchStdCStringSq = 20;          // "__STD_C_STRI
 inline bool IsStepMatcher(std::int32_t id) { return id >= 0 && id <= 2; }
 inline bool IsWholeTokenMatcher(std::int32_t id) { return id >= 10 && id <= 20; }
 
-struct TBuiltInMatcherName {
+struct BuiltInMatcherName {
     std::string_view name;
     std::int32_t id;
 };
 // The fourteen script names with their numbers, step matchers first.
-const std::array<TBuiltInMatcherName, 14>& BuiltInMatcherNames();
+const std::array<BuiltInMatcherName, 14>& BuiltInMatcherNames();
 // The number of the matcher with this script name (exact case), or -1.
 std::int32_t BuiltInMatcherNumber(std::string_view name);
 
-// Number of the empty group in every TParserTables.
+// Number of the empty group in every ParserTables.
 inline constexpr std::uint16_t kEmptyGroup = 0;
 
 // ---- rule parts
@@ -136,29 +136,29 @@ struct TTokenStateInfo {
 // An entry of a per-state range list: a character range kept outside the 256-entry table. The
 // lists are built, stored and loaded; text characters are single bytes, so the scanner does not
 // consult them.
-struct TRangeRule {
+struct RangeRule {
     std::uint16_t low = 0;
     std::uint16_t high = 0;
     TTokenRule rule;
 
-    bool operator==(const TRangeRule&) const = default;
+    bool operator==(const RangeRule&) const = default;
 };
 
 // A first-character table: the rule of each character code, absent where none applies.
-struct TFirstCharTable {
+struct FirstCharTable {
     std::array<std::optional<TTokenRule>, 256> rules;
-    std::vector<TRangeRule> ranges;  // only in per-state tables
+    std::vector<RangeRule> ranges;  // only in per-state tables
 
     const TTokenRule* Rule(std::uint8_t c) const { return rules[c] ? &*rules[c] : nullptr; }
-    bool operator==(const TFirstCharTable&) const = default;
+    bool operator==(const FirstCharTable&) const = default;
 };
 
 // The whole compiled highlighter apart from its settings record (which VOzuvavIdavParser holds
 // beside it, see VOzuvavIdavParser::Settings()).
-struct TParserTables {
-    TParserTables();
-    TParserTables(const TParserTables&) = delete;
-    TParserTables& operator=(const TParserTables&) = delete;
+struct ParserTables {
+    ParserTables();
+    ParserTables(const ParserTables&) = delete;
+    ParserTables& operator=(const ParserTables&) = delete;
 
     // Back to the empty highlighter: no rules, no keywords, no per-state tables, empty context
     // states, anchor {0}, bound states empty, start states {0}, case flag and custom-match flag
@@ -172,7 +172,7 @@ struct TParserTables {
     const TSM_CharGroup& Group(std::uint16_t number) const { return groups.Get(number); }
 
     // The table of `state`, created (and the state added to statesWithOwnTable) when missing.
-    TFirstCharTable& StateTable(std::uint8_t state);
+    FirstCharTable& StateTable(std::uint8_t state);
     // What the compiler does last: every empty ContextState entry becomes the start states, and
     // noPerStateTables follows statesWithOwnTable.
     void FinishCompile();
@@ -194,7 +194,7 @@ struct TParserTables {
     std::array<std::optional<THandlerRule>, 256> continuation;
 
     // The default first-character table.
-    TFirstCharTable defaultTable;
+    FirstCharTable defaultTable;
 
     // The state set to restart scanning with at a token of each value (empty: the start states).
     std::array<TStateSet, 256> contextState{};
@@ -203,7 +203,7 @@ struct TParserTables {
     std::array<std::optional<TTokenStateInfo>, 256> tokenStateInfo;
 
     // Per-state first-character tables, present for the states in statesWithOwnTable.
-    std::array<std::unique_ptr<TFirstCharTable>, 256> stateTables;
+    std::array<std::unique_ptr<FirstCharTable>, 256> stateTables;
     TStateSet statesWithOwnTable;
     bool noPerStateTables = true;
 

@@ -42,7 +42,7 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
 
     // Everything is read first and applied only when all of it could be read. The message names
     // the value that could not be read.
-    std::optional<TStyleOverrides> styles;
+    std::optional<StyleOverrides> styles;
     std::unique_ptr<TKeyboardActionContoller> keys;
     const auto invalid = [&](const char* prefix) {
         return EDoravaVizu("Invalid data in registry entry \"" + path + "\\" + prefix + language + "\"");
@@ -57,7 +57,7 @@ void VOzuvavIdavParser::LoadStylesFromRegistry(bool fromProperty, const std::str
         if (const auto bytes = registry_->ReadValue(path, kKeyAssignmentsPrefix + language);
             bytes && bytes->find(kKeySignature) != std::string::npos) {
             if (bytes->size() < 9) throw EStreamError(msg::kStreamReadError);
-            TReadOnlyMemoryStream stream(std::string_view(*bytes).substr(9));
+            ReadOnlyMemoryStream stream(std::string_view(*bytes).substr(9));
             keys = std::make_unique<TKeyboardActionContoller>();
             keys->LoadFromStream(stream);
         }

@@ -9,7 +9,7 @@ namespace {
 constexpr std::uint32_t kNeedsRescan = lfAttributesStale | lfRehighlightFrom;
 
 // Where scanning restarts and with which token value.
-struct TRestart {
+struct RestartPoint {
     TLineRecord* record = nullptr;
     std::int64_t column = 0;
     std::int64_t offset = 0;
@@ -22,9 +22,9 @@ struct TRestart {
 // pass would read it.
 bool MayRestartIn(const TLineRecord* record) { return !(record->Flags() & lfLooksPastEnd); }
 
-TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, TLineRecord* startRecord)
+RestartPoint FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, TLineRecord* startRecord)
 {
-    TRestart at{startRecord, 0, store.OffsetOf(startRecord), 0};
+    RestartPoint at{startRecord, 0, store.OffsetOf(startRecord), 0};
     TLineRecord* prev = store.Prev(startRecord);
     if (!prev || !prev->Attributes()) return at;
 
@@ -94,8 +94,8 @@ TRestart FindRestart(const TTextStore& store, const VOzuvavIdavParser& parser, T
 class LineWriter {
 public:
     LineWriter(TTextStore& store, VOzuvavIdavParser& parser, const TEdStream& stream,
-               const THighlightPassOptions& options, std::int64_t startLine, const TRestart& restart,
-               THighlightPassResult& result)
+               const HighlightPassOptions& options, std::int64_t startLine, const RestartPoint& restart,
+               HighlightPassResult& result)
         : store_(store), parser_(parser), stream_(stream), options_(options), startLine_(startLine), result_(result)
     {
         Begin(restart.record, store.IndexOf(restart.record), store.OffsetOf(restart.record));
@@ -224,9 +224,9 @@ private:
     TTextStore& store_;
     VOzuvavIdavParser& parser_;
     const TEdStream& stream_;  // the scanner's, for how far it read
-    const THighlightPassOptions& options_;
+    const HighlightPassOptions& options_;
     std::int64_t startLine_;
-    THighlightPassResult& result_;
+    HighlightPassResult& result_;
     TLineRecord* record_ = nullptr;
     std::int64_t lineIndex_ = 0;
     std::int64_t lineOffset_ = 0;
@@ -241,10 +241,10 @@ private:
 
 }  // namespace
 
-THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,
-                                const THighlightPassOptions& options)
+HighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,
+                               const HighlightPassOptions& options)
 {
-    THighlightPassResult result;
+    HighlightPassResult result;
     if (startLine < 0 || startLine >= store.LineCount()) return result;
     TLineRecord* startRecord = store.FromLine(startLine).record;
     if (!startRecord) return result;
@@ -254,7 +254,7 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
         if (!options.waitWhileBusy || !options.waitWhileBusy()) return result;
     }
 
-    const TRestart restart = FindRestart(store, parser, startRecord);
+    const RestartPoint restart = FindRestart(store, parser, startRecord);
     if (restart.stateId < 0 || !parser.RestoreScanState(restart.stateId)) parser.SetScanState(restart.value);
     result.ran = true;
     result.restartOffset = restart.offset;
@@ -274,7 +274,7 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
     // Runs of blanks and signs that start nothing are taken whole when nobody watches the tokens
     // one by one: they are tokens of value 0 either way.
     const bool plainRuns = !options.onTokenSeen;
-    const TByteSet plain = plainRuns ? parser.PlainCharacters() : TByteSet{};
+    const ByteSet plain = plainRuns ? parser.PlainCharacters() : ByteSet{};
     // After a run the next token is another kind (or starts the next line).
     bool afterRun = false;
     while (!writer.Done() && !stream.AtEnd()) {
@@ -319,14 +319,14 @@ THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, st
     return result;
 }
 
-THighlightedText HighlightText(VOzuvavIdavParser& parser, std::string_view text)
+HighlightedText HighlightText(VOzuvavIdavParser& parser, std::string_view text)
 {
     TTextStore store;
     store.SetText(text);
-    THighlightPassOptions options;
+    HighlightPassOptions options;
     options.all = true;
     RescanFrom(store, parser, 0, options);
-    THighlightedText out;
+    HighlightedText out;
     out.text = store.Text();
     out.values.reserve(out.text.size());
     for (TLineRecord* r = store.FirstLine(); r; r = store.Next(r)) {

@@ -14,7 +14,7 @@
 
 namespace tarnwick {
 
-struct THighlightPassOptions {
+struct HighlightPassOptions {
     // The pass may stop early at a line whose new token values and end state equal the old ones,
     // but only at or after the start line and once this many lines from the start line are done
     // (the control passes its visible lines + 2).
@@ -27,7 +27,7 @@ struct THighlightPassOptions {
     // coloured: the pass is left to continue from there when that line is wanted).
     bool stopBeforeUncoloured = false;
     // The control on whose behalf the pass runs (given to ScanToken), or null.
-    TParserClient* sender = nullptr;
+    ParserClient* sender = nullptr;
     // Called for every token with its value (which the handler may change) and its start and end
     // offsets; once before the first token with -1, -1, -1 and once after the pass with -2, -2, -2.
     std::function<void(int& value, std::int64_t start, std::int64_t end)> onTokenSeen;
@@ -36,7 +36,7 @@ struct THighlightPassOptions {
     std::function<bool()> waitWhileBusy;
 };
 
-struct THighlightPassResult {
+struct HighlightPassResult {
     bool ran = false;                 // false: nothing to do, highlighter busy or unusable
     std::int64_t restartOffset = -1;  // where scanning began
     std::int64_t firstLine = -1;      // first and last line whose values were written
@@ -55,15 +55,15 @@ struct THighlightPassResult {
 // re-highlight flags. The StateOut numbers belong to one highlighter:
 // after switching highlighters, drop the attributes or run a full pass.
 // A highlighter that uses custom matches runs only when its OnCustomParse is assigned.
-THighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,
-                                const THighlightPassOptions& options = {});
+HighlightPassResult RescanFrom(TTextStore& store, VOzuvavIdavParser& parser, std::int64_t startLine,
+                               const HighlightPassOptions& options = {});
 
 // Highlights a whole text: the text as the store keeps it (line breaks as CR) and one token value
 // per character.
-struct THighlightedText {
+struct HighlightedText {
     std::string text;
     std::vector<std::uint8_t> values;
 };
-THighlightedText HighlightText(VOzuvavIdavParser& parser, std::string_view text);
+HighlightedText HighlightText(VOzuvavIdavParser& parser, std::string_view text);
 
 }  // namespace tarnwick

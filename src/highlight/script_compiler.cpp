@@ -32,7 +32,7 @@ public:
     {
         Next();
         while (Tok() != tkEOF) {
-            const TSymToken section = Tok();
+            const ScriptToken section = Tok();
             switch (section) {
             case tkSecLanguage:
                 Next();
@@ -93,7 +93,7 @@ private:
     void Language()
     {
         for (;;) {
-            const TSymToken key = Tok();
+            const ScriptToken key = Tok();
             switch (key) {
             case tkName:
                 Next();
@@ -290,7 +290,7 @@ private:
             Expect(tkRParen, symmsg::kRParenExpected);
             if (editableCount_ >= TSM_Settings::kEditableStyles) s_.Error(symmsg::kTooManyEditableStyles);
             ++editableCount_;
-            st_.SetEditableStyle(editableCount_, TEditableStyle{name.substr(0, 25), static_cast<std::uint8_t>(v)});
+            st_.SetEditableStyle(editableCount_, NamedStyle{name.substr(0, 25), static_cast<std::uint8_t>(v)});
         } while (Accept(tkComma));
     }
 
@@ -377,7 +377,7 @@ private:
         for (;;) {
             if (Accept(tkQuery)) {
                 const std::uint8_t state = Value();
-                TFirstCharTable& table = t_.StateTable(state);
+                FirstCharTable& table = t_.StateTable(state);
                 Expect(tkLParen, symmsg::kLParenExpected);
                 while (StartsExpr()) TokenEntry(table, state);
                 Expect(tkRParen, symmsg::kRParenExpected);
@@ -427,7 +427,7 @@ private:
         return g;
     }
 
-    void TokenEntry(TFirstCharTable& table, std::optional<std::uint8_t> groupState)
+    void TokenEntry(FirstCharTable& table, std::optional<std::uint8_t> groupState)
     {
         TTokenRule rule;
         rule.value = Value();
@@ -508,7 +508,7 @@ private:
             const std::uint8_t token = Value();
             if (token != 0 && effectGiven_.Contains(token)) s_.Error(symmsg::kDuplicateEffect);
             effectGiven_.Include(token);
-            TStyleRecord style;
+            StyleRecord style;
             if (Tok() == tkLBracket) style.fontStyle = StyleList();
             style.foreground = Bits32();
             style.foregroundDefault = Accept(tkStar);
@@ -672,7 +672,7 @@ private:
     void KwTables()
     {
         while (Accept(tkForState)) {
-            TKeywordTable table;
+            KeywordTable table;
             table.states = StateList();
             Expect(tkEndsWith, symmsg::kSyntaxError);
             if (Tok() != tkString) s_.Error(symmsg::kStringExpected);
@@ -709,7 +709,7 @@ private:
 }  // namespace
 
 void CompileHighlighterText(VOzuvavIdavParser& parser, std::string_view text, const std::string& directory,
-                            TIncludeReader reader, const std::string& scriptPath)
+                            IncludeReader reader, const std::string& scriptPath)
 {
     parser.Reset();
     {

@@ -21,7 +21,7 @@ class VOzuvavIdavParser;
 // ESYM_COMP_ERROR), left partly built. `directory` is the folder for #include <name>; `reader`
 // reads included files (from disk when not given).
 void CompileHighlighterText(VOzuvavIdavParser& parser, std::string_view text, const std::string& directory,
-                            TIncludeReader reader = {}, const std::string& scriptPath = {});
+                            IncludeReader reader = {}, const std::string& scriptPath = {});
 
 // Compiles the script file `path` (EFOpenError when it cannot be read).
 void CompileHighlighterScript(VOzuvavIdavParser& parser, const std::string& path);

@@ -23,7 +23,7 @@ constexpr const char* kEndifWithoutIf = "#endif without #ifdef or #ifndef";
 
 struct ReservedWord {
     const char* word;
-    TSymToken token;
+    ScriptToken token;
 };
 
 constexpr ReservedWord kReservedWords[] = {
@@ -268,8 +268,8 @@ std::string PathKey(const std::string& path)
 }  // namespace
 
 TSYM_Compiler::TSYM_Compiler(std::string_view script, std::string directory, std::string scriptPath,
-                             TIncludeReader reader)
-    : directory_(std::move(directory)), reader_(reader ? std::move(reader) : TIncludeReader(ReadFileFromDisk))
+                             IncludeReader reader)
+    : directory_(std::move(directory)), reader_(reader ? std::move(reader) : IncludeReader(ReadFileFromDisk))
 {
     Source root;
     root.name = PathKey(scriptPath);
@@ -285,7 +285,7 @@ TSYM_Compiler::TSYM_Compiler(std::string_view script, std::string directory, std
     for (int i = 1; i <= 12; ++i) macros_.AddValue("F" + std::to_string(i), std::to_string(111 + i));
 }
 
-std::string TSYM_Compiler::TokenName(TSymToken token)
+std::string TSYM_Compiler::TokenName(ScriptToken token)
 {
     switch (token) {
     case tkEOF: return "end of input";
@@ -642,7 +642,7 @@ std::string TSYM_Compiler::ProcessString(std::string_view raw)
     return out;
 }
 
-TSymToken TSYM_Compiler::GetToken()
+ScriptToken TSYM_Compiler::GetToken()
 {
     for (;;) {
         const int c = Cur();
@@ -688,7 +688,7 @@ TSymToken TSYM_Compiler::GetToken()
                 continue;
             }
             if (const TWordStore::Node* word = reserved_.Find(identifier_))
-                return token_ = static_cast<TSymToken>(word->token);
+                return token_ = static_cast<ScriptToken>(word->token);
             Error("Identifier \"" + identifier_ + "\" Unknown");
         }
         if (IsDigit(c)) {
@@ -710,7 +710,7 @@ TSymToken TSYM_Compiler::GetToken()
         const std::size_t length = reserved_.LongestMatch(std::string_view(s.text).substr(s.pos), word);
         if (length > 0) {
             for (std::size_t i = 0; i < length; ++i) Advance();
-            return token_ = static_cast<TSymToken>(word->token);
+            return token_ = static_cast<ScriptToken>(word->token);
         }
         Error(Format1("Unknown character in input stream: #$%.2llx", c));
     }

@@ -21,7 +21,7 @@
 namespace tarnwick {
 
 // Tokens of the script language.
-enum TSymToken : std::int32_t {
+enum ScriptToken : std::int32_t {
     tkEOF = 0,
     tkString,
     tkNumber,
@@ -139,7 +139,7 @@ std::string SymMessageText(int id);
 
 // Reads an included file; returns false when it cannot be read. The default reads regular files
 // from disk.
-using TIncludeReader = std::function<bool(const std::string& path, std::string& text)>;
+using IncludeReader = std::function<bool(const std::string& path, std::string& text)>;
 
 class TSYM_Compiler {
 public:
@@ -151,11 +151,11 @@ public:
     // `script` is the whole script; `directory` the folder of the script (for #include <name>);
     // `scriptPath` names the script itself (so that it cannot include itself), may be empty.
     TSYM_Compiler(std::string_view script, std::string directory, std::string scriptPath = {},
-                  TIncludeReader reader = {});
+                  IncludeReader reader = {});
 
     // Reads the next token; returns it.
-    TSymToken GetToken();
-    TSymToken Token() const { return token_; }
+    ScriptToken GetToken();
+    ScriptToken Token() const { return token_; }
     // The last string: as written (between the quotes, escapes kept) and processed.
     const std::string& RawString() const { return raw_; }
     const std::string& StringValue() const { return value_; }
@@ -177,7 +177,7 @@ public:
     // gives that character.
     static std::string ProcessString(std::string_view raw);
     // The spelling of a token, for messages.
-    static std::string TokenName(TSymToken token);
+    static std::string TokenName(ScriptToken token);
 
 private:
     struct Source {
@@ -216,14 +216,14 @@ private:
     std::vector<std::uint8_t> conditions_;  // saved skip flags of the open conditionals
     std::uint8_t flags_ = 0;
     std::string directory_;
-    TIncludeReader reader_;
+    IncludeReader reader_;
     TWordStore macros_;
     TWordStore reserved_;
     std::size_t expanded_ = 0;
     int macroDepth_ = 0;
     int includeDepth_ = 0;
 
-    TSymToken token_ = tkEOF;
+    ScriptToken token_ = tkEOF;
     std::string raw_, value_, identifier_;
     std::int64_t number_ = 0;
     int tokenLine_ = 1, tokenColumn_ = 1;

@@ -26,15 +26,15 @@ protected:
 
     // ---- token helpers
 
-    TSymToken Tok() const { return s_.Token(); }
+    ScriptToken Tok() const { return s_.Token(); }
     void Next() { s_.GetToken(); }
-    bool Accept(TSymToken token)
+    bool Accept(ScriptToken token)
     {
         if (Tok() != token) return false;
         Next();
         return true;
     }
-    void Expect(TSymToken token, int message)
+    void Expect(ScriptToken token, int message)
     {
         if (Tok() != token) s_.Error(message);
         Next();
@@ -77,7 +77,7 @@ protected:
         // Wrapping arithmetic: a long chain of sums cannot overflow into undefined behaviour.
         std::uint64_t v = static_cast<std::uint64_t>(Term(depth));
         for (;;) {
-            const TSymToken op = Tok();
+            const ScriptToken op = Tok();
             if (op != tkPlus && op != tkMinus && op != tkOr) break;
             Next();
             const std::uint64_t r = static_cast<std::uint64_t>(Term(depth));
@@ -263,7 +263,7 @@ protected:
     void Equals() { Expect(tkEquals, symmsg::kEqualsExpected); }
 
     TSYM_Compiler& s_;
-    TParserTables& t_;
+    ParserTables& t_;
     TSM_Settings& st_;
 };
 

@@ -17,15 +17,15 @@ constexpr std::size_t kEndPartMin = 1 + 1 + 1;
 constexpr std::size_t kTokenRuleMin = kMatchPartMin + 32 + kMatchPartMin + kEndPartMin + 1;
 constexpr std::size_t kRangeListMin = 4;
 
-class TPayloadError : public EDoravaVizu {
+class PayloadError : public EDoravaVizu {
 public:
     using EDoravaVizu::EDoravaVizu;
 };
 
 // ---- writing
 
-struct TWriter {
-    const TParserTables& t;
+struct PayloadWriter {
+    const ParserTables& t;
     TStream& s;
 
     void Group(std::uint16_t number) { t.Group(number).SaveToStream(s); }
@@ -70,10 +70,10 @@ struct TWriter {
         WriteU8(s, r.value);
     }
 
-    void Ranges(const std::vector<TRangeRule>& ranges)
+    void Ranges(const std::vector<RangeRule>& ranges)
     {
         WriteI32(s, static_cast<std::int32_t>(ranges.size()));
-        for (const TRangeRule& r : ranges) {
+        for (const RangeRule& r : ranges) {
             WriteU16(s, r.low);
             WriteU16(s, r.high);
             Rule(r.rule);
@@ -83,8 +83,8 @@ struct TWriter {
 
 // ---- reading
 
-struct TReader {
-    TParserTables& t;
+struct PayloadReader {
+    ParserTables& t;
     TStream& s;
 
     std::int32_t Count(std::size_t minItem) { return ReadCount(s, minItem); }
@@ -120,7 +120,7 @@ struct TReader {
             return e;
         }
         e.count = ReadU8(s);
-        if (e.count > 4) throw TPayloadError("Invalid terminator count in end part");
+        if (e.count > 4) throw PayloadError("Invalid terminator count in end part");
         for (std::uint8_t i = 0; i < e.count; ++i) e.groups[i] = Group();
         return e;
     }
@@ -136,13 +136,13 @@ struct TReader {
         return r;
     }
 
-    std::vector<TRangeRule> Ranges()
+    std::vector<RangeRule> Ranges()
     {
         const std::int32_t k = Count(2 + 2 + kTokenRuleMin);
-        std::vector<TRangeRule> ranges;
+        std::vector<RangeRule> ranges;
         ranges.reserve(static_cast<std::size_t>(k));
         for (std::int32_t i = 0; i < k; ++i) {
-            TRangeRule r;
+            RangeRule r;
             r.low = ReadU16(s);
             r.high = ReadU16(s);
             r.rule = Rule();
@@ -186,8 +186,8 @@ void WriteIndexed(TStream& out, const Entries& entries, Present present, Write w
 
 void WriteParserPayload(const VOzuvavIdavParser& parser, TStream& out)
 {
-    const TParserTables& t = parser.Tables();
-    TWriter w{t, out};
+    const ParserTables& t = parser.Tables();
+    PayloadWriter w{t, out};
 
     parser.Settings().SaveToStream(out);
     t.keywords->SaveToStream(out);
@@ -217,7 +217,7 @@ void WriteParserPayload(const VOzuvavIdavParser& parser, TStream& out)
     if (n > 0) {
         for (std::size_t st = 0; st < 256; ++st) {
             if (!t.statesWithOwnTable.Contains(st) || !t.stateTables[st]) continue;
-            const TFirstCharTable& table = *t.stateTables[st];
+            const FirstCharTable& table = *t.stateTables[st];
             WriteU8(out, static_cast<std::uint8_t>(st));
             std::int32_t m = 0;
             for (const auto& r : table.rules) m += r ? 1 : 0;
@@ -240,8 +240,8 @@ void WriteParserPayload(const VOzuvavIdavParser& parser, TStream& out)
 
 void ReadParserPayload(VOzuvavIdavParser& parser, TStream& in, std::int32_t version)
 {
-    TParserTables& t = parser.Tables();
-    TReader r{t, in};
+    ParserTables& t = parser.Tables();
+    PayloadReader r{t, in};
 
     parser.Settings().SetStreamVersion(version);
     parser.Settings().LoadFromStream(in);
@@ -289,7 +289,7 @@ void ReadParserPayload(VOzuvavIdavParser& parser, TStream& in, std::int32_t vers
     n = r.Count(1 + 4);
     for (std::int32_t i = 0; i < n; ++i) {
         const std::uint8_t st = ReadU8(in);
-        TFirstCharTable& table = t.StateTable(st);
+        FirstCharTable& table = t.StateTable(st);
         const std::int32_t m = r.Count(1 + kTokenRuleMin + kRangeListMin);
         for (std::int32_t j = 0; j < m; ++j) {
             const std::uint8_t c = ReadU8(in);

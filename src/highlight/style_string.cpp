@@ -96,16 +96,16 @@ private:
 };
 
 // The effects list: a count, then the entries.
-std::vector<TStyleEffect> ReadEffects(Reader& r)
+std::vector<StyleEffect> ReadEffects(Reader& r)
 {
-    std::vector<TStyleEffect> effects;
+    std::vector<StyleEffect> effects;
     const std::int64_t count = r.Number(0);
     if (count < 0) Invalid();
     // A full list (256 styles) is written with the count 255; the entries that follow it are read too.
     for (std::int64_t i = 0;
          !r.AtEnd() && (i < count || (count == 255 && std::isdigit(static_cast<unsigned char>(r.Cur())))); ++i) {
         if (i >= 256) Invalid();
-        TStyleEffect e;
+        StyleEffect e;
         const std::int64_t token = r.Number(255);
         if (token < 0 || token >= 256) Invalid();
         e.token = static_cast<std::uint8_t>(token);
@@ -181,7 +181,7 @@ std::uint8_t WholeByte(std::string_view value)
 }
 bool WholeBool(std::string_view value) { return WholeNumber(value) != 0; }
 
-void ReadTagged(std::string_view text, TStyleOverrides& o)
+void ReadTagged(std::string_view text, StyleOverrides& o)
 {
     std::size_t p = 8;
     for (;;) {
@@ -254,7 +254,7 @@ void ReadTagged(std::string_view text, TStyleOverrides& o)
     }
 }
 
-void ReadPositional(std::string_view text, int layout, TStyleOverrides& o)
+void ReadPositional(std::string_view text, int layout, StyleOverrides& o)
 {
     Reader r(text, 8);
     o.options = r.Value32(TSM_Settings::kDefaultOptions);
@@ -309,7 +309,7 @@ std::string FormatEffects(const TSM_Settings& settings)
     std::string s = std::to_string(defined == 256 ? 255 : defined);
     if (defined) s += ',';
     for (int t = 0; t < 256; ++t) {
-        const TStyleRecord& st = settings.Style(t);
+        const StyleRecord& st = settings.Style(t);
         if (!st.defined) continue;
         s += std::to_string(t) + ',' + Signed(st.foreground) + ',' + Signed(st.background) + ',';
         if (st.backgroundDefault) s += 'X';
@@ -357,17 +357,17 @@ std::string FormatStyleString(const TSM_Settings& s)
     return out;
 }
 
-TStyleOverrides ParseStyleString(std::string_view text)
+StyleOverrides ParseStyleString(std::string_view text)
 {
     if (text.size() < 7 || text.substr(0, 6) != "Vexmar" || text[6] < '1' || text[6] > '9') Invalid();
-    TStyleOverrides o;
+    StyleOverrides o;
     const int layout = text[6] - '0';
     if (layout >= 5) ReadTagged(text, o);
     else ReadPositional(text, layout, o);
     return o;
 }
 
-void ApplyStyleOverrides(const TStyleOverrides& o, TSM_Settings& s)
+void ApplyStyleOverrides(const StyleOverrides& o, TSM_Settings& s)
 {
     if (o.options) s.options = *o.options;
     if (o.gutterWidth) s.gutterWidth = *o.gutterWidth;
@@ -397,8 +397,8 @@ void ApplyStyleOverrides(const TStyleOverrides& o, TSM_Settings& s)
     if (o.gutterFontCharset) s.gutterFont.charset = *o.gutterFontCharset;
     if (o.gutterFontStyle) s.gutterFont.style = *o.gutterFontStyle;
     if (o.effects) {
-        for (const TStyleEffect& e : *o.effects) {
-            TStyleRecord st = s.Style(e.token);
+        for (const StyleEffect& e : *o.effects) {
+            StyleRecord st = s.Style(e.token);
             st.fontStyle = e.fontStyle;
             st.foreground = e.foreground;
             st.background = e.background;

@@ -18,25 +18,25 @@ namespace tarnwick {
 inline constexpr const char* kInvalidStyleString = "Invalid data in style string";
 
 // One entry of the effects list: how the tokens of one value are drawn.
-struct TStyleEffect {
+struct StyleEffect {
     std::uint8_t token = 255;
     TColor foreground = clBlack;
     TColor background = clWhite;
     std::uint8_t fontStyle = 0;  // fsBold, fsItalic, fsUnderline
     bool foregroundDefault = false;
     bool backgroundDefault = false;
-    bool operator==(const TStyleEffect&) const = default;
+    bool operator==(const StyleEffect&) const = default;
 };
 
 // What a style string sets; fields it does not name stay unset and leave the record as it is.
-struct TStyleOverrides {
+struct StyleOverrides {
     std::optional<std::uint32_t> options;
     std::optional<std::int32_t> gutterWidth, wordWrapColumn, indentStep, fontSize, defaultTabWidth, rightMargin;
     std::optional<TColor> gutterColor, selectedTextColor, selectedTextBackground;
     std::optional<std::string> wrapOverride, fontName;
     // Tab stops, 0-based, ascending; applied over all 32 columns.
     std::optional<std::vector<std::int32_t>> tabColumns;
-    std::optional<std::vector<TStyleEffect>> effects;
+    std::optional<std::vector<StyleEffect>> effects;
     std::optional<bool> gutterColorDefault, marginColorDefault, selectedTextColorDefault, selectedTextBackgroundDefault;
     std::optional<std::uint8_t> fontCharset;
     std::optional<std::string> gutterFontName;
@@ -54,10 +54,10 @@ std::string FormatTabColumns(const TSM_Settings& settings);
 
 // Reads a style string of any layout. Raises EDoravaVizu "Invalid data in style string" when it
 // cannot be read; nothing is changed by reading.
-TStyleOverrides ParseStyleString(std::string_view text);
+StyleOverrides ParseStyleString(std::string_view text);
 
 // Writes the overrides into `settings`. Effects change only the style bits and the default flags
 // of each named token value (its hot-spot flag is kept) and mark the style as defined.
-void ApplyStyleOverrides(const TStyleOverrides& overrides, TSM_Settings& settings);
+void ApplyStyleOverrides(const StyleOverrides& overrides, TSM_Settings& settings);
 
 }  // namespace tarnwick

@@ -2,7 +2,7 @@
 // A store of named values under hierarchical keys, in place of the registry: keys are paths such
 // as "Software\Corvanti\Tarnwick\EditorOptions" (backslash-separated, as on Windows), each holding
 // text and binary values by name. The ui implements it on QSettings; tests and command-line tools
-// use TMemoryKeyValueStore.
+// use MemoryKeyValueStore.
 
 #include <iterator>
 #include <map>
@@ -13,11 +13,11 @@
 
 namespace tarnwick {
 
-class TKeyValueStore {
+class KeyValueStore {
 public:
     enum class ValueKind { vkText, vkBinary };
 
-    virtual ~TKeyValueStore() = default;
+    virtual ~KeyValueStore() = default;
 
     // Whether the key exists (has been created or holds values).
     virtual bool KeyExists(std::string_view key) const = 0;
@@ -32,7 +32,7 @@ public:
 };
 
 // Keeps everything in memory; keys compare exactly.
-class TMemoryKeyValueStore : public TKeyValueStore {
+class MemoryKeyValueStore : public KeyValueStore {
 public:
     struct Value {
         ValueKind kind = ValueKind::vkText;

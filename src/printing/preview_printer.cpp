@@ -58,9 +58,9 @@ QFont TTextOptions::MakeFont(const char* family, int points, bool bold, bool ita
 
 // ---------------------------------------------------------------- pages
 
-TMetaFilePage::TMetaFilePage(int dpiX, int dpiY, QSize size) : dpiX_(dpiX), dpiY_(dpiY), size_(size) {}
+MetaFilePage::MetaFilePage(int dpiX, int dpiY, QSize size) : dpiX_(dpiX), dpiY_(dpiY), size_(size) {}
 
-int TMetaFilePage::metric(PaintDeviceMetric m) const
+int MetaFilePage::metric(PaintDeviceMetric m) const
 {
     switch (m) {
     case PdmWidth: return size_.width();
@@ -128,9 +128,9 @@ void TPreviewPrinter::Measure()
     offsetX_ = offsetY_ = 0;
 }
 
-std::unique_ptr<TMetaFilePage> TPreviewPrinter::NewPicture() const
+std::unique_ptr<MetaFilePage> TPreviewPrinter::NewPicture() const
 {
-    return std::make_unique<TMetaFilePage>(dpiX_, dpiY_, QSize(width_, height_));
+    return std::make_unique<MetaFilePage>(dpiX_, dpiY_, QSize(width_, height_));
 }
 
 void TPreviewPrinter::BeginDoc()
@@ -186,7 +186,7 @@ void TPreviewPrinter::EndDoc()
     Status(QStringLiteral("Pagination Complete"), -1, skPaginationComplete);
 }
 
-const TMetaFilePage& TPreviewPrinter::Page(int index)
+const MetaFilePage& TPreviewPrinter::Page(int index)
 {
     PageEntry& entry = pages_.at(static_cast<std::size_t>(index));
     if (entry.onDemand) {
@@ -235,8 +235,8 @@ bool TPreviewPrinter::LayoutEditor(VOzuvavIdav& editor)
     clock.start();
     qint64 lastEvents = 0;
     bool cancelled = false;
-    const TMetaFilePage& reference = *pages_.back().picture;
-    const int count = editor.PageCount(const_cast<TMetaFilePage*>(&reference), rect, [&](int pages) {
+    const MetaFilePage& reference = *pages_.back().picture;
+    const int count = editor.PageCount(const_cast<MetaFilePage*>(&reference), rect, [&](int pages) {
         Status(QString::asprintf("Paginating page %d", pages), pages, skPaginating);
         if (clock.elapsed() - lastEvents < kProgressIntervalMs) return true;
         lastEvents = clock.elapsed();
@@ -329,12 +329,12 @@ void TPreviewPrinter::PrintPage(QPainter& painter, int index, int printerDpiX, i
         // The editor draws the page again, straight onto the paper, laid out as it was for the
         // preview: exact vector output whatever the printer's resolution.
         painter.scale(sx, sy);
-        const std::unique_ptr<TMetaFilePage> reference = NewPicture();
+        const std::unique_ptr<MetaFilePage> reference = NewPicture();
         editor_->RenderPage(painter, editorRect_, index + 1, reference.get());
     } else {
         // A picture plays its text back true to size only on a device of the default 96 pixels
         // per inch: it goes through an image of that kind, at up to kRasterDpi.
-        const TMetaFilePage& page = Page(index);
+        const MetaFilePage& page = Page(index);
         const double scale = std::min(1.0, static_cast<double>(kRasterDpi) / std::max(dpiX_, dpiY_));
         QImage image(std::max(1, static_cast<int>(width_ * scale)), std::max(1, static_cast<int>(height_ * scale)),
                      QImage::Format_RGB32);

@@ -61,9 +61,9 @@ struct TTextOptions {
 
 // One recorded page: a QPicture that reports the metrics of the device it was recorded against,
 // so that fonts given in points turn into that device's pixels.
-class TMetaFilePage : public QPicture {
+class MetaFilePage : public QPicture {
 public:
-    TMetaFilePage(int dpiX, int dpiY, QSize size);
+    MetaFilePage(int dpiX, int dpiY, QSize size);
     int DpiX() const { return dpiX_; }
     int DpiY() const { return dpiY_; }
 
@@ -79,7 +79,7 @@ private:
 // The drawing surface of one page while it is recorded.
 class TBenMetaFileCanvas : public QPainter {
 public:
-    explicit TBenMetaFileCanvas(TMetaFilePage& page) : QPainter(&page), dpiY_(page.DpiY()) {}
+    explicit TBenMetaFileCanvas(MetaFilePage& page) : QPainter(&page), dpiY_(page.DpiY()) {}
     int PixelsPerInch() const { return dpiY_; }
 
 private:
@@ -120,7 +120,7 @@ public:
     void EndDoc();
     int PageCount() const { return static_cast<int>(pages_.size()); }
     // Page i (from 0), recorded when first asked for.
-    const TMetaFilePage& Page(int index);
+    const MetaFilePage& Page(int index);
     bool InDocument() const { return inDocument_; }
 
     // Lays out the editor's text into pages. Long work shows a progress dialog that can cancel
@@ -153,10 +153,10 @@ private:
     void PrintPage(QPainter& painter, int index, int printerDpiX, int printerDpiY);
     void Measure();
     void Status(const QString& message, int page, int kind);
-    std::unique_ptr<TMetaFilePage> NewPicture() const;
+    std::unique_ptr<MetaFilePage> NewPicture() const;
 
     struct PageEntry {
-        std::unique_ptr<TMetaFilePage> picture;
+        std::unique_ptr<MetaFilePage> picture;
         bool onDemand = false;  // recorded from the editor when asked for; may be dropped again
     };
     std::vector<PageEntry> pages_;

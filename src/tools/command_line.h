@@ -81,7 +81,7 @@ class InputText {
 public:
     static InputText Read(const std::string& file);
     static bool IsStandardInput(const std::string& file) { return file == "-"; }
-    std::string_view Text() const { return fromStdin_ ? std::string_view(stdin_) : file_.data(); }
+    std::string_view Text() const { return fromStdin_ ? std::string_view(stdin_) : file_.Text(); }
 
 private:
     FileView file_;

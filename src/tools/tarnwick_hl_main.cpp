@@ -68,7 +68,7 @@ const char* const kUsage =
 void LoadStored(VOzuvavIdavParser& parser, const std::string& file)
 {
     const std::string data = ReadWholeFile(file);
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     parser.Name = file;
     parser.LoadFromStream(in, /*readingForm=*/true);
 }
@@ -90,9 +90,9 @@ struct TableCounts {
 
 TableCounts Count(const VOzuvavIdavParser& parser)
 {
-    const TParserTables& t = parser.Tables();
+    const ParserTables& t = parser.Tables();
     TableCounts n;
-    const auto rules = [&](const TFirstCharTable& table) {
+    const auto rules = [&](const FirstCharTable& table) {
         for (const auto& rule : table.rules) n.firstChars += rule.has_value();
     };
     rules(t.defaultTable);
@@ -211,7 +211,7 @@ int Tokens(ArgReader args)
     VOzuvavIdavParser parser;
     Prepare(parser, script, stored);
     const InputText text = InputText::Read(file.empty() ? "-" : file);
-    const THighlightedText result = HighlightText(parser, text.Text());
+    const HighlightedText result = HighlightText(parser, text.Text());
     std::string out;
     const auto& v = result.values;
     for (std::size_t i = 0; i < v.size();) {
@@ -275,12 +275,12 @@ int Export(ArgReader args)
     Prepare(parser, {}, {});
     TTextStore store;
     store.SetText(InputText::Read(file.empty() ? "-" : file).Text());
-    THighlightPassOptions options;
+    HighlightPassOptions options;
     options.all = true;
     options.force = true;
     RescanFrom(store, parser, 0, options);
 
-    const TExportContext context = ExportContextFor(
+    const ExportContext context = ExportContextFor(
         parser.Settings(), title ? *title : (file == "-" ? std::string() : file), date ? *date : Today());
     StdoutStream out;
     WriteRange(store, 0, store.CharCount(), writeFormat, context, out);

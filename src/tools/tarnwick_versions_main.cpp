@@ -142,15 +142,19 @@ struct OptionFileArgs {
 
 // --- Commands ---------------------------------------------------------------------------------
 
+// Answers "COMMAND --help": the command's own help and the common footer.
+int ShowCommandHelp(std::string_view help)
+{
+    WriteStdout(std::string(help) + std::string(kFooterHelp));
+    return kExitOk;
+}
+
 int Preprocess(ArgReader args)
 {
     std::vector<std::string> symbols;
     std::vector<std::string> operands;
     while (!args.Done()) {
-        if (IsHelp(args.Current())) {
-            WriteStdout(std::string(kPreprocessHelp) + std::string(kFooterHelp));
-            return kExitOk;
-        }
+        if (IsHelp(args.Current())) return ShowCommandHelp(kPreprocessHelp);
         if (auto symbol = args.Value("-D")) {
             symbols.push_back(std::move(*symbol));
         } else if (!args.Operand(operands)) {
@@ -174,7 +178,7 @@ int Preprocess(ArgReader args)
         PrintScriptErrors(InputText::IsStandardInput(file) ? kStdinName : std::string_view(file), errors);
         return kExitInputErrors;
     }
-    WriteStdout(output.pieces());
+    WriteStdout(output.Pieces());
     return kExitOk;
 }
 
@@ -182,10 +186,7 @@ int List(ArgReader args)
 {
     OptionFileArgs optionFiles;
     while (!args.Done()) {
-        if (IsHelp(args.Current())) {
-            WriteStdout(std::string(kListHelp) + std::string(kFooterHelp));
-            return kExitOk;
-        }
+        if (IsHelp(args.Current())) return ShowCommandHelp(kListHelp);
         if (optionFiles.Take(args, false)) {
             continue;
         }
@@ -238,10 +239,7 @@ int Run(ArgReader args)
     std::optional<std::string> versionName, indexText;
     std::vector<std::string> operands;
     while (!args.Done()) {
-        if (IsHelp(args.Current())) {
-            WriteStdout(std::string(kRunHelp) + std::string(kFooterHelp));
-            return kExitOk;
-        }
+        if (IsHelp(args.Current())) return ShowCommandHelp(kRunHelp);
         if (optionFiles.Take(args, true)) {
             continue;
         }

@@ -38,8 +38,8 @@ public:
     void AppendScript(std::string_view piece) override;
     void AppendText(std::string_view text) override;
 
-    std::span<const std::string_view> pieces() const { return pieces_; }
-    std::size_t size() const { return size_; }
+    std::span<const std::string_view> Pieces() const { return pieces_; }
+    std::size_t Size() const { return size_; }
     std::string ToString() const;
     void Clear();
 

@@ -32,8 +32,8 @@ bool RunVersions(std::string_view scriptText, const fs::path& scriptFile, Versio
     std::size_t first = 0, last = table.size();
     if (version) {
         if (*version >= table.size())
-            throw EVersionRunError("Version index " + std::to_string(*version) + " is out of range: the table has " +
-                                   std::to_string(table.size()) + " versions");
+            throw VersionRunError("Version index " + std::to_string(*version) + " is out of range: the table has " +
+                                  std::to_string(table.size()) + " versions");
         first = *version;
         last = *version + 1;
     }
@@ -42,7 +42,7 @@ bool RunVersions(std::string_view scriptText, const fs::path& scriptFile, Versio
     for (std::size_t i = first; i < last; ++i) {
         const fs::path target = VersionOutputFile(scriptFile, SqlVersion::FromLine(table[i]).extension);
         if (IsSameFile(target, scriptFile))
-            throw EVersionRunError("Error saving to " + target.string() + ": the output file is the script itself");
+            throw VersionRunError("Error saving to " + target.string() + ": the output file is the script itself");
     }
 
     PreprocessedPieces output;
@@ -52,7 +52,7 @@ bool RunVersions(std::string_view scriptText, const fs::path& scriptFile, Versio
         output.Clear();
         if (!PreprocessScript(scriptText, output, symbols, events.onError)) return false;
         const fs::path target = VersionOutputFile(scriptFile, v.extension);
-        if (!WriteWholeFile(target, output.pieces())) throw EVersionRunError("Error saving to " + target.string());
+        if (!WriteWholeFile(target, output.Pieces())) throw VersionRunError("Error saving to " + target.string());
         if (events.onWritten) events.onWritten(target);
     }
     return true;

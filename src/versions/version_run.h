@@ -21,7 +21,7 @@ namespace tarnwick {
 
 // An error that stops a run before or while writing: "Error saving to %s", or a version index
 // outside the table.
-class EVersionRunError : public Exception {
+class VersionRunError : public Exception {
 public:
     using Exception::Exception;
 };
@@ -38,7 +38,7 @@ struct VersionRunEvents {
 
 // Runs the versions. Returns false when the preprocessor failed for a version (its messages went
 // to `events.onError`). Throws EFOpenError when the version table cannot be read, and
-// EVersionRunError when an output file cannot be written or the index is outside the table.
+// VersionRunError when an output file cannot be written or the index is outside the table.
 bool RunVersions(std::string_view scriptText, const std::filesystem::path& scriptFile, VersionSelection version,
                  const OptionFiles& files, const VersionRunEvents& events);
 

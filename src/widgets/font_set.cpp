@@ -59,7 +59,7 @@ void FontSet::Build(const std::string& name, int pointSize, int /*charset*/, QPa
     built_ = true;
 }
 
-void FontSet::BuildGutter(const TFontData& font)
+void FontSet::BuildGutter(const FontData& font)
 {
     gutter_ =
         ResolveFont(font.name.empty() ? std::string("MS Sans Serif") : font.name, font.size > 0 ? font.size : 8, false);

@@ -23,12 +23,12 @@ public:
     // fonts get the pixel size of that size at the device's vertical resolution and are measured
     // on it (printing); without one they are point-sized and measured on the screen.
     void Build(const std::string& name, int pointSize, int charset, QPaintDevice* device = nullptr);
-    void BuildGutter(const TFontData& font);
+    void BuildGutter(const FontData& font);
 
     // The variant for a style's font-style bits (fsBold, fsItalic, fsUnderline, fsStrikeOut).
     const QFont& Text(std::uint8_t fontStyle) const { return variants_[fontStyle & 0x0F]; }
     const QFont& Gutter() const { return gutter_; }
-    const TFontMetrics& Metrics() const { return metrics_; }
+    const FontMetrics& Metrics() const { return metrics_; }
     // The advance of one character of the plain variant, in pixels.
     int CharacterWidth(QChar c) const;
     bool Built() const { return built_; }
@@ -36,7 +36,7 @@ public:
 private:
     std::array<QFont, 16> variants_;
     QFont gutter_;
-    TFontMetrics metrics_;
+    FontMetrics metrics_;
     QPaintDevice* device_ = nullptr;  // measured on this device (null: the screen)
     bool built_ = false;
 };

@@ -52,14 +52,14 @@ QColor LinePainter::Color(TColor c) const { return ToQColor(c, palette_); }
 QColor LinePainter::DefaultForeground() const
 {
     if (setup_.mono) return Qt::black;
-    const TStyleRecord& s = settings_.Style(0);
+    const StyleRecord& s = settings_.Style(0);
     return s.foregroundDefault ? palette_.color(QPalette::Active, QPalette::Text) : Color(s.foreground);
 }
 
 QColor LinePainter::DefaultBackground() const
 {
     if (setup_.mono) return Qt::white;
-    const TStyleRecord& s = settings_.Style(0);
+    const StyleRecord& s = settings_.Style(0);
     return s.backgroundDefault ? palette_.color(QPalette::Active, QPalette::Base) : Color(s.background);
 }
 
@@ -129,7 +129,7 @@ void LinePainter::PaintGutter(QPainter& p, std::int64_t line, const TLineRecord*
     const std::int64_t offset = store_.OffsetOf(r);
     auto& codeBreaks = const_cast<TTextStore&>(store_).CodeBreaks();
     auto& breakpoints = const_cast<TTextStore&>(store_).Breakpoints();
-    std::optional<TBreakpointStyle> marker = codeBreaks.LineStyle(offset);
+    std::optional<BreakpointStyle> marker = codeBreaks.LineStyle(offset);
     if (!marker) marker = breakpoints.LineStyle(offset);
     const bool markerGlyph =
         glyphs && marker && marker->Glyph >= 1 && marker->Glyph - 1 < static_cast<int>(glyphs->first.size());
@@ -163,7 +163,7 @@ std::vector<LinePainter::Run> LinePainter::BuildRuns(std::string_view text, std:
                                                      const std::uint8_t* attributes, std::int64_t selFrom,
                                                      std::int64_t selTo, std::int64_t& column) const
 {
-    const TTabRule tabs = TTabRule::FromSettings(settings_);
+    const TabRule tabs = TabRule::FromSettings(settings_);
     const int right = setup_.area.right() + 1;
     const std::int64_t lastColumn = leftColumn_ + (right - textLeft_) / charWidth_ + 1;
     std::vector<Run> runs;
@@ -189,12 +189,12 @@ std::vector<LinePainter::Run> LinePainter::BuildRuns(std::string_view text, std:
 }
 
 int LinePainter::DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_t endColumn, int y,
-                          const std::optional<TBreakpointStyle>& marker) const
+                          const std::optional<BreakpointStyle>& marker) const
 {
     const QColor defaultBack = DefaultBackground();
     auto colorsOf = [&](const Run& run, QColor& fore, QColor& back, std::uint8_t& fontStyle) {
-        const TStyleRecord& def = settings_.Style(0);
-        const TStyleRecord& style = settings_.Style(settings_.StyleIndex(run.token));
+        const StyleRecord& def = settings_.Style(0);
+        const StyleRecord& style = settings_.Style(settings_.StyleIndex(run.token));
         fontStyle = highlight_ ? style.fontStyle : def.fontStyle;
         if (setup_.printing && setup_.mono) {
             fore = Qt::black;
@@ -289,7 +289,7 @@ void LinePainter::PaintText(QPainter& p, std::int64_t line, const TLineRecord* r
     const int right = setup_.area.right() + 1;
 
     // Marker colours of a breakpoint or execution-point line.
-    std::optional<TBreakpointStyle> marker;
+    std::optional<BreakpointStyle> marker;
     if (!setup_.printing) {
         marker = const_cast<TTextStore&>(store_).CodeBreaks().LineStyle(start);
         if (!marker) marker = const_cast<TTextStore&>(store_).Breakpoints().LineStyle(start);
@@ -330,7 +330,7 @@ void LinePainter::PaintAllChars(QPainter& p, const TLineRecord* r, const std::ve
 {
     const std::string_view text = r->View();
     const int middle = y + lineHeight_ / 2;
-    const TTabRule tabs = TTabRule::FromSettings(settings_);
+    const TabRule tabs = TabRule::FromSettings(settings_);
     for (const Run& run : runs) {
         p.setPen(run.selected
                      ? (settings_.selectedTextColorDefault ? palette_.color(QPalette::Active, QPalette::HighlightedText)
@@ -388,11 +388,11 @@ void LinePainter::PaintAllChars(QPainter& p, const TLineRecord* r, const std::ve
 
 void LinePainter::PaintRangeMarks(QPainter& p, const TLineRecord* r, std::int64_t start, int y) const
 {
-    const TRangeMarks* marks = store_.RangeMarksIfAny();
+    const RangeMarkList* marks = store_.RangeMarksIfAny();
     const std::string_view text = r->View();
     const std::int64_t length = static_cast<std::int64_t>(TextLengthOf(text));
-    const TTabRule tabs = TTabRule::FromSettings(settings_);
-    for (const TRangeMark& m : marks->Items()) {
+    const TabRule tabs = TabRule::FromSettings(settings_);
+    for (const RangeMark& m : marks->Items()) {
         if (m.Start > start + length) break;
         if (m.End < start) continue;
         const std::int64_t from = std::max<std::int64_t>(m.Start - start, 0);

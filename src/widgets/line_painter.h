@@ -74,7 +74,7 @@ private:
                                std::int64_t selFrom, std::int64_t selTo, std::int64_t& column) const;
     // Draws the runs in the row at `y`; returns the x after the last one.
     int DrawRuns(QPainter& p, const std::vector<Run>& runs, std::int64_t endColumn, int y,
-                 const std::optional<TBreakpointStyle>& marker) const;
+                 const std::optional<BreakpointStyle>& marker) const;
     QColor Color(TColor c) const;
     QColor DefaultForeground() const;
     QColor DefaultBackground() const;

@@ -30,7 +30,7 @@ struct PageStart {
 struct PieceRule {
     bool wrap = false;      // smoPrintWrap
     std::int64_t capacity;  // characters per piece (at least 1)
-    TTabRule tabs;
+    TabRule tabs;
     std::int32_t tabDefault = 4;
 };
 

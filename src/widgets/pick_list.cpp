@@ -54,7 +54,7 @@ private:
 
 }  // namespace
 
-PickList::PickList(QWidget* parent, TMacroKeywords& list, TMacroTarget& target, const std::vector<std::string>& items,
+PickList::PickList(QWidget* parent, TMacroKeywords& list, MacroTarget& target, const std::vector<std::string>& items,
                    int selected)
     : QListWidget(parent), list_(list), target_(target)
 {

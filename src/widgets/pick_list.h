@@ -9,7 +9,7 @@
 
 namespace tarnwick {
 class TMacroKeywords;
-class TMacroTarget;
+class MacroTarget;
 }  // namespace tarnwick
 
 namespace tarnwick::ui {
@@ -20,7 +20,7 @@ class PickList : public QListWidget {
 public:
     // A list over `list`'s entries (`items` as "description" TAB "name"), for `target`; it
     // deletes itself when it loses the focus.
-    PickList(QWidget* parent, TMacroKeywords& list, TMacroTarget& target, const std::vector<std::string>& items,
+    PickList(QWidget* parent, TMacroKeywords& list, MacroTarget& target, const std::vector<std::string>& items,
              int selected);
 
     // Width of the widest description and of the widest name.
@@ -40,7 +40,7 @@ private:
     void Close();
 
     TMacroKeywords& list_;
-    TMacroTarget& target_;
+    MacroTarget& target_;
     int descriptionWidth_ = 0;
     int nameWidth_ = 0;
     bool closed_ = false;

@@ -31,11 +31,11 @@ namespace {
 constexpr int kAutoScrollInterval = 50;             // ms between two steps of drag auto-scrolling
 constexpr std::int64_t kIdleHighlightLines = 4000;  // lines coloured per idle step
 
-Qt::DropAction ToDropAction(TDropEffect effect)
+Qt::DropAction ToDropAction(DropEffect effect)
 {
     switch (effect) {
-    case TDropEffect::deCopy: return Qt::CopyAction;
-    case TDropEffect::deMove: return Qt::MoveAction;
+    case DropEffect::deCopy: return Qt::CopyAction;
+    case DropEffect::deMove: return Qt::MoveAction;
     default: return Qt::IgnoreAction;
     }
 }
@@ -82,7 +82,7 @@ VOzuvavIdav::VOzuvavIdav(QWidget* parent)
     };
     control_->OnPrintSelection = [this](TCustomDoravaVizu&) {
         if (!PrintSelection())
-            MessageBox("The selection could not be printed: the printer did not start the job.", TMessageKind::Error);
+            MessageBox("The selection could not be printed: the printer did not start the job.", MessageKind::Error);
     };
     control_->ResolveSystemColor = [this](TColor c) { return FromQColor(ToQColor(c, palette())); };
     control_->SetHost(this);
@@ -98,7 +98,7 @@ VOzuvavIdav::~VOzuvavIdav()
 
 // ---------------------------------------------------------------- window services
 
-TFontMetrics VOzuvavIdav::MeasureFont(const std::string& name, int size, int charset)
+FontMetrics VOzuvavIdav::MeasureFont(const std::string& name, int size, int charset)
 {
     fonts_.Build(name, size, charset);
     fonts_.BuildGutter(control_->Settings().gutterFont);
@@ -160,21 +160,21 @@ std::string VOzuvavIdav::ClipboardText() { return clipboard_.Text(); }
 
 std::string VOzuvavIdav::ClipboardHtml() { return clipboard_.Html(); }
 
-bool VOzuvavIdav::MessageBox(std::string_view text, TMessageKind kind) { return ShowMessage(this, text, kind); }
+bool VOzuvavIdav::MessageBox(std::string_view text, MessageKind kind) { return ShowMessage(this, text, kind); }
 
 void VOzuvavIdav::Beep() { QtBeep(); }
 
 void VOzuvavIdav::ProcessMessages() { QCoreApplication::processEvents(); }
 
-void VOzuvavIdav::SetCursor(TCursorKind cursor)
+void VOzuvavIdav::SetCursor(CursorKind cursor)
 {
     switch (cursor) {
-    case TCursorKind::crDefault: viewport()->setCursor(Qt::ArrowCursor); break;
-    case TCursorKind::crIBeam: viewport()->setCursor(Qt::IBeamCursor); break;
-    case TCursorKind::crArrow: viewport()->setCursor(Qt::ArrowCursor); break;
-    case TCursorKind::crHSplit: viewport()->setCursor(Qt::SplitHCursor); break;
-    case TCursorKind::crHyperlink: viewport()->setCursor(HyperlinkCursor()); break;
-    case TCursorKind::crNoDrop: viewport()->setCursor(Qt::ForbiddenCursor); break;
+    case CursorKind::crDefault: viewport()->setCursor(Qt::ArrowCursor); break;
+    case CursorKind::crIBeam: viewport()->setCursor(Qt::IBeamCursor); break;
+    case CursorKind::crArrow: viewport()->setCursor(Qt::ArrowCursor); break;
+    case CursorKind::crHSplit: viewport()->setCursor(Qt::SplitHCursor); break;
+    case CursorKind::crHyperlink: viewport()->setCursor(HyperlinkCursor()); break;
+    case CursorKind::crNoDrop: viewport()->setCursor(Qt::ForbiddenCursor); break;
     }
 }
 
@@ -182,17 +182,17 @@ int VOzuvavIdav::DoubleClickTime() const { return QApplication::doubleClickInter
 
 void VOzuvavIdav::TakeFocus() { setFocus(Qt::MouseFocusReason); }
 
-TDropEffect VOzuvavIdav::StartDrag(std::string_view text, bool copyOnly)
+DropEffect VOzuvavIdav::StartDrag(std::string_view text, bool copyOnly)
 {
     auto* drag = new QDrag(this);
     drag->setMimeData(TextMimeData(text).release());
     const Qt::DropActions allowed = copyOnly ? Qt::CopyAction : (Qt::CopyAction | Qt::MoveAction);
     const Qt::DropAction result = drag->exec(allowed, copyOnly ? Qt::CopyAction : Qt::MoveAction);
     switch (result) {
-    case Qt::CopyAction: return TDropEffect::deCopy;
+    case Qt::CopyAction: return DropEffect::deCopy;
     case Qt::MoveAction:
-    case Qt::TargetMoveAction: return TDropEffect::deMove;
-    default: return TDropEffect::deNone;
+    case Qt::TargetMoveAction: return DropEffect::deMove;
+    default: return DropEffect::deNone;
     }
 }
 
@@ -508,9 +508,9 @@ void VOzuvavIdav::wheelEvent(QWheelEvent* event)
 void VOzuvavIdav::dragEnterEvent(QDragEnterEvent* event)
 {
     const QPoint at = event->position().toPoint();
-    const TDropEffect effect =
+    const DropEffect effect =
         control_->DragEnter(MimeDropSourceTypes(*event->mimeData()), ShiftBitsOf(event->modifiers()), at.x(), at.y());
-    if (effect == TDropEffect::deNone) {
+    if (effect == DropEffect::deNone) {
         event->ignore();
         return;
     }
@@ -525,8 +525,8 @@ void VOzuvavIdav::dragMoveEvent(QDragMoveEvent* event)
 {
     const QPoint at = event->position().toPoint();
     lastMouse_ = at;
-    const TDropEffect effect = control_->DragOver(ShiftBitsOf(event->modifiers()), at.x(), at.y());
-    if (effect == TDropEffect::deNone) {
+    const DropEffect effect = control_->DragOver(ShiftBitsOf(event->modifiers()), at.x(), at.y());
+    if (effect == DropEffect::deNone) {
         event->ignore();
     } else {
         event->setDropAction(ToDropAction(effect));
@@ -549,11 +549,11 @@ void VOzuvavIdav::dropEvent(QDropEvent* event)
 {
     const QPoint at = event->position().toPoint();
     const bool own = event->source() == this;
-    const TDropEffect effect =
+    const DropEffect effect =
         control_->Drop(MimeDropData(*event->mimeData()), ShiftBitsOf(event->modifiers()), at.x(), at.y(), own);
     dragOver_ = false;
     autoScrollTimer_.stop();
-    if (effect == TDropEffect::deNone) {
+    if (effect == DropEffect::deNone) {
         event->ignore();
     } else {
         event->setDropAction(ToDropAction(effect));

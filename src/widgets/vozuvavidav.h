@@ -21,7 +21,7 @@ class QPrinter;
 
 namespace tarnwick::ui {
 
-class VOzuvavIdav : public QAbstractScrollArea, public TControlHost {
+class VOzuvavIdav : public QAbstractScrollArea, public ControlHost {
     Q_OBJECT
 
 public:
@@ -70,8 +70,8 @@ public:
     bool Printing() const { return printing_; }
     bool RenderingExternal() const { return external_; }
 
-    // ---- TControlHost
-    TFontMetrics MeasureFont(const std::string& name, int size, int charset) override;
+    // ---- ControlHost
+    FontMetrics MeasureFont(const std::string& name, int size, int charset) override;
     int CharacterWidth(unsigned char c) override;
     int ClientWidth() const override;
     int ClientHeight() const override;
@@ -86,13 +86,13 @@ public:
     bool ClipboardHasHtml() const override;
     std::string ClipboardText() override;
     std::string ClipboardHtml() override;
-    bool MessageBox(std::string_view text, TMessageKind kind) override;
+    bool MessageBox(std::string_view text, MessageKind kind) override;
     void Beep() override;
     void ProcessMessages() override;
-    void SetCursor(TCursorKind cursor) override;
+    void SetCursor(CursorKind cursor) override;
     int DoubleClickTime() const override;
     void TakeFocus() override;
-    TDropEffect StartDrag(std::string_view text, bool copyOnly) override;
+    DropEffect StartDrag(std::string_view text, bool copyOnly) override;
     void ShowPickList(TMacroKeywords& list, const std::vector<std::string>& items, int selected) override;
 
 signals:

@@ -157,7 +157,7 @@ PageWalker VOzuvavIdav::WalkerFor(const PrintPlan& plan)
     rule.wrap = plan.wrap;
     rule.capacity = std::max<std::int64_t>(
         1, (plan.rect.width() - plan.TextLeft(plan.rect) + plan.rect.left()) / plan.charWidth - 1);
-    rule.tabs = TTabRule::FromSettings(c.Settings());
+    rule.tabs = TabRule::FromSettings(c.Settings());
     rule.tabDefault = c.TabDefault();
     return PageWalker(c.Store(), rule, plan.firstLogical, plan.lastLogical,
                       [this](std::int64_t record) { control_->ColourLines(record, record + kColourAhead); });

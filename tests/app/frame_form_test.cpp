@@ -89,7 +89,7 @@ private:
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }
-    const ui::TFrameActions& A() const { return frame->Actions(); }
+    const ui::FrameActions& A() const { return frame->Actions(); }
     tarnwick::VOzuvavIdav& C(ui::TEditForm* form) { return form->Editor()->Control(); }
     QString Panel(int i) const { return frame->StatusPanel(i)->text(); }
     QStringList MenuBarTitles() const { return Titles(frame->menuBar()->actions()); }
@@ -205,7 +205,7 @@ private slots:
             QKeySequence shortcut;
             bool enabled;
         };
-        const ui::TFrameActions& a = A();
+        const ui::FrameActions& a = A();
         const QKeySequence none;
         const Row rows[] = {
             {a.acNew, "&New", "New", none, true},
@@ -265,7 +265,7 @@ private slots:
         QCOMPARE(Panel(1), QString());
         QCOMPARE(Panel(2), QStringLiteral("Insert"));
         QCOMPARE(Panel(3), QString());
-        const ui::TFrameActions& a = A();
+        const ui::FrameActions& a = A();
         CheckEnabled({a.acNew, a.acOpen, a.acExit, a.acClose, a.acCloseAll, a.acSelectAll, a.acFind, a.acTileHorizontal,
                       a.acTileVertical, a.acUpper, a.acLower, a.acContents, a.acEditorOptions, a.acPrint, a.acPreview,
                       a.acPrinterSetup},
@@ -335,7 +335,7 @@ private slots:
     {
         MakeFrame();
         frame->FormShow(QString());
-        const ui::TFrameActions& a = A();
+        const ui::FrameActions& a = A();
         ui::TEditForm* form = frame->ActiveEditForm();
         Type(form, QStringLiteral("select"));
         CheckEnabled({a.acUndo, a.acSave, a.acSaveAs}, {a.acRedo, a.acCut, a.acCopy, a.acDelete, a.acConvert});

@@ -23,7 +23,7 @@ QStringList Entries(const QMenu& menu)
     return out;
 }
 
-std::string Stored(const TMemoryKeyValueStore& store, const std::string& name)
+std::string Stored(const MemoryKeyValueStore& store, const std::string& name)
 {
     const auto* v = store.Find(kMru, name);
     return v ? v->bytes : std::string("<none>");
@@ -35,7 +35,7 @@ class RecentFilesTest : public QObject {
     Q_OBJECT
 
 private:
-    TMemoryKeyValueStore store_;
+    MemoryKeyValueStore store_;
     std::unique_ptr<QMenu> menu_;
 
     // A list on a File menu of six entries, showing the program's key.
@@ -51,7 +51,7 @@ private:
 private slots:
     void init()
     {
-        store_ = TMemoryKeyValueStore();
+        store_ = MemoryKeyValueStore();
         menu_ = std::make_unique<QMenu>();
         for (const char* text : {"&New", "&Open...", "-", "Printer &Setup...", "-", "E&xit"}) {
             if (text == std::string("-")) menu_->addSeparator();
@@ -132,7 +132,7 @@ private slots:
         // A destroyed list takes its entries out of the menu.
         QCOMPARE(Entries(*menu_).size(), 6);
         // An empty list shows no separator either.
-        store_ = TMemoryKeyValueStore();
+        store_ = MemoryKeyValueStore();
         auto empty = NewList();
         QCOMPARE(Entries(*menu_).size(), 6);
         QVERIFY(!menu_->actions().contains(empty->SeparatorAction()));
@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(Stored(store_, "1"), std::string("/s/two.sql"));
         QCOMPARE(Stored(store_, "2"), std::string("/s/one.sql"));
         for (const char* name : {"Total", "0", "1", "2"})
-            QVERIFY(store_.Find(kMru, name)->kind == TKeyValueStore::ValueKind::vkText);
+            QVERIFY(store_.Find(kMru, name)->kind == KeyValueStore::ValueKind::vkText);
 
         // A new list reads them back in the same order.
         auto again = NewList();
@@ -294,14 +294,14 @@ private slots:
                               {"99999999999999999999999", kMaxStoredRecentFiles},
                               {"1000000", kMaxStoredRecentFiles}};
         for (const Case& c : cases) {
-            TMemoryKeyValueStore store;
+            MemoryKeyValueStore store;
             store.WriteText(kMru, "0", "/zero");
             if (c.total) store.WriteText(kMru, "Total", *c.total);
             QCOMPARE(recent_files::Read(store, kTarnwickKey).size(), c.count);
             QCOMPARE(recent_files::ParseTotal(c.total), c.count);
         }
         // No key at all: an empty list.
-        QVERIFY(recent_files::Read(TMemoryKeyValueStore(), kTarnwickKey).isEmpty());
+        QVERIFY(recent_files::Read(MemoryKeyValueStore(), kTarnwickKey).isEmpty());
     }
 
     void EachListLoadsOnceAndTheLastOneDestroyedWins()

@@ -96,9 +96,9 @@ TEST(FileIo, ViewsOfLargeAndSmallFilesHoldEveryByte)
 
     FileView bigView = FileView::Open(dir / "big");
     FileView moved = std::move(bigView);  // the view survives a move
-    EXPECT_EQ(moved.data(), big);
-    EXPECT_EQ(FileView::Open(dir / "small").data(), std::string_view("a\0b\r\n", 5));
-    EXPECT_EQ(FileView::Open(dir / "empty").data(), "");
+    EXPECT_EQ(moved.Text(), big);
+    EXPECT_EQ(FileView::Open(dir / "small").Text(), std::string_view("a\0b\r\n", 5));
+    EXPECT_EQ(FileView::Open(dir / "empty").Text(), "");
     EXPECT_THROW(FileView::Open(dir / "missing"), EFOpenError);
 }
 

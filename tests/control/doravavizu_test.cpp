@@ -865,9 +865,9 @@ TEST_F(Control, ConfirmedReplaceAsksForEachMatch)
     int asked = 0;
     struct NoToSecond : test::FakeHost {
         int* asked;
-        bool MessageBox(std::string_view text, TMessageKind kind) override
+        bool MessageBox(std::string_view text, MessageKind kind) override
         {
-            EXPECT_EQ(kind, TMessageKind::Question);
+            EXPECT_EQ(kind, MessageKind::Question);
             EXPECT_EQ(std::string(text), "Replace this occurence of '.' with '::' ?");
             return ++*asked != 2;
         }

@@ -17,7 +17,7 @@ namespace tarnwick {
 namespace {
 
 using test::FakeHost;
-using Data = TCustomDoravaVizu::TDropData;
+using Data = TCustomDoravaVizu::DropData;
 
 class Mouse : public ::testing::Test {
 protected:
@@ -231,12 +231,12 @@ TEST_F(Mouse, TabStopOffOrDisabledIgnoresTheMouse)
     ExpectSelection(2, 2);
     EXPECT_EQ(host.focusTaken, 0);
     EXPECT_EQ(gutterClicks, 0);
-    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, 0, X(0), Y(0), false), TDropEffect::deNone);
+    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, 0, X(0), Y(0), false), DropEffect::deNone);
     c.TabStop = true;
     c.Enabled = false;
     Click(7, 1);
     ExpectSelection(2, 2);
-    EXPECT_EQ(c.DragEnter(stText, 0, X(0), Y(0)), TDropEffect::deNone);
+    EXPECT_EQ(c.DragEnter(stText, 0, X(0), Y(0)), DropEffect::deNone);
     EXPECT_EQ(c.Text(), "alpha beta\rgamma\r");
     c.Enabled = true;
     Click(7, 1);
@@ -264,7 +264,7 @@ TEST_F(Mouse, PositionsFarOutsideTheWindowAreHarmless)
     ExpectSelection(1, 1);
     EXPECT_EQ(c.OffsetAtPoint(INT_MIN, INT_MAX), At(2, 0));
     EXPECT_EQ(c.OffsetAtPoint(INT_MAX, INT_MIN), At(0, 3));
-    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, scCtrl, INT_MIN, INT_MAX, false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, scCtrl, INT_MIN, INT_MAX, false), DropEffect::deCopy);
     EXPECT_EQ(c.Text(), "one\rtwo\rXthree");
 }
 
@@ -365,7 +365,7 @@ TEST_F(Mouse, DataDraggedNearTheEdgesScrollsTheView)
     std::string text;
     for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + "\r";
     c.SetText(text);
-    EXPECT_EQ(c.DragEnter(stText, 0, X(2), Y(10)), TDropEffect::deMove);
+    EXPECT_EQ(c.DragEnter(stText, 0, X(2), Y(10)), DropEffect::deMove);
     EXPECT_EQ(c.DropCaret(), At(10, 2));
     EXPECT_FALSE(c.AutoScrollStep());
     c.DragOver(0, X(2), host.height - 20);  // within two lines of the bottom
@@ -405,7 +405,7 @@ protected:
     void MakeHotSpot(std::uint8_t token, bool on)
     {
         TSM_Settings& s = c.Settings();
-        TStyleRecord style = s.Style(s.StyleIndex(token));
+        StyleRecord style = s.Style(s.StyleIndex(token));
         style.hotSpot = on;
         s.SetStyle(s.StyleIndex(token), style);
     }
@@ -449,16 +449,16 @@ TEST_F(Hyperlinks, HoverShowsTheLinkCursorAndReports)
     int hovers = 0;
     c.OnHyperlinkHover = [&](TCustomDoravaVizu&) { ++hovers; };
     c.MouseMove(X(9), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crHyperlink);
-    EXPECT_EQ(c.MouseCursor(), TCursorKind::crHyperlink);
+    EXPECT_EQ(host.cursor, CursorKind::crHyperlink);
+    EXPECT_EQ(c.MouseCursor(), CursorKind::crHyperlink);
     EXPECT_EQ(hovers, 1);
     c.MouseMove(X(2), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     EXPECT_EQ(hovers, 1);
     // No style is a link any more: the cached answer follows the styles.
     MakeHotSpot(kString, false);
     c.MouseMove(X(9), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     std::string clicked;
     c.OnHyperlinkClick = [&](TCustomDoravaVizu&, const std::string& text, int) { clicked = text; };
     Click(9, 0);
@@ -472,22 +472,22 @@ TEST_F(Mouse, CursorsFollowWhatLiesUnderTheMouse)
 {
     c.SetText("alpha beta gamma\r");
     c.MouseMove(X(2), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     c.MouseMove(10, Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crDefault);
+    EXPECT_EQ(host.cursor, CursorKind::crDefault);
     c.Select(6, 10);
     c.MouseMove(X(7), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crArrow);
+    EXPECT_EQ(host.cursor, CursorKind::crArrow);
     const int changes = host.cursorChanges;
     c.MouseMove(X(8), Y(0), 0, false);
     EXPECT_EQ(host.cursorChanges, changes);  // told only when it changes
     c.MouseMove(X(12), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     SetOption(smoOLEDragSource, false);
     c.MouseMove(X(7), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     c.MouseMove(X(80), Y(0), 0, false);  // the right-margin line
-    EXPECT_EQ(host.cursor, TCursorKind::crHSplit);
+    EXPECT_EQ(host.cursor, CursorKind::crHSplit);
 }
 
 // ---------------------------------------------------------------- guide lines
@@ -502,9 +502,9 @@ TEST_F(Mouse, DraggingTheRightMarginLineSetsRightMargin)
     ASSERT_EQ(c.RightMargin(), 80);
     // Over a line that reaches the margin, the line cannot be taken.
     c.MouseMove(X(80), Y(1), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crIBeam);
+    EXPECT_EQ(host.cursor, CursorKind::crIBeam);
     c.MouseMove(X(80), Y(0), 0, false);
-    EXPECT_EQ(host.cursor, TCursorKind::crHSplit);
+    EXPECT_EQ(host.cursor, CursorKind::crHSplit);
     c.MouseDown(X(80), Y(0), 0, now += 1000);
     EXPECT_EQ(c.DraggedGuideX(), c.TextLeftEdge() + 80 * 8);
     c.MouseMove(X(100), Y(3), 0, true);
@@ -552,16 +552,16 @@ TEST_F(Mouse, ForeignDropsInsertAtThePointCopyWithCtrlElseMove)
 {
     c.SetText("one two three");
     c.Select(8, 13);
-    EXPECT_EQ(c.DragEnter(stText, scCtrl, X(4), Y(0)), TDropEffect::deCopy);
-    EXPECT_EQ(c.DragOver(0, X(4), Y(0)), TDropEffect::deMove);
+    EXPECT_EQ(c.DragEnter(stText, scCtrl, X(4), Y(0)), DropEffect::deCopy);
+    EXPECT_EQ(c.DragOver(0, X(4), Y(0)), DropEffect::deMove);
     EXPECT_EQ(c.DropCaret(), 4);
-    EXPECT_EQ(c.Drop({stText, "", "XYZ", "", {}}, scCtrl, X(4), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop({stText, "", "XYZ", "", {}}, scCtrl, X(4), Y(0), false), DropEffect::deCopy);
     EXPECT_EQ(c.Text(), "one XYZtwo three");
     ExpectSelection(7, 7);
     EXPECT_EQ(c.DropCaret(), -1);
     c.Select(11, 16);
     // A move from elsewhere leaves the control's own selection alone.
-    EXPECT_EQ(c.Drop({stText, "", "Q\r\n", "", {}}, 0, X(0), Y(0), false), TDropEffect::deMove);
+    EXPECT_EQ(c.Drop({stText, "", "Q\r\n", "", {}}, 0, X(0), Y(0), false), DropEffect::deMove);
     EXPECT_EQ(c.Text(), "Q\rone XYZtwo three");
     ExpectSelection(2, 2);
     c.Undo();
@@ -600,13 +600,13 @@ TEST_F(Mouse, DropTakesHtmlThenTextThenWideTextUnlessTheHandlerSaysOtherwise)
     // Formats that were not offered cannot be chosen; bit 0x1000 means the handler did it all.
     c.OnDataDrop = [](TCustomDoravaVizu&, std::uint16_t& types) { types |= stHTML; };
     c.SetText("");
-    EXPECT_EQ(c.Drop({stText, "", "plain", "", {}}, 0, X(0), Y(0), false), TDropEffect::deMove);
+    EXPECT_EQ(c.Drop({stText, "", "plain", "", {}}, 0, X(0), Y(0), false), DropEffect::deMove);
     EXPECT_EQ(c.Text(), "plain");
     c.OnDataDrop = [](TCustomDoravaVizu&, std::uint16_t& types) { types |= 0x1000; };
-    EXPECT_EQ(c.Drop(all, 0, X(0), Y(0), false), TDropEffect::deNone);
+    EXPECT_EQ(c.Drop(all, 0, X(0), Y(0), false), DropEffect::deNone);
     EXPECT_EQ(c.Text(), "plain");
     c.OnDataDrop = [](TCustomDoravaVizu&, std::uint16_t& types) { types = 0x0400; };
-    EXPECT_EQ(c.Drop(all, 0, X(0), Y(0), false), TDropEffect::deNone);
+    EXPECT_EQ(c.Drop(all, 0, X(0), Y(0), false), DropEffect::deNone);
     EXPECT_EQ(c.Text(), "plain");
 }
 
@@ -622,8 +622,8 @@ TEST_F(Mouse, DroppedFilesGoToTheHandlerOnlyWithTheOption)
     };
     const Data files{stFiles, "", "", "", {"a.sql", "/no/such/folder/missing.sql"}};
     // Files are only ever copied, so that their source keeps them.
-    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), TDropEffect::deCopy);
-    EXPECT_EQ(c.Drop(files, 0, 17, 33, false), TDropEffect::deCopy);
+    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), DropEffect::deCopy);
+    EXPECT_EQ(c.Drop(files, 0, 17, 33, false), DropEffect::deCopy);
     EXPECT_EQ(got, (std::vector<std::string>{"a.sql", "/no/such/folder/missing.sql"}));
     EXPECT_EQ(gotX, 17);
     EXPECT_EQ(gotY, 33);
@@ -631,29 +631,29 @@ TEST_F(Mouse, DroppedFilesGoToTheHandlerOnlyWithTheOption)
     EXPECT_EQ(host.focusTaken, 1);
     // Text offered beside the files is preferred.
     got.clear();
-    EXPECT_EQ(c.Drop({stFiles | stText, "", "T", "", {"x.sql"}}, 0, X(0), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop({stFiles | stText, "", "T", "", {"x.sql"}}, 0, X(0), Y(0), false), DropEffect::deCopy);
     EXPECT_TRUE(got.empty());
     EXPECT_EQ(c.Text(), "Ttext");
     // A read-only control still reports them.
     c.ReadOnly = true;
-    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), TDropEffect::deCopy);
-    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), DropEffect::deCopy);
+    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), DropEffect::deCopy);
     EXPECT_EQ(got.size(), 2u);
     c.ReadOnly = false;
     // A program that does not take them (no handler, or 0x0800 cleared) gets their names typed in.
     c.OnDataDrop = [](TCustomDoravaVizu&, std::uint16_t& types) { types &= ~0x0800; };
     got.clear();
-    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), DropEffect::deCopy);
     EXPECT_TRUE(got.empty());
     EXPECT_EQ(c.Text(), "a.sql\r/no/such/folder/missing.sqlTtext");
     c.OnDataDrop = nullptr;
     // Without the option, files are refused.
     SetOption(smoProcessDroppedFiles, false);
-    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), TDropEffect::deNone);
-    EXPECT_EQ(c.DragOver(0, X(0), Y(0)), TDropEffect::deNone);
-    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), TDropEffect::deNone);
+    EXPECT_EQ(c.DragEnter(stFiles, 0, X(0), Y(0)), DropEffect::deNone);
+    EXPECT_EQ(c.DragOver(0, X(0), Y(0)), DropEffect::deNone);
+    EXPECT_EQ(c.Drop(files, 0, X(0), Y(0), false), DropEffect::deNone);
     EXPECT_TRUE(got.empty());
-    EXPECT_EQ(c.DragEnter(stFiles | stText, 0, X(0), Y(0)), TDropEffect::deMove);
+    EXPECT_EQ(c.DragEnter(stFiles | stText, 0, X(0), Y(0)), DropEffect::deMove);
     c.DragLeave();
 }
 
@@ -661,13 +661,13 @@ TEST_F(Mouse, DragOverHandlerMayChangeTheEffect)
 {
     c.SetText("abc");
     std::vector<int> seen;
-    c.OnOLEDragOver = [&](TCustomDoravaVizu&, std::uint16_t types, int x, int y, TDropEffect& effect) {
+    c.OnOLEDragOver = [&](TCustomDoravaVizu&, std::uint16_t types, int x, int y, DropEffect& effect) {
         seen.insert(seen.end(), {types, x, y, static_cast<int>(effect)});
-        effect = TDropEffect::deNone;
+        effect = DropEffect::deNone;
     };
     c.DragEnter(stText | stHTML, 0, X(1), Y(0));
-    EXPECT_EQ(c.DragOver(0, X(2), Y(0)), TDropEffect::deNone);
-    EXPECT_EQ(seen, (std::vector<int>{stText | stHTML, X(2), Y(0), static_cast<int>(TDropEffect::deMove)}));
+    EXPECT_EQ(c.DragOver(0, X(2), Y(0)), DropEffect::deNone);
+    EXPECT_EQ(seen, (std::vector<int>{stText | stHTML, X(2), Y(0), static_cast<int>(DropEffect::deMove)}));
     EXPECT_EQ(c.DropCaret(), 2);
 }
 
@@ -675,12 +675,12 @@ TEST_F(Mouse, ReadOnlyTakesNoText)
 {
     c.SetText("fixed");
     c.ReadOnly = true;
-    EXPECT_EQ(c.DragEnter(stText | stHTML, 0, X(0), Y(0)), TDropEffect::deNone);
-    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, 0, X(0), Y(0), false), TDropEffect::deNone);
+    EXPECT_EQ(c.DragEnter(stText | stHTML, 0, X(0), Y(0)), DropEffect::deNone);
+    EXPECT_EQ(c.Drop({stText, "", "X", "", {}}, 0, X(0), Y(0), false), DropEffect::deNone);
     EXPECT_EQ(c.Text(), "fixed");
     // Its selection can still be dragged out, as a copy.
     c.Select(1, 3);
-    host.dragResult = TDropEffect::deMove;  // a target that ignores what was allowed
+    host.dragResult = DropEffect::deMove;  // a target that ignores what was allowed
     c.MouseDown(X(2), Y(0), 0, now += 1000);
     c.MouseMove(X(3), Y(0), 0, true);
     EXPECT_EQ(host.drags, 1);
@@ -695,7 +695,7 @@ TEST_F(Mouse, BinaryAndHugeDropsArriveWhole)
     std::string binary;
     for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
     binary += std::string("\0\0x\0", 4);
-    EXPECT_EQ(c.Drop({stText, "", binary, "", {}}, scCtrl, X(1), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop({stText, "", binary, "", {}}, scCtrl, X(1), Y(0), false), DropEffect::deCopy);
     EXPECT_EQ(c.Text(), "[" + NormalizeText(binary) + "]");
     c.Undo();
     EXPECT_EQ(c.Text(), "[]");
@@ -704,7 +704,7 @@ TEST_F(Mouse, BinaryAndHugeDropsArriveWhole)
     const std::string line = "select * from a_table where a_column = 'some value';\r\n";
     while (huge.size() < (16u << 20)) huge += line;
     huge += std::string(5000, 'q');  // and one line longer than a segment
-    EXPECT_EQ(c.Drop({stText, "", huge, "", {}}, scCtrl, X(1), Y(0), false), TDropEffect::deCopy);
+    EXPECT_EQ(c.Drop({stText, "", huge, "", {}}, scCtrl, X(1), Y(0), false), DropEffect::deCopy);
     EXPECT_EQ(c.Store().CharCount(), 2 + static_cast<std::int64_t>(NormalizeText(huge).size()));
     EXPECT_EQ(c.Text(), "[" + NormalizeText(huge) + "]");
     EXPECT_EQ(c.Caret(), c.Store().CharCount() - 1);
@@ -718,9 +718,9 @@ class OwnDrag : public Mouse {
 protected:
     // Drags the selection from column `from` and drops it at column `to` of line 0, with the
     // modifiers `shift` at the drop; returns what the drop answered.
-    TDropEffect DragTo(std::int64_t from, std::int64_t to, std::uint16_t shift)
+    DropEffect DragTo(std::int64_t from, std::int64_t to, std::uint16_t shift)
     {
-        TDropEffect dropped = TDropEffect::deNone;
+        DropEffect dropped = DropEffect::deNone;
         host.duringDrag = [&](std::string_view text, bool) {
             c.DragEnter(stText, shift, X(to), Y(0));
             c.DragOver(shift, X(to), Y(0));
@@ -744,8 +744,8 @@ protected:
 TEST_F(OwnDrag, MoveWithinTheTextIsOneUndoStep)
 {
     c.SetText("alpha beta gamma");
-    c.Select(6, 11);                                   // "beta "
-    EXPECT_EQ(DragTo(7, 13, 0), TDropEffect::deMove);  // between "ga" and "mma"
+    c.Select(6, 11);                                  // "beta "
+    EXPECT_EQ(DragTo(7, 13, 0), DropEffect::deMove);  // between "ga" and "mma"
     EXPECT_EQ(host.draggedText, "beta ");
     EXPECT_FALSE(host.dragCopyOnly);
     EXPECT_EQ(c.Text(), "alpha gabeta mma");
@@ -764,8 +764,8 @@ TEST_F(OwnDrag, MoveWithinTheTextIsOneUndoStep)
 
     // Backwards, over line breaks (the dragged text has CR LF; the store keeps CR).
     c.SetText("one\rtwo\rthree");
-    c.Select(4, 8);                                   // "two\r"
-    EXPECT_EQ(DragTo(1, 0, 0), TDropEffect::deNone);  // pressed outside the selection: no drag
+    c.Select(4, 8);                                  // "two\r"
+    EXPECT_EQ(DragTo(1, 0, 0), DropEffect::deNone);  // pressed outside the selection: no drag
     c.Select(4, 8);
     host.duringDrag = [&](std::string_view text, bool) {
         EXPECT_EQ(text, "two\r\n");
@@ -783,7 +783,7 @@ TEST_F(OwnDrag, CtrlDropCopiesAndSelectsTheCopy)
 {
     c.SetText("alpha beta gamma");
     c.Select(6, 11);
-    EXPECT_EQ(DragTo(7, 0, scCtrl), TDropEffect::deCopy);
+    EXPECT_EQ(DragTo(7, 0, scCtrl), DropEffect::deCopy);
     EXPECT_EQ(c.Text(), "beta alpha beta gamma");
     ExpectSelection(0, 5);
     c.Undo();
@@ -795,9 +795,9 @@ TEST_F(OwnDrag, DropInsideTheSelectionChangesNothing)
 {
     c.SetText("alpha beta gamma");
     c.Select(6, 11);
-    EXPECT_EQ(DragTo(7, 9, 0), TDropEffect::deNone);
-    EXPECT_EQ(DragTo(7, 11, 0), TDropEffect::deNone);  // its end: a move in place
-    EXPECT_EQ(DragTo(7, 8, scCtrl), TDropEffect::deNone);
+    EXPECT_EQ(DragTo(7, 9, 0), DropEffect::deNone);
+    EXPECT_EQ(DragTo(7, 11, 0), DropEffect::deNone);  // its end: a move in place
+    EXPECT_EQ(DragTo(7, 8, scCtrl), DropEffect::deNone);
     EXPECT_EQ(c.Text(), "alpha beta gamma");
     ExpectSelection(6, 11);
     EXPECT_FALSE(c.CanUndo());
@@ -808,16 +808,16 @@ TEST_F(OwnDrag, DragOutToAnotherProgram)
 {
     c.SetText("alpha beta gamma");
     c.Select(6, 11);
-    host.dragResult = TDropEffect::deCopy;
+    host.dragResult = DropEffect::deCopy;
     DragOut(7);
     EXPECT_EQ(c.Text(), "alpha beta gamma");
     ExpectSelection(6, 11);
-    host.dragResult = TDropEffect::deNone;
+    host.dragResult = DropEffect::deNone;
     DragOut(7);
     EXPECT_EQ(c.Text(), "alpha beta gamma");
     ExpectSelection(6, 11);
     EXPECT_FALSE(c.CanUndo());
-    host.dragResult = TDropEffect::deMove;
+    host.dragResult = DropEffect::deMove;
     DragOut(7);
     EXPECT_EQ(c.Text(), "alpha gamma");
     ExpectSelection(6, 6);
@@ -837,7 +837,7 @@ TEST_F(OwnDrag, AClaimOfOwnDataOutsideADragIsTakenAsForeign)
 {
     c.SetText("alpha beta gamma");
     c.Select(6, 11);
-    EXPECT_EQ(c.Drop({stText, "", "beta ", "", {}}, 0, X(16), Y(0), true), TDropEffect::deMove);
+    EXPECT_EQ(c.Drop({stText, "", "beta ", "", {}}, 0, X(16), Y(0), true), DropEffect::deMove);
     EXPECT_EQ(c.Text(), "alpha beta gammabeta ");
 }
 

@@ -435,7 +435,7 @@ private slots:
         QTest::keyClicks(dialog->DoravaVizu1, QStringLiteral("  |"));
         QVERIFY(!dialog->CodeTemplateButton2->isEnabled());
         Click(dialog->CodeTemplateButton1);
-        const TMacroEntry* e = dialog->Working().Templates().Entry("beg");
+        const MacroEntry* e = dialog->Working().Templates().Entry("beg");
         QVERIFY(e);
         QCOMPARE(e->description, std::string("begin block"));
         QCOMPARE(e->body, std::string("BEGIN\r  |"));

@@ -41,7 +41,7 @@ namespace {
 // A frame with what an edit window needs of one.
 class TestFrame : public QMainWindow, public ui::EditFrame {
 public:
-    TestFrame(TKeyValueStore& registry, fs::path options) : registry_(registry), options_(std::move(options))
+    TestFrame(KeyValueStore& registry, fs::path options) : registry_(registry), options_(std::move(options))
     {
         actions_ = ui::CreateFrameActions(this);
         area_ = new QMdiArea(this);
@@ -74,7 +74,7 @@ public:
         return forms;
     }
 
-    const ui::TFrameActions& Actions() const override { return actions_; }
+    const ui::FrameActions& Actions() const override { return actions_; }
     void SetStatusPanel(int index, const QString& text) override { panels[index]->setText(text); }
     ui::TEditForm* ActiveEditForm() const override
     {
@@ -85,7 +85,7 @@ public:
     void FileUsed(ui::TEditForm&, const QString& file) override { used << file; }
     void RecentFileSelected(const QString&) override {}
     bool Terminating() const override { return terminating_; }
-    TKeyValueStore& Registry() override { return registry_; }
+    KeyValueStore& Registry() override { return registry_; }
     ui::UserDialogs& Dialogs() override { return dialogs; }
     fs::path OptionFolder() const override { return options_; }
 
@@ -94,9 +94,9 @@ public:
     QStringList used;
 
 private:
-    TKeyValueStore& registry_;
+    KeyValueStore& registry_;
     fs::path options_;
-    ui::TFrameActions actions_;
+    ui::FrameActions actions_;
     QMdiArea* area_ = nullptr;
     bool terminating_ = false;
 };
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(!c.HideSelection());
         QVERIFY(!c.ReadOnly);
         // Its menus are the frame's actions.
-        const ui::TFrameActions& a = frame->Actions();
+        const ui::FrameActions& a = frame->Actions();
         QCOMPARE(form->FileMenu()->title(), QStringLiteral("&File"));
         QCOMPARE(form->EditMenu()->title(), QStringLiteral("&Edit"));
         QCOMPARE(form->SqlMenu()->title(), QStringLiteral("&SQL"));
@@ -389,7 +389,7 @@ private slots:
 
     void statusAndActionsFollowTheEditor()
     {
-        const ui::TFrameActions& a = frame->Actions();
+        const ui::FrameActions& a = frame->Actions();
         ui::TEditForm* form = NewForm();
         QCOMPARE(Panel(0), QStringLiteral("      1:   1"));
         QCOMPARE(Panel(1), QString());

@@ -20,7 +20,7 @@ using namespace tarnwick::ui;
 
 namespace {
 
-using A = TConfirmAnswer;
+using A = ConfirmAnswer;
 
 }  // namespace
 

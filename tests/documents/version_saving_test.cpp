@@ -28,7 +28,7 @@ const std::string kScript =
     "select 1;\r\n#ifdef A\r\nselect 'a';\r\n#endif\r\n#ifdef M\r\nselect 'm';\r\n#endif\r\n"
     "#ifdef COMMON\r\nselect 'common';\r\n#endif\r\n";
 
-using Message = std::pair<std::string, TMessageKind>;
+using Message = std::pair<std::string, MessageKind>;
 
 }  // namespace
 
@@ -40,7 +40,7 @@ private:
     std::unique_ptr<QWidget> window;
     ui::VOzuvavIdav* editor = nullptr;
     QSplitter* splitter = nullptr;
-    ui::TVersionErrorList* errorList = nullptr;
+    ui::VersionErrorList* errorList = nullptr;
     std::vector<Message> messages;
 
     OptionFiles Files() const { return OptionFiles::InFolder(folder->path()); }
@@ -51,7 +51,7 @@ private:
     {
         return ui::SaveVersions(
             *editor, Script(), version, Files(), *errorList,
-            [this](const std::string& text, TMessageKind kind) { messages.emplace_back(text, kind); });
+            [this](const std::string& text, MessageKind kind) { messages.emplace_back(text, kind); });
     }
     bool Exists(const char* name) const { return std::filesystem::exists(*folder / name); }
     // The logical line (from 1) and the column (from 1) of the caret.
@@ -84,7 +84,7 @@ private slots:
         window = std::make_unique<QWidget>();
         window->resize(800, 500);
         editor = new ui::VOzuvavIdav;
-        errorList = new ui::TVersionErrorList;
+        errorList = new ui::VersionErrorList;
         splitter = new QSplitter(Qt::Vertical);
         splitter->addWidget(editor);
         splitter->addWidget(errorList);
@@ -175,7 +175,7 @@ private slots:
                  QStringLiteral("Line 10: Found #ifdef or #ifndef without the corresponding #endif"));
         QVERIFY(errorList->isVisible());
         QVERIFY(splitter->handle(1)->isVisible());
-        QCOMPARE(messages, (std::vector<Message>{{"There are errors.", TMessageKind::Information}}));
+        QCOMPARE(messages, (std::vector<Message>{{"There are errors.", MessageKind::Information}}));
         QVERIFY(Exists("load.a"));  // before the failing version
         QVERIFY(!Exists("load.m"));
         QVERIFY(!Exists("load.z"));  // after it
@@ -294,21 +294,21 @@ private slots:
         std::filesystem::create_directory(*folder / "load.m");  // the second version's file cannot be written
         QCOMPARE(Save(kAllVersions), VersionSaveResult::Failed);
         QCOMPARE(messages,
-                 (std::vector<Message>{{"Error saving to " + (*folder / "load.m").string(), TMessageKind::Error}}));
+                 (std::vector<Message>{{"Error saving to " + (*folder / "load.m").string(), MessageKind::Error}}));
         QVERIFY(Exists("load.a"));
         QVERIFY(!Exists("load.z"));
 
         messages.clear();
         QCOMPARE(Save(7), VersionSaveResult::Failed);  // no such version
         QCOMPARE(messages.size(), std::size_t{1});
-        QCOMPARE(messages[0].second, TMessageKind::Error);
+        QCOMPARE(messages[0].second, MessageKind::Error);
 
         messages.clear();
         std::filesystem::remove(*folder / "tarnwick.edf");
         QCOMPARE(Save(kAllVersions), VersionSaveResult::Failed);
         QCOMPARE(
             messages,
-            (std::vector<Message>{{"Cannot open file " + (*folder / "tarnwick.edf").string(), TMessageKind::Error}}));
+            (std::vector<Message>{{"Cannot open file " + (*folder / "tarnwick.edf").string(), MessageKind::Error}}));
 
         // An empty version table runs nothing and succeeds, which only hides the list.
         folder->Write("tarnwick.edf", kTable);

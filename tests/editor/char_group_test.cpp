@@ -267,7 +267,7 @@ TEST(CharGroup, BuildingByHand)
     EXPECT_EQ(g.Lowest(), 255);
     EXPECT_EQ(g.Highest(), 0);
 
-    TByteSet set;
+    ByteSet set;
     set.Include('m');
     g.AddChar('n');
     g.AddSet(set);
@@ -309,7 +309,7 @@ TEST(CharGroupStream, BinaryForm)
     // Lowest and highest are not stored; loading takes them from the members.
     TSM_CharGroup back;
     const std::string data = Saved(Group("[d-k]"));
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     back.LoadFromStream(in);
     EXPECT_EQ(back.Lowest(), 'd');
     EXPECT_EQ(back.Highest(), 'k');
@@ -318,13 +318,13 @@ TEST(CharGroupStream, BinaryForm)
         ends.AddChar(static_cast<std::uint8_t>(low));
         ends.AddChar(static_cast<std::uint8_t>(high));
         const std::string saved = Saved(ends);
-        TReadOnlyMemoryStream s(saved);
+        ReadOnlyMemoryStream s(saved);
         back.LoadFromStream(s);
         EXPECT_EQ(back.Lowest(), low);
         EXPECT_EQ(back.Highest(), high);
     }
     const std::string empty = Saved(TSM_CharGroup());
-    TReadOnlyMemoryStream e(empty);
+    ReadOnlyMemoryStream e(empty);
     back.LoadFromStream(e);
     EXPECT_EQ(back.Lowest(), 255);
     EXPECT_EQ(back.Highest(), 0);
@@ -359,7 +359,7 @@ TEST(CharGroupStream, RangesAndDamagedData)
     // Ranges in the stream are added to the members; the list stays empty.
     TSM_CharGroup g;
     std::string data = members + Bytes({2, 0, 0, 0, 0, '0', '2', 'x', 'x'});
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     g.LoadFromStream(in);
     EXPECT_EQ(Matched(g), Codes("012x"));
     EXPECT_TRUE(g.Ranges().empty());
@@ -369,7 +369,7 @@ TEST(CharGroupStream, RangesAndDamagedData)
     const TSM_CharGroup before = Group("[^k]");
     auto loadFails = [&](const std::string& bytes) {
         TSM_CharGroup target = before;
-        TReadOnlyMemoryStream s(bytes);
+        ReadOnlyMemoryStream s(bytes);
         EXPECT_THROW(target.LoadFromStream(s), EStreamError);
         EXPECT_EQ(target, before);
     };
@@ -457,7 +457,7 @@ TEST(CharGroupManager, SaveAndLoad)
 
     // A damaged list leaves the manager as it was.
     auto loadFails = [&](const std::string& bytes) {
-        TReadOnlyMemoryStream in(bytes);
+        ReadOnlyMemoryStream in(bytes);
         EXPECT_THROW(back.LoadFromStream(in), EStreamError);
         EXPECT_EQ(back.Count(), 2);
         EXPECT_EQ(back.Get(1), Group("\\t"));

@@ -20,7 +20,7 @@ void Highlight(TTextStore& store, const std::vector<std::uint8_t>& tokens)
 }
 
 std::string Write(const TTextStore& store, std::int64_t start, std::int64_t end, int format,
-                  const TExportContext& context = {})
+                  const ExportContext& context = {})
 {
     TMemoryStream out;
     const std::int64_t written = WriteRange(store, start, end, format, context, out);
@@ -28,14 +28,14 @@ std::string Write(const TTextStore& store, std::int64_t start, std::int64_t end,
     return out.Data();
 }
 
-std::string WriteAll(const TTextStore& store, int format, const TExportContext& context = {})
+std::string WriteAll(const TTextStore& store, int format, const ExportContext& context = {})
 {
     return Write(store, 0, store.CharCount(), format, context);
 }
 
-TStyleRecord Style(std::uint8_t fontStyle, TColor fg, TColor bg)
+StyleRecord Style(std::uint8_t fontStyle, TColor fg, TColor bg)
 {
-    TStyleRecord r;
+    StyleRecord r;
     r.fontStyle = fontStyle;
     r.foreground = fg;
     r.background = bg;
@@ -124,7 +124,7 @@ TEST(ExportText, UnknownFormatIsAnErrorAndWritesNothing)
     }
     EXPECT_THROW(TextLength(store, 0, 3, wfRTF), EDoravaVizu);
     // A stream that refuses bytes is reported, not ignored.
-    TReadOnlyMemoryStream readOnly("");
+    ReadOnlyMemoryStream readOnly("");
     EXPECT_THROW(WriteRange(store, 0, 3, wfTextCRLF, {}, readOnly), EStreamError);
 }
 
@@ -170,11 +170,11 @@ TEST(ExportRtf, StyledRunsAndColourTable)
     Highlight(store, {5, 0, 0, 6, 6});
     TSM_Settings settings;
     TwoStyles(settings);
-    const TExportContext context = ExportContextFor(settings);
+    const ExportContext context = ExportContextFor(settings);
     EXPECT_EQ(context.fontName, "Courier New");
     EXPECT_EQ(context.fontSizePoints, 10);
 
-    TExportContext c = context;
+    ExportContext c = context;
     c.fontCharset = 0;
     EXPECT_EQ(WriteAll(store, wfRTF, c), kRtfHead + std::string(kTwoStylesColours) +
                                              "{\\f1\\fs20\\cf0\\cb1 "
@@ -197,7 +197,7 @@ TEST(ExportRtf, StatesCarryAcrossLinesAndRunsStopAtTheSelection)
     Highlight(store, {0, 5, 5, 5, 5, 5, 0});
     TSM_Settings settings;
     TwoStyles(settings);
-    TExportContext c = ExportContextFor(settings);
+    ExportContext c = ExportContextFor(settings);
     c.fontCharset = 0;
     const std::string body = "{\\f1\\fs20\\cf0\\cb1 ";
     // Bold red starts on the first line and is not repeated at the second.
@@ -246,7 +246,7 @@ TEST(ExportHtml, StyledRunsHeadAndBody)
     TSM_Settings settings;
     TwoStyles(settings);
     settings.fontName = "Lucida \"Mono\"";
-    const TExportContext c = ExportContextFor(settings, "T&<x>", "02/01/2024");
+    const ExportContext c = ExportContextFor(settings, "T&<x>", "02/01/2024");
     EXPECT_EQ(WriteAll(store, wfHTML, c),
               HtmlHead("T&amp;&lt;x&gt;", "02/01/2024") +
                   "<BODY TEXT=\"#000000\" BGCOLOR=\"#ffffff\">\r\n<PRE><FONT FACE=\"Lucida &quot;Mono&quot;\">\r\n"
@@ -271,12 +271,12 @@ TEST(ExportHtml, StyledRunsHeadAndBody)
 TEST(ExportColours, SystemColoursAreResolvedBeforeWriting)
 {
     TSM_Settings settings;
-    TStyleRecord def = Style(0, clBlack, clWhite);
+    StyleRecord def = Style(0, clBlack, clWhite);
     def.foregroundDefault = true;  // window text
     def.backgroundDefault = true;  // window
     settings.SetStyle(0, def);
     settings.SetStyle(1, Style(0, clHighlightText, clHighlight));
-    TStyleRecord followsDefault = Style(fsBold, 0x00FF00, 0x00FF00);
+    StyleRecord followsDefault = Style(fsBold, 0x00FF00, 0x00FF00);
     followsDefault.foregroundDefault = true;
     settings.SetStyle(2, followsDefault);
     settings.SetStyleIndex(5, 1);
@@ -285,7 +285,7 @@ TEST(ExportColours, SystemColoursAreResolvedBeforeWriting)
     store.SetText("abc");
     Highlight(store, {5, 6, 0});
 
-    TExportContext c = ExportContextFor(settings);
+    ExportContext c = ExportContextFor(settings);
     c.fontCharset = 0;
     // Default palette: window text black, window white, highlight navy, highlight text white;
     // style 2 takes the default text colour but keeps its own background.

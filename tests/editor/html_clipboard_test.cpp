@@ -20,7 +20,7 @@ struct Named {
 
 Named ReadBack(const std::string& payload)
 {
-    const THtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
+    const HtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
     EXPECT_TRUE(h.present);
     EXPECT_TRUE(h.valid);
     if (!h.valid) return {};
@@ -90,7 +90,7 @@ TEST(HtmlClipboard, ReadsHeadersLeniently)
     };
     const std::size_t at = header(0, 0).size();
     std::string data = header(at + 32, at + 35) + html;
-    THtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
+    HtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
     EXPECT_TRUE(h.present);
     EXPECT_EQ(h.headerEnd, at);
     EXPECT_EQ(h.version, "1.0");
@@ -118,7 +118,7 @@ TEST(HtmlClipboard, ReadsHeadersLeniently)
 TEST(HtmlClipboard, OffsetsThatCannotBeTrustedAreInvalid)
 {
     auto valid = [](const std::string& data) {
-        const THtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
+        const HtmlClipboardHeader h = ReadHtmlClipboardHeader(data);
         EXPECT_TRUE(h.present) << data;
         if (!h.valid) {
             EXPECT_EQ(h.startFragment + h.endFragment + h.startHtml + h.endHtml, 0u);

@@ -63,7 +63,7 @@ std::string Saved(const TKeyboardActionContoller& c)
 
 void LoadBytes(TKeyboardActionContoller& c, const std::string& bytes)
 {
-    TReadOnlyMemoryStream s(bytes);
+    ReadOnlyMemoryStream s(bytes);
     c.LoadFromStream(s);
 }
 
@@ -184,7 +184,7 @@ TEST(KeyDefaults, NamesAllFortyEightCommands)
                                                "Scroll display down one line"};
     ASSERT_EQ(expected.size(), 48u);
     const TKeyboardActionContoller& c = DefaultKeyboardController();
-    const std::vector<TCommandName> names = c.CommandNames();
+    const std::vector<CommandNameEntry> names = c.CommandNames();
     ASSERT_EQ(names.size(), 48u);
     for (int id = 0; id < 48; ++id) {
         EXPECT_EQ(names[id].id, id);
@@ -235,7 +235,7 @@ TEST(KeyDefaults, EnumerationVisitsSiblingsBeforeChildren)
     for (int id = 30; id <= 39; ++id) expected.push_back(id);
 
     std::vector<int> ids;
-    for (const TKeyBinding& b : DefaultKeyboardController().KeyStore().Bindings()) ids.push_back(b.command);
+    for (const KeyBinding& b : DefaultKeyboardController().KeyStore().Bindings()) ids.push_back(b.command);
     EXPECT_EQ(ids, expected);
 }
 
@@ -403,7 +403,7 @@ TEST(KeyNamesOfCommands, SettingANameReplacesTheOldEntry)
     c.SetCommandName(3, "three");
     c.SetCommandName(1, "one");
     c.SetCommandName(3, "THREE");
-    EXPECT_EQ(c.CommandNames(), (std::vector<TCommandName>{{1, "one"}, {3, "THREE"}}));
+    EXPECT_EQ(c.CommandNames(), (std::vector<CommandNameEntry>{{1, "one"}, {3, "THREE"}}));
     EXPECT_EQ(c.CommandName(3), "THREE");
     EXPECT_EQ(c.CommandName(2), "");
     c.SetCommandName(4, std::string(255, 'x'));
@@ -569,10 +569,10 @@ TEST(KeyStream, BadStreamsRaiseAndKeepTheController)
                              "\x01"
                              "b" +
                              i32(1) + binding(vkF1, 0, 7) + "tail";
-    TReadOnlyMemoryStream s(fine);
+    ReadOnlyMemoryStream s(fine);
     target.LoadFromStream(s);
     EXPECT_EQ(s.Position(), static_cast<std::int64_t>(fine.size() - 4));
-    EXPECT_EQ(target.CommandNames(), (std::vector<TCommandName>{{7, "b"}}));
+    EXPECT_EQ(target.CommandNames(), (std::vector<CommandNameEntry>{{7, "b"}}));
     EXPECT_EQ(target.FirstBinding(7), Keys(vkF1, 0));
     EXPECT_EQ(target.KeyStore().BindingCount(), 1);
 }

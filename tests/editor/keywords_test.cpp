@@ -249,7 +249,7 @@ TEST(Keywords, EmptyWordIgnoredClearFreesEveryEntry)
 {
     std::vector<std::int64_t> freed;  // outlives the table, whose destruction reports to it
     TKeywords kw;
-    kw.SetOnFreeEntry([&](const TKeywordEntry& e) { freed.push_back(e.data); });
+    kw.SetOnFreeEntry([&](const KeywordEntry& e) { freed.push_back(e.data); });
     kw.Add("", true, 99, States({0}), kNone);
     EXPECT_EQ(kw.EntryCount(), 0);
     EXPECT_EQ(kw.NodeCount(), 0);
@@ -270,14 +270,14 @@ TEST(Keywords, EmptyWordIgnoredClearFreesEveryEntry)
     int count = 0;
     {
         TKeywords other;
-        other.SetOnFreeEntry([&](const TKeywordEntry&) { ++count; });
+        other.SetOnFreeEntry([&](const KeywordEntry&) { ++count; });
         other.Add("x", true, 1, States({0}), kNone);
         other.Add("y", true, 1, States({0}), kNone);
         other.Clear();
         other.Add("z", true, 1, States({0}), kNone);
         // Destruction frees the one entry added after the clear.
         EXPECT_EQ(count, 2);
-        other.SetOnFreeEntry([&](const TKeywordEntry&) { count += 10; });
+        other.SetOnFreeEntry([&](const KeywordEntry&) { count += 10; });
     }
     EXPECT_EQ(count, 12);  // destruction freed the one entry added after the clear
 }
@@ -386,7 +386,7 @@ TEST(SyntaxKeywords, BadStreamsRaiseAndLeaveTheTableSound)
         TSyntaxKeywords kw;
         kw.AddWord("keep", true, 5, States({0}), kNone);
         const std::string part = data.substr(0, cut);
-        TReadOnlyMemoryStream s(part);
+        ReadOnlyMemoryStream s(part);
         EXPECT_THROW(kw.LoadFromStream(s), EStreamError) << "cut at " << cut;
         ASSERT_EQ(kw.Words().size(), 1u);
         EXPECT_EQ(kw.Words()[0].text, "keep");
@@ -401,7 +401,7 @@ TEST(SyntaxKeywords, BadStreamsRaiseAndLeaveTheTableSound)
         bad[6] = static_cast<char>((count >> 16) & 0xff);
         bad[7] = static_cast<char>((count >> 24) & 0xff);
         TSyntaxKeywords kw;
-        TReadOnlyMemoryStream s(bad);
+        ReadOnlyMemoryStream s(bad);
         EXPECT_THROW(kw.LoadFromStream(s), EStreamError) << count;
         EXPECT_EQ(kw.EntryCount(), 0);
     }
@@ -418,7 +418,7 @@ TEST(SyntaxKeywords, BadStreamsRaiseAndLeaveTheTableSound)
     twice[yAt + 1] = 'x';
     TSyntaxKeywords kw;
     kw.AddWord("keep", true, 5, States({0}), kNone);
-    TReadOnlyMemoryStream s(twice);
+    ReadOnlyMemoryStream s(twice);
     EXPECT_EQ(Error([&] { kw.LoadFromStream(s); }), "Duplicate keyword - 'x'");
     EXPECT_TRUE(kw.Words().empty());
     EXPECT_EQ(kw.EntryCount(), 0);

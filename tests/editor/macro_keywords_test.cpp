@@ -17,7 +17,7 @@ using namespace tarnwick;
 namespace {
 
 // A minimal editor control: a store, a caret, a selection and a log of undo groups.
-class FakeTarget : public TMacroTarget {
+class FakeTarget : public MacroTarget {
 public:
     explicit FakeTarget(std::string_view text)
     {
@@ -142,7 +142,7 @@ TEST(MacroEntries, AddReplaceDeleteFind)
     store.SetText("x sel abc");
     int len = 0;
     EXPECT_EQ(t.MatchBefore(store, 5, len), nullptr);
-    const TMacroEntry* m = t.MatchBefore(store, 9, len);
+    const MacroEntry* m = t.MatchBefore(store, 9, len);
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->name, "abc");
     EXPECT_EQ(len, 3);

@@ -132,7 +132,7 @@ TEST(NumberedBookmarks, FollowTheirLineAndGoWithTheText)
 std::vector<std::pair<std::string, std::int64_t>> Items(const TCustomBookmarks& list)
 {
     std::vector<std::pair<std::string, std::int64_t>> out;
-    for (const TCustomBookmark& b : list.Items()) out.emplace_back(b.Name, b.Offset);
+    for (const NamedBookmark& b : list.Items()) out.emplace_back(b.Name, b.Offset);
     return out;
 }
 
@@ -216,18 +216,18 @@ TEST(CustomBookmarks, FreeCallbackMayChangeTheList)
 
 // ---- range marks
 
-std::vector<std::tuple<std::int64_t, std::int64_t, std::uint32_t>> Ranges(const TRangeMarks& marks)
+std::vector<std::tuple<std::int64_t, std::int64_t, std::uint32_t>> Ranges(const RangeMarkList& marks)
 {
     std::vector<std::tuple<std::int64_t, std::int64_t, std::uint32_t>> out;
-    for (const TRangeMark& m : marks.Items()) out.emplace_back(m.Start, m.End, m.Tag);
+    for (const RangeMark& m : marks.Items()) out.emplace_back(m.Start, m.End, m.Tag);
     return out;
 }
 
 TEST(RangeMarks, InsertionMovesOrGrows)
 {
-    TRangeMarks marks;
+    RangeMarkList marks;
     std::vector<std::uint32_t> changed;
-    marks.OnChange = [&](const TRangeMark& m) { changed.push_back(m.Tag); };
+    marks.OnChange = [&](const RangeMark& m) { changed.push_back(m.Tag); };
     marks.Add(10, 5, 1);  // [10, 15)
     marks.Add(20, 0, 2);  // empty at 20
     marks.Add(0, 3, 3);   // [0, 3)
@@ -246,10 +246,10 @@ TEST(RangeMarks, InsertionMovesOrGrows)
 
 TEST(RangeMarks, DeletionRules)
 {
-    TRangeMarks marks;
+    RangeMarkList marks;
     std::vector<std::uint32_t> freed, changed;
-    marks.OnFree = [&](const TRangeMark& m) { freed.push_back(m.Tag); };
-    marks.OnChange = [&](const TRangeMark& m) { changed.push_back(m.Tag); };
+    marks.OnFree = [&](const RangeMark& m) { freed.push_back(m.Tag); };
+    marks.OnChange = [&](const RangeMark& m) { changed.push_back(m.Tag); };
     marks.Add(0, 5, 1);    // before the range, untouched
     marks.Add(5, 10, 2);   // [5, 15): starts before, ends inside -> end to 10
     marks.Add(8, 20, 3);   // [8, 28): spans -> shortened by 10
@@ -273,9 +273,9 @@ TEST(RangeMarks, DeletionRules)
 
 TEST(RangeMarks, FindSetAndIds)
 {
-    TRangeMarks marks;
-    const TRangeMarkId a = marks.Add(10, 5, 1).Id;
-    const TRangeMarkId b = marks.Add(30, 5, 2).Id;
+    RangeMarkList marks;
+    const RangeMarkId a = marks.Add(10, 5, 1).Id;
+    const RangeMarkId b = marks.Add(30, 5, 2).Id;
     EXPECT_NE(a, b);
     EXPECT_EQ(marks.Find(0, 5), nullptr);
     EXPECT_EQ(marks.Find(0, 10)->Id, a);  // touches the start
@@ -292,7 +292,7 @@ TEST(RangeMarks, FindSetAndIds)
     EXPECT_EQ(marks.Items().front().Id, a);
     EXPECT_TRUE(marks.SetFlags(a, 0x81));
     EXPECT_EQ(marks.Get(a)->Flags, 0x81);
-    const TRangeMark& negative = marks.Add(-5, -3, 9);
+    const RangeMark& negative = marks.Add(-5, -3, 9);
     EXPECT_EQ(negative.Start, 0);
     EXPECT_EQ(negative.End, 0);
 
@@ -308,18 +308,18 @@ TEST(RangeMarks, StoreCreatesThemOnFirstUseAndMovesThem)
     store.SetText("hello world");
     EXPECT_EQ(store.RangeMarksIfAny(), nullptr);
     store.Insert(0, "x");  // no list: nothing to do
-    TRangeMarks& marks = store.RangeMarks();
+    RangeMarkList& marks = store.RangeMarks();
     EXPECT_EQ(store.RangeMarksIfAny(), &marks);
-    const TRangeMarkId id = marks.Add(7, 5, 0).Id;  // "world"
+    const RangeMarkId id = marks.Add(7, 5, 0).Id;  // "world"
     std::string seen;
-    marks.OnChange = [&](const TRangeMark& m) { seen = store.TextRange(m.Start, m.End); };
+    marks.OnChange = [&](const RangeMark& m) { seen = store.TextRange(m.Start, m.End); };
     store.Insert(0, "say ");  // before it: moves, and the callback sees the text it now covers
     EXPECT_EQ(seen, "world");
     store.Insert(13, "--");  // inside it: longer
     EXPECT_EQ(seen, "wo--rld");
     EXPECT_EQ(store.TextRange(marks.Get(id)->Start, marks.Get(id)->End), "wo--rld");
     bool freed = false;
-    marks.OnFree = [&](const TRangeMark& m) { freed = m.Id == id; };
+    marks.OnFree = [&](const RangeMark& m) { freed = m.Id == id; };
     store.Clear();
     EXPECT_TRUE(freed);
     EXPECT_TRUE(marks.Empty());
@@ -327,16 +327,16 @@ TEST(RangeMarks, StoreCreatesThemOnFirstUseAndMovesThem)
 
 TEST(RangeMarks, CallbacksMayRemoveOtherMarks)
 {
-    TRangeMarks marks;
-    const TRangeMarkId a = marks.Add(0, 2, 1).Id;
-    const TRangeMarkId b = marks.Add(10, 2, 2).Id;
-    const TRangeMarkId c = marks.Add(20, 2, 3).Id;
+    RangeMarkList marks;
+    const RangeMarkId a = marks.Add(0, 2, 1).Id;
+    const RangeMarkId b = marks.Add(10, 2, 2).Id;
+    const RangeMarkId c = marks.Add(20, 2, 3).Id;
     std::vector<std::uint32_t> changed;
     // Freeing a removes c before c's change is reported: c is not reported at all.
-    marks.OnFree = [&](const TRangeMark& m) {
+    marks.OnFree = [&](const RangeMark& m) {
         if (m.Id == a) marks.Remove(c);
     };
-    marks.OnChange = [&](const TRangeMark& m) { changed.push_back(m.Tag); };
+    marks.OnChange = [&](const RangeMark& m) { changed.push_back(m.Tag); };
     marks.Deleted(0, 5);
     EXPECT_EQ(changed, std::vector<std::uint32_t>{2});
     EXPECT_NE(marks.Get(b), nullptr);
@@ -363,8 +363,8 @@ TEST(Breakpoints, FindStyleAndState)
 
     EXPECT_EQ(set.LineStyle(20), kBreakpointEnabledStyle);
     EXPECT_EQ(set.LineStyle(10), kBreakpointDisabledStyle);
-    EXPECT_EQ(kBreakpointEnabledStyle, (TBreakpointStyle{11, 0xFFFFFF, 0x0000FF}));
-    EXPECT_EQ(kBreakpointDisabledStyle, (TBreakpointStyle{12, 0x00FFFF, 0x008000}));
+    EXPECT_EQ(kBreakpointEnabledStyle, (BreakpointStyle{11, 0xFFFFFF, 0x0000FF}));
+    EXPECT_EQ(kBreakpointDisabledStyle, (BreakpointStyle{12, 0x00FFFF, 0x008000}));
     EXPECT_FALSE(set.LineStyle(21));
 
     int setChanges = 0, ownChanges = 0;
@@ -532,7 +532,7 @@ TEST(CodeBreak, StyleAndDeletionDisables)
     int changes = 0;
     point.OnBreakpointStateChange = [&](TSM_BreakpointData&) { ++changes; };
     point.SetExecutionPoint(4);
-    EXPECT_EQ(point.LineStyle(4), (TBreakpointStyle{12, 0xFFFFFF, 0x800000}));
+    EXPECT_EQ(point.LineStyle(4), (BreakpointStyle{12, 0xFFFFFF, 0x800000}));
     EXPECT_EQ(changes, 1);
 
     store.Insert(0, "zz\r");
@@ -552,7 +552,7 @@ TEST(CodeBreak, StyleAndDeletionDisables)
 // ---- many random edits against a plain model
 
 struct ModelMark {
-    TRangeMarkId id;
+    RangeMarkId id;
     std::int64_t start, end;
 };
 
@@ -595,7 +595,7 @@ TEST(MarksRandom, EditsAgreeWithAModel)
         int freedBookmarks = 0, freedMarks = 0;
         std::vector<int> freedBreakpoints;
         store.Bookmarks().OnFree = [&](TCustomBookmarks&, const std::string&) { ++freedBookmarks; };
-        store.RangeMarks().OnFree = [&](const TRangeMark&) { ++freedMarks; };
+        store.RangeMarks().OnFree = [&](const RangeMark&) { ++freedMarks; };
         store.Breakpoints().OnBreakpointFree = [&](TSM_BreakpointData& b) { freedBreakpoints.push_back(b.Tag()); };
         int nextBreakpoint = 0;
 
@@ -712,7 +712,7 @@ TEST(MarksRandom, EditsAgreeWithAModel)
             // Range marks: same ranges, sorted by start.
             ASSERT_EQ(store.RangeMarks().Count(), marks.size());
             for (const ModelMark& m : marks) {
-                const TRangeMark* got = store.RangeMarks().Get(m.id);
+                const RangeMark* got = store.RangeMarks().Get(m.id);
                 ASSERT_NE(got, nullptr);
                 ASSERT_EQ(got->Start, m.start);
                 ASSERT_EQ(got->End, m.end);

@@ -17,8 +17,8 @@ namespace {
 struct Doc {
     TTextStore store;
     TEdStream stream{&store};
-    TPlainSearchTables tables;
-    TSearchWordTests words;
+    PlainSearchTables tables;
+    SearchWordTests words;
 
     explicit Doc(std::string_view text)
     {
@@ -190,7 +190,7 @@ TEST(PlainSearch, WholeWordUsesTheControlsTests)
     d.words.IsInWord = OnlyLetters;
     EXPECT_EQ(d.Find("ab", 0, true, true), 0);  // digits are no word characters here
     EXPECT_EQ(d.Find("ab", 1, true, true), 8);  // '$' starts a word
-    d.words = TSearchWordTests{};
+    d.words = SearchWordTests{};
     EXPECT_EQ(d.Find("ab", 0, true, true), 4);  // by default '$' neither starts nor continues a word
     EXPECT_EQ(d.Find("ab", 5, true, true), 12);
 }
@@ -326,7 +326,7 @@ TEST(LiteralScanner, FindsTheFirstAndLastPlaceAsAComparisonWould)
                 literal += letters.empty() ? static_cast<char>(rng() % 256) : letters[rng() % letters.size()];
         }
         const bool ignoreCase = rng() % 2;
-        TLiteralScanner scanner;
+        LiteralScanner scanner;
         scanner.Prepare(literal, ignoreCase);
         const std::size_t from = text.empty() ? 0 : rng() % (text.size() + 1);
         const std::size_t to = from + (text.size() == from ? 0 : rng() % (text.size() - from + 1));
@@ -354,7 +354,7 @@ TEST(LiteralScanner, FindsTheFirstAndLastPlaceAsAComparisonWould)
         found += first >= 0;
     }
     EXPECT_GT(found, 300);
-    TLiteralScanner empty;
+    LiteralScanner empty;
     empty.Prepare("", true);
     const std::string some = "abc";
     EXPECT_EQ(empty.First(some.data(), some.data() + some.size()), nullptr);

@@ -62,7 +62,7 @@ TEST(RecoveryFile, CutShortKeepsWholeRecordsAndRefusesAMissingText)
     for (std::size_t cut = 0; cut <= data.size(); ++cut) {
         const std::string_view part(data.data(), cut);
         if (cut < whole.size()) {
-            EXPECT_THROW(ReadRecoveryData(part), ERecoveryFile) << "cut at " << cut;
+            EXPECT_THROW(ReadRecoveryData(part), RecoveryFileError) << "cut at " << cut;
             continue;
         }
         const RecoveredScript script = ReadRecoveryData(part);
@@ -83,7 +83,7 @@ TEST(RecoveryFile, DamageIsRefusedWithAMessageOrEndsTheChanges)
     for (std::size_t at = 0; at < whole.size(); ++at) {
         std::string bad = whole + change;
         bad[at] = static_cast<char>(bad[at] ^ 0x20);
-        EXPECT_THROW(ReadRecoveryData(bad), ERecoveryFile) << "byte " << at;
+        EXPECT_THROW(ReadRecoveryData(bad), RecoveryFileError) << "byte " << at;
     }
     // A flipped byte of a change: the change is dropped, the text stays.
     for (std::size_t at = whole.size(); at < whole.size() + change.size(); ++at) {
@@ -97,29 +97,29 @@ TEST(RecoveryFile, DamageIsRefusedWithAMessageOrEndsTheChanges)
     try {
         ReadRecoveryData("hello, world");
         FAIL() << "no error";
-    } catch (const ERecoveryFile& e) {
+    } catch (const RecoveryFileError& e) {
         EXPECT_STREQ(e.what(), "it is not a recovery file of this program");
     }
     // Changes outside the text, well formed otherwise.
-    EXPECT_THROW(ReadRecoveryData(whole + EncodeInsertRecord(10, "x")), ERecoveryFile);
-    EXPECT_THROW(ReadRecoveryData(whole + EncodeInsertRecord(-1, "x")), ERecoveryFile);
-    EXPECT_THROW(ReadRecoveryData(whole + EncodeDeleteRecord(3, 2)), ERecoveryFile);
-    EXPECT_THROW(ReadRecoveryData(whole + EncodeDeleteRecord(0, 10)), ERecoveryFile);
+    EXPECT_THROW(ReadRecoveryData(whole + EncodeInsertRecord(10, "x")), RecoveryFileError);
+    EXPECT_THROW(ReadRecoveryData(whole + EncodeInsertRecord(-1, "x")), RecoveryFileError);
+    EXPECT_THROW(ReadRecoveryData(whole + EncodeDeleteRecord(3, 2)), RecoveryFileError);
+    EXPECT_THROW(ReadRecoveryData(whole + EncodeDeleteRecord(0, 10)), RecoveryFileError);
     // A head with a character set this program does not hold text in.
     RecoveryHead other = Head();
     other.charset = "utf-8";
     try {
         ReadRecoveryData(WholeFile(other, "x"));
         FAIL() << "no error";
-    } catch (const ERecoveryFile& e) {
+    } catch (const RecoveryFileError& e) {
         EXPECT_NE(std::string(e.what()).find("utf-8"), std::string::npos);
     }
     RecoveryHead format = Head();
     format.saveFormat = 9;
-    EXPECT_THROW(ReadRecoveryData(WholeFile(format, "x")), ERecoveryFile);
+    EXPECT_THROW(ReadRecoveryData(WholeFile(format, "x")), RecoveryFileError);
     // A change before the text, and the text twice.
-    EXPECT_THROW(ReadRecoveryData(EncodeRecoveryStart(Head()) + change), ERecoveryFile);
-    EXPECT_THROW(ReadRecoveryData(whole + EncodeTextRecordFrame("x", "") + "x"), ERecoveryFile);
+    EXPECT_THROW(ReadRecoveryData(EncodeRecoveryStart(Head()) + change), RecoveryFileError);
+    EXPECT_THROW(ReadRecoveryData(whole + EncodeTextRecordFrame("x", "") + "x"), RecoveryFileError);
 }
 
 TEST(RecoveryFile, GapTextFollowsAStringThroughRandomEdits)

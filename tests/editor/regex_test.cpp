@@ -116,7 +116,7 @@ TEST(RegexSyntax, ErrorsAndTheirPositions)
     EXPECT_EQ(re.ErrorText(), "No errors detected");
     EXPECT_FALSE(re.SetExpression("b("));
     EXPECT_EQ(re.Expression(), "");
-    EXPECT_THROW(re.Search(stream, true), ERegularExpression);
+    EXPECT_THROW(re.Search(stream, true), RegexError);
 }
 
 TEST(RegexSyntax, EscapesAndProgramBytes)
@@ -209,7 +209,7 @@ TEST(RegexMatch, PositionTable)
     EXPECT_EQ(doc.re.Position(3), 6);
     EXPECT_EQ(doc.re.Position(4), 6);
     EXPECT_EQ(doc.re.Position(6), -1);
-    EXPECT_THROW(doc.re.Position(256), ERegularExpression);
+    EXPECT_THROW(doc.re.Position(256), RegexError);
     // Entries written by failed tries do not survive.
     ASSERT_EQ(doc.Find("(a|z)z*c?"), Span(0, 1));
     EXPECT_EQ(doc.re.PositionCount(), 2);  // the group, then z* (c? failed and recorded nothing)
@@ -218,7 +218,7 @@ TEST(RegexMatch, PositionTable)
     // More than 254 recorded positions is an error of the search, not a crash.
     Doc many(std::string(300, 'a'));
     ASSERT_TRUE(many.re.SetExpression(std::string(300, 'a')));
-    EXPECT_THROW(many.re.Search(many.stream, true), ERegularExpression);
+    EXPECT_THROW(many.re.Search(many.stream, true), RegexError);
 }
 
 TEST(RegexMatch, BackwardSearch)
@@ -255,7 +255,7 @@ TEST(RegexMatch, PathologicalPatternsEndWithAnError)
     try {
         shortLine.re.Search(shortLine.stream, true);
         FAIL() << "expected an error";
-    } catch (const ERegularExpression& e) {
+    } catch (const RegexError& e) {
         EXPECT_STREQ(e.what(), "Expression too complex");
         EXPECT_EQ(e.Position(), 0);
     }
@@ -266,14 +266,14 @@ TEST(RegexMatch, PathologicalPatternsEndWithAnError)
     EXPECT_EQ(shortLine.re.ErrorId(), reNoError);
     Doc overLong(std::string(300, 'a'));
     ASSERT_TRUE(overLong.re.SetExpression(std::string(255, 'a')));
-    EXPECT_THROW(overLong.re.Search(overLong.stream, true), ERegularExpression);
+    EXPECT_THROW(overLong.re.Search(overLong.stream, true), RegexError);
     EXPECT_EQ(overLong.re.ErrorText(), "Index range error");
     // Deep nesting of a loop over a very long line does not exhaust the stack.
     std::string ab;
     for (int i = 0; i < 100000; ++i) ab += "ab";
     Doc deep(ab);
     ASSERT_TRUE(deep.re.SetExpression("(ab)*c"));
-    EXPECT_THROW(deep.re.Search(deep.stream, true), ERegularExpression);
+    EXPECT_THROW(deep.re.Search(deep.stream, true), RegexError);
     // A simple repetition over the same line is cheap and works.
     EXPECT_EQ(deep.Find("b[ab]*$"), kNone);
     EXPECT_EQ(deep.Find("a[ab]*b"), Span(0, 200000));
@@ -567,14 +567,14 @@ TEST(RegexLiteral, ShortcutsFindWhatTryingEveryPlaceFinds)
             bool gotError = false, wantError = false;
             try {
                 got = fast.Find(pattern, from, forward);
-            } catch (const ERegularExpression&) {
+            } catch (const RegexError&) {
                 gotError = true;
             }
             try {
                 slow.stream.Reset();
                 slow.stream.Seek(from, SeekOrigin::soFromBeginning);
                 if (slow.re.SearchEveryPlace(slow.stream, forward)) want = {slow.re.MatchStart(), slow.re.MatchEnd()};
-            } catch (const ERegularExpression&) {
+            } catch (const RegexError&) {
                 wantError = true;
             }
             if (gotError || wantError) continue;  // a limit reached on one side

@@ -14,7 +14,7 @@ TStateSet States(std::initializer_list<unsigned> states)
     return set;
 }
 
-struct Client : TSettingsClient {
+struct Client : SettingsClient {
     int changes = 0;
     bool fail = false;
     void SettingsChanged() override
@@ -79,10 +79,10 @@ void ExpectCustomised(TSM_Settings& s)
     EXPECT_EQ(s.fontSize, 12);
     EXPECT_TRUE(s.marginColorDefault && s.selectedTextColorDefault && s.selectedTextBackgroundDefault &&
                 s.gutterColorDefault);
-    EXPECT_EQ(s.Style(7), (TStyleRecord{fsBold | fsUnderline, 0xFF0000, 0x00FF00, true, false, true, true}));
+    EXPECT_EQ(s.Style(7), (StyleRecord{fsBold | fsUnderline, 0xFF0000, 0x00FF00, true, false, true, true}));
     EXPECT_TRUE(s.HasHotSpots());
     EXPECT_EQ(s.StyleIndex(7), 3);
-    EXPECT_EQ(s.EditableStyle(1), (TEditableStyle{"Keyword", 7}));
+    EXPECT_EQ(s.EditableStyle(1), (NamedStyle{"Keyword", 7}));
     EXPECT_EQ(s.EditableStyle(3).name, "A very long style name be");  // 25 characters kept
     EXPECT_EQ(s.TabColumn(0), 4);
     EXPECT_EQ(s.TabColumn(31), 120);
@@ -179,7 +179,7 @@ TEST(Settings, KeywordTablesReplaceOrRefuseOverlappingStates)
     TEdStream stream(&store);
     TKeywords& words = const_cast<TKeywords&>(*s.UserKeywords());
     words.SetCurrentStates(States({1}));
-    const TKeywordMatch from = words.MatchForwards(stream);
+    const KeywordMatch from = words.MatchForwards(stream);
     ASSERT_TRUE(from);
     EXPECT_EQ(from.entry->data, 12);
     stream.SetPos(5);
@@ -203,7 +203,7 @@ TEST(Settings, AssignAndStreamsCopyEveryField)
     TSM_Settings loaded;
     loaded.LoadFromStream(stream);
     ExpectCustomised(loaded);
-    EXPECT_EQ(loaded.gutterFont, (TFontData{"Tahoma", 9, 0, 0x112233, fsItalic}));
+    EXPECT_EQ(loaded.gutterFont, (FontData{"Tahoma", 9, 0, 0x112233, fsItalic}));
     EXPECT_EQ(stream.Position(), stream.Size());
 }
 

@@ -128,7 +128,7 @@ TEST(StreamHelpers, LittleEndianLayoutAndRoundTrip)
     EXPECT_EQ(ErrorOf([&] { ReadU32(shortData); }), "Stream read error");
     TMemoryStream one(Bytes({1}));
     EXPECT_THROW(ReadU16(one), EStreamError);
-    TReadOnlyMemoryStream none{std::string_view()};
+    ReadOnlyMemoryStream none{std::string_view()};
     EXPECT_THROW(ReadU8(none), EStreamError);
 }
 
@@ -166,7 +166,7 @@ TEST(StreamHelpers, ShortAndLongStrings)
 
 TEST(StreamHelpers, SetsAndCounts)
 {
-    TByteSet set;
+    ByteSet set;
     set.Include(0);
     set.Include(9);
     set.Include(255);
@@ -197,7 +197,7 @@ TEST(StreamHelpers, SetsAndCounts)
 TEST(ReadOnlyMemoryStream, ReadsButNeverWrites)
 {
     const std::string data = "abcdef";
-    TReadOnlyMemoryStream s(data);
+    ReadOnlyMemoryStream s(data);
     EXPECT_EQ(s.Size(), 6);
     EXPECT_EQ(ReadAll(s, 4), "abcd");
     EXPECT_EQ(ErrorOf([&] { s.Write("x", 1); }), "Cannot write to a read-only stream");
@@ -341,7 +341,7 @@ TEST(MemoryStream, ExtremeSeeksAreKeptInBounds)
     EXPECT_EQ(m.Size(), 3);
     EXPECT_EQ(m.Seek(INT64_MIN, SeekOrigin::soFromEnd), 0);
 
-    TReadOnlyMemoryStream r("xyz");
+    ReadOnlyMemoryStream r("xyz");
     EXPECT_EQ(r.Seek(INT64_MAX, SeekOrigin::soFromCurrent), 3);
     EXPECT_EQ(r.Seek(INT64_MIN, SeekOrigin::soFromCurrent), 0);
 }

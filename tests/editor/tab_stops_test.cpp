@@ -64,14 +64,14 @@ TEST(TabColumns, EachErrorHasItsMessageAndLeavesTheRecordAlone)
 
 TEST(TabRule, NextStopUsesExplicitStopsThenTheDefaultWidth)
 {
-    TTabRule plain;
+    TabRule plain;
     plain.tabDefault = 4;
     EXPECT_EQ(plain.NextStop(0), 4);
     EXPECT_EQ(plain.NextStop(3), 4);
     EXPECT_EQ(plain.NextStop(4), 8);
     EXPECT_EQ(plain.NextStop(-3), 0);
 
-    TTabRule rule;
+    TabRule rule;
     rule.stops = ParseTabColumns("5 9 13");  // 4 8 12
     rule.tabDefault = 8;
     EXPECT_EQ(rule.NextStop(0), 4);
@@ -82,7 +82,7 @@ TEST(TabRule, NextStopUsesExplicitStopsThenTheDefaultWidth)
 
     // A zero or negative default width never divides by zero and always moves on.
     for (int width : {0, -3}) {
-        TTabRule broken;
+        TabRule broken;
         broken.tabDefault = width;
         for (std::int64_t c : {0, 1, 5, 1000}) EXPECT_GT(broken.NextStop(c), c);
     }
@@ -90,14 +90,14 @@ TEST(TabRule, NextStopUsesExplicitStopsThenTheDefaultWidth)
     TSM_Settings settings;
     settings.defaultTabWidth = 3;
     SetTabColumnsText(settings, "10");
-    const TTabRule fromSettings = TTabRule::FromSettings(settings);
+    const TabRule fromSettings = TabRule::FromSettings(settings);
     EXPECT_EQ(fromSettings.NextStop(2), 9);
     EXPECT_EQ(fromSettings.NextStop(9), 12);
 }
 
 TEST(TabColumnsOfLines, ColumnsAndOffsetsRoundTrip)
 {
-    TTabRule rule;
+    TabRule rule;
     rule.tabDefault = 4;
 
     // Without tabs, one to one; the line break is no column.
@@ -132,7 +132,7 @@ TEST(TabColumnsOfLines, ColumnsAndOffsetsRoundTrip)
 
 TEST(WhitespaceFiller, BlanksOrTabsForWholeStops)
 {
-    TTabRule rule;
+    TabRule rule;
     rule.tabDefault = 4;
     EXPECT_EQ(WhitespaceFiller(1, 10, rule, false, false), std::string(9, ' '));
     EXPECT_EQ(WhitespaceFiller(1, 10, rule, true, false), std::string(9, ' '));

@@ -122,7 +122,7 @@ TEST(TextStore, TypingKeepsTheRecordAndDeletingJoinsLines)
 
 TEST(TextStore, ReplacedRecordsHandOverTheirStateAndLineObject)
 {
-    struct Tag : TLineObject {
+    struct Tag : LineAttachment {
         explicit Tag(int* freed) : freed(freed) {}
         ~Tag() override { ++*freed; }
         int* freed;
@@ -174,7 +174,7 @@ TEST(TextStore, CacheFollowsEditsBeforeIt)
 
 TEST(TextStore, ListenersHearEveryChangeInOrder)
 {
-    struct Log : TTextStoreListener {
+    struct Log : TextStoreListener {
         std::vector<std::string> events;
         void TextInserting(std::int64_t o, std::int64_t n) override
         {

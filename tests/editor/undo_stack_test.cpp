@@ -146,24 +146,24 @@ TEST(TStack, DestroyFreesEveryItem)
 
 // ------------------------------------------------------------------------------ TUndoStack
 
-std::vector<const TLogRecord*> Records(const TUndoStack& u)
+std::vector<const LogRecord*> Records(const TUndoStack& u)
 {
-    std::vector<const TLogRecord*> out;
-    for (auto* e = u.Bottom(); e; e = e->next) out.push_back(static_cast<const TLogRecord*>(e->item));
+    std::vector<const LogRecord*> out;
+    for (auto* e = u.Bottom(); e; e = e->next) out.push_back(static_cast<const LogRecord*>(e->item));
     return out;
 }
 
-void ExpectMarker(const TLogRecord* r, std::int32_t code, std::int32_t tag)
+void ExpectMarker(const LogRecord* r, std::int32_t code, std::int32_t tag)
 {
-    ASSERT_EQ(r->kind, TLogKind::Marker);
+    ASSERT_EQ(r->kind, LogKind::Marker);
     EXPECT_EQ(r->code, code);
     EXPECT_EQ(r->tag, tag);
 }
 
-void ExpectSelection(const TLogRecord* r, std::int64_t anchor, std::int64_t caret)
+void ExpectSelection(const LogRecord* r, std::int64_t anchor, std::int64_t caret)
 {
-    ASSERT_EQ(r->kind, TLogKind::Selection);
-    EXPECT_EQ(r->selection, (TLogSelection{anchor, caret}));
+    ASSERT_EQ(r->kind, LogKind::Selection);
+    EXPECT_EQ(r->selection, (LogSelection{anchor, caret}));
 }
 
 void Type(TUndoStack& u, std::int64_t at, std::string_view text)
@@ -202,9 +202,9 @@ TEST(TUndoStack, TextTransactionShapeAndSizes)
     ASSERT_EQ(r.size(), 6u);
     ExpectMarker(r[0], 1, 0);
     ExpectSelection(r[1], 7, 3);
-    ASSERT_EQ(r[2]->kind, TLogKind::Text);
+    ASSERT_EQ(r[2]->kind, LogKind::Text);
     EXPECT_EQ(r[2]->text, "abcd");
-    ASSERT_EQ(r[3]->kind, TLogKind::Text);
+    ASSERT_EQ(r[3]->kind, LogKind::Text);
     EXPECT_EQ(r[3]->text, "xy");
     ExpectSelection(r[4], 5, 5);
     ExpectMarker(r[5], 1, 0);
@@ -257,7 +257,7 @@ TEST(TUndoStack, StreamTransactionCopiesFromPositionAndRestoresIt)
     ASSERT_EQ(r.size(), 6u);
     ExpectMarker(r[0], 4, 0);
     EXPECT_EQ(r[2]->text, "old");
-    ASSERT_EQ(r[3]->kind, TLogKind::Stream);
+    ASSERT_EQ(r[3]->kind, LogKind::Stream);
     ASSERT_NE(r[3]->stream, nullptr);
     EXPECT_EQ(r[3]->stream->Data(), "BODY");
     ExpectMarker(r[5], 4, 0);
@@ -501,9 +501,9 @@ TEST(TUndoStack, TrimmedAwaySavePointIsNeverReachedAgain)
 // ------------------------------------------------------------------------------ replay
 
 // A document: the store, its selection, and the edits written to the log as the control does.
-struct FakeDoc : TUndoTarget {
+struct FakeDoc : UndoTarget {
     TTextStore store;
-    TLogSelection sel;
+    LogSelection sel;
     TUndoStack log;
     int beeps = 0;
 
@@ -517,7 +517,7 @@ struct FakeDoc : TUndoTarget {
         if (end > start) store.Delete(start, end);
         if (!text.empty()) store.Insert(start, text);
     }
-    void SetSelection(TLogSelection selection) override { sel = selection; }
+    void SetSelection(LogSelection selection) override { sel = selection; }
     bool Holds(std::int64_t start, std::int64_t end, std::string_view text) const override
     {
         return end <= store.CharCount() && store.TextRange(start, end) == text;
@@ -571,16 +571,16 @@ TEST(TUndoReplay, UndoAndRedoATextReplacement)
     EXPECT_EQ(d.Text(), "hello there");
     EXPECT_TRUE(d.log.Undo(d));
     EXPECT_EQ(d.Text(), "hello world");
-    EXPECT_EQ(d.sel, (TLogSelection{6, 11}));
+    EXPECT_EQ(d.sel, (LogSelection{6, 11}));
     EXPECT_TRUE(d.log.Undo(d));
     EXPECT_EQ(d.Text(), "");
     EXPECT_FALSE(d.log.Undo(d));  // nothing left
     EXPECT_TRUE(d.log.Redo(d));
     EXPECT_EQ(d.Text(), "hello world");
-    EXPECT_EQ(d.sel, (TLogSelection{11, 11}));
+    EXPECT_EQ(d.sel, (LogSelection{11, 11}));
     EXPECT_TRUE(d.log.Redo(d));
     EXPECT_EQ(d.Text(), "hello there");
-    EXPECT_EQ(d.sel, (TLogSelection{11, 11}));
+    EXPECT_EQ(d.sel, (LogSelection{11, 11}));
     EXPECT_FALSE(d.log.Redo(d));
     EXPECT_EQ(d.beeps, 0);
     EXPECT_TRUE(d.log.Recording());
@@ -625,10 +625,10 @@ TEST(TUndoReplay, CaretGroupIsOneStepAndRestoresItsCarets)
 
     EXPECT_TRUE(d.log.Undo(d));
     EXPECT_EQ(d.Text(), "one two");
-    EXPECT_EQ(d.sel, (TLogSelection{0, 7}));  // recorded at the opening
+    EXPECT_EQ(d.sel, (LogSelection{0, 7}));  // recorded at the opening
     EXPECT_TRUE(d.log.Redo(d));
     EXPECT_EQ(d.Text(), "  one TWO");
-    EXPECT_EQ(d.sel, (TLogSelection{2, 9}));  // recorded at the closing
+    EXPECT_EQ(d.sel, (LogSelection{2, 9}));  // recorded at the closing
     EXPECT_TRUE(d.log.Undo(d));
     EXPECT_TRUE(d.log.Undo(d));
     EXPECT_EQ(d.Text(), "");
@@ -664,10 +664,10 @@ TEST(TUndoReplay, StreamInsertion)
     EXPECT_EQ(d.Text(), "aXYZb");
     d.log.Undo(d);
     EXPECT_EQ(d.Text(), "ab");
-    EXPECT_EQ(d.sel, (TLogSelection{1, 1}));
+    EXPECT_EQ(d.sel, (LogSelection{1, 1}));
     d.log.Redo(d);
     EXPECT_EQ(d.Text(), "aXYZb");
-    EXPECT_EQ(d.sel, (TLogSelection{4, 4}));
+    EXPECT_EQ(d.sel, (LogSelection{4, 4}));
 }
 
 TEST(TUndoReplay, BrokenLogIsClearedWithABeepAndNoException)
@@ -678,7 +678,7 @@ TEST(TUndoReplay, BrokenLogIsClearedWithABeepAndNoException)
     d.log.OpenCaretGroup(16, {3, 3});
     d.ReplaceSelection("d");
     d.log.CloseCaretGroup(16, {4, 4});
-    auto* closing = static_cast<TLogRecord*>(d.log.Top()->item);
+    auto* closing = static_cast<LogRecord*>(d.log.Top()->item);
     closing->code = 17;
     EXPECT_FALSE(d.log.Undo(d));
     EXPECT_EQ(d.beeps, 1);
@@ -689,7 +689,7 @@ TEST(TUndoReplay, BrokenLogIsClearedWithABeepAndNoException)
     // A non-marker where a marker is due.
     FakeDoc e;
     e.ReplaceSelection("abc");
-    delete static_cast<TLogRecord*>(e.log.Pop());  // drop the closing marker
+    delete static_cast<LogRecord*>(e.log.Pop());  // drop the closing marker
     EXPECT_FALSE(e.log.Undo(e));
     EXPECT_EQ(e.beeps, 1);
     EXPECT_TRUE(e.log.Empty());
@@ -706,7 +706,7 @@ TEST(TUndoReplay, GroupRunningOffTheBottomClearsTheLog)
     auto* e = d.log.Bottom();
     for (int i = 0; i < 6; ++i) e = e->next;
     for (int i = 0; i < 3; i += 2, e = e->next->next) {
-        auto* marker = static_cast<TLogRecord*>(e->item);
+        auto* marker = static_cast<LogRecord*>(e->item);
         ASSERT_EQ(marker->tag, kMarkerGroupOpen);
         marker->tag = kMarkerGroupClose;
     }

@@ -14,9 +14,9 @@ namespace {
 using Segs = std::vector<std::uint16_t>;
 using test::Records;
 
-TWrapRule WrapAt(std::int32_t column)
+WrapRule WrapAt(std::int32_t column)
 {
-    TWrapRule rule;
+    WrapRule rule;
     rule.wordWrap = true;
     rule.wrapColumn = column;
     rule.charWidth = 7;
@@ -41,7 +41,7 @@ void ExpectConsistent(const TTextStore& store, const std::string& model)
 }
 
 // The records of every logical line are the cut WrapSegments gives for it.
-void ExpectWrappedBy(const TTextStore& store, const TWrapRule& rule)
+void ExpectWrappedBy(const TTextStore& store, const WrapRule& rule)
 {
     std::string line;
     Segs lengths;
@@ -60,7 +60,7 @@ void ExpectWrappedBy(const TTextStore& store, const TWrapRule& rule)
 
 TEST(WrapSegments, CutsAtTheWidthAndMovesBackToTheWordStart)
 {
-    const TWrapRule rule = WrapAt(8);
+    const WrapRule rule = WrapAt(8);
     EXPECT_EQ(WrapSegments("aaa bbb ccc ddd\r", rule), (Segs{8, 8}));  // the CR has no width
     EXPECT_EQ(WrapSegments("abcdef ghijklmn\r", WrapAt(10)), (Segs{7, 9}));
     EXPECT_EQ(WrapSegments("short\r", rule), (Segs{6}));
@@ -75,7 +75,7 @@ TEST(WrapSegments, CutsAtTheWidthAndMovesBackToTheWordStart)
     EXPECT_EQ(WrapSegments("abcde fghij", WrapAt(6)), (Segs{6, 5}));
 
     // The width comes from the text area when there is no wrap column.
-    TWrapRule area = WrapAt(0);
+    WrapRule area = WrapAt(0);
     area.textAreaWidth = 7 * 10;
     EXPECT_EQ(WrapSegments("abcdef ghijklmn\r", area), (Segs{7, 9}));
 }
@@ -93,7 +93,7 @@ TEST(WrapSegments, FiveCharactersBeforeACutAndOneWordAlone)
 
 TEST(WrapSegments, LongLinesAreCutAlsoWithoutWordWrap)
 {
-    const TWrapRule off;
+    const WrapRule off;
     EXPECT_EQ(WrapSegments(std::string(2046, 'a') + "\r", off), (Segs{2047}));
     EXPECT_EQ(WrapSegments(std::string(2047, 'a'), off), (Segs{2047}));  // the last line, no CR
     EXPECT_EQ(WrapSegments(std::string(3000, 'a'), off), (Segs{2047, 953}));
@@ -111,7 +111,7 @@ TEST(WrapSegments, LongLinesAreCutAlsoWithoutWordWrap)
 
 TEST(WrapSegments, WrapOverrideKeepsMarkedLinesWhole)
 {
-    TWrapRule rule = WrapAt(8);
+    WrapRule rule = WrapAt(8);
     rule.wrapOverride = true;
     rule.wrapOverrideChars = "-#";
     EXPECT_EQ(WrapSegments("-- a long comment line\r", rule), (Segs{23}));
@@ -131,7 +131,7 @@ TEST(WrapSegments, TabsAndProportionalWidths)
     EXPECT_EQ(WrapSegments("\tab\tcd", WrapAt(8)), (Segs{4, 2}));
     EXPECT_EQ(WrapSegments("\t\t\t\t\t\t\tx", WrapAt(8)), (Segs{5, 3}));
 
-    TWrapRule prop = WrapAt(0);
+    WrapRule prop = WrapAt(0);
     prop.charWidth = 6;
     prop.textAreaWidth = 50;
     prop.charWidthOf = [](unsigned char c) { return c == 'W' ? 20 : 5; };
@@ -145,7 +145,7 @@ TEST(WrapSegments, TheWordBreakCallbackReplacesTheRule)
     const std::string line = "aaa,bbb ccc\r";
     EXPECT_EQ(WrapSegments(line, WrapAt(9)), (Segs{8, 4}));
 
-    TWrapRule rule = WrapAt(9);
+    WrapRule rule = WrapAt(9);
     std::vector<int> codes;
     rule.onWordBreak = [&](const char* text, int current, int length, int code) {
         codes.push_back(code);
@@ -168,7 +168,7 @@ TEST(WrapSegments, TheWordBreakCallbackReplacesTheRule)
 
 // ---- applying the cut to a store
 
-class RecordingView : public TTextStoreListener {
+class RecordingView : public TextStoreListener {
 public:
     void TextChanged(std::int64_t, std::int64_t) override { ++textChanges; }
     void LineShift(std::int64_t, std::int64_t) override { ++lineShifts; }
@@ -181,7 +181,7 @@ public:
     std::vector<std::array<std::int64_t, 3>> rewraps;
 };
 
-struct TestObject : TLineObject {
+struct TestObject : LineAttachment {
     explicit TestObject(int id) : id(id) {}
     int id;
 };
@@ -207,8 +207,8 @@ TEST(WrapStore, WrapAndUnwrapKeepTextAttributesAndCounts)
     }
     const std::string attributes = AllAttributes(store);
 
-    const TWrapRule rule = WrapAt(20);
-    const TRewrapResult wrapped = WrapDocument(store, rule);
+    const WrapRule rule = WrapAt(20);
+    const RewrapResult wrapped = WrapDocument(store, rule);
     EXPECT_TRUE(wrapped.changed);
     EXPECT_EQ(wrapped.oldCount, 5);
     EXPECT_EQ(wrapped.newCount, store.LineCount());
@@ -234,7 +234,7 @@ TEST(WrapStore, WrapAndUnwrapKeepTextAttributesAndCounts)
     EXPECT_FALSE(WrapDocument(store, rule).changed);
     EXPECT_EQ(view.rewraps.size(), 1u);
 
-    const TRewrapResult unwrapped = UnwrapDocument(store);
+    const RewrapResult unwrapped = UnwrapDocument(store);
     EXPECT_TRUE(unwrapped.changed);
     EXPECT_EQ(store.LineCount(), 5);
     ExpectConsistent(store, kDocument);
@@ -260,11 +260,11 @@ TEST(WrapStore, MarksObjectsCacheAndBreakpointsStayWithTheirText)
     store.Bookmarks().Add("named", line4 + 30);
     store.SetCachedLine(store.FromLine(4).record);
 
-    const TWrapRule rule = WrapAt(16);
+    const WrapRule rule = WrapAt(16);
     WrapDocument(store, rule);
     ExpectConsistent(store, kDocument);
 
-    const TLinePosition at2 = store.FromOffset(line2);
+    const LinePosition at2 = store.FromOffset(line2);
     ASSERT_EQ(at2.offset, line2);
     EXPECT_EQ(at2.record->MarkData(), 0x0004);
     EXPECT_EQ(at2.record->Marks(), 0x0800);
@@ -313,7 +313,7 @@ TEST(WrapStore, OneLogicalLineFromAnyOfItsRecords)
     store.SetText(kDocument);
     RecordingView view;
     store.AddView(&view);
-    const TWrapRule rule = WrapAt(16);
+    const WrapRule rule = WrapAt(16);
     WrapDocument(store, rule);
 
     // An edit makes the third logical line longer; re-wrap it from one of its later records.
@@ -324,7 +324,7 @@ TEST(WrapStore, OneLogicalLineFromAnyOfItsRecords)
     model.insert(static_cast<std::size_t>(start + 5), " extra words inserted here");
     const std::int64_t before = store.LineCount();
     view.rewraps.clear();
-    const TRewrapResult result = WrapLogicalLine(store, firstIndex + 2, rule);
+    const RewrapResult result = WrapLogicalLine(store, firstIndex + 2, rule);
     EXPECT_TRUE(result.changed);
     EXPECT_EQ(result.firstLine, firstIndex);
     EXPECT_EQ(store.LineCount(), before - result.oldCount + result.newCount);
@@ -334,7 +334,7 @@ TEST(WrapStore, OneLogicalLineFromAnyOfItsRecords)
     ExpectWrappedBy(store, rule);
 
     // Again: nothing to do.
-    const TRewrapResult again = WrapLogicalLine(store, firstIndex, rule);
+    const RewrapResult again = WrapLogicalLine(store, firstIndex, rule);
     EXPECT_FALSE(again.changed);
     EXPECT_EQ(again.oldCount, again.newCount);
     EXPECT_EQ(view.rewraps.size(), 1u);
@@ -371,7 +371,7 @@ TEST(WrapStore, BadCutsAreRefusedAndLeaveTheStoreWhole)
     TTextStore other;
     other.SetText(kDocument);
     int calls = 0;
-    const TWrapRule rule = WrapAt(10);
+    const WrapRule rule = WrapAt(10);
     EXPECT_THROW(other.RewrapAll([&](std::string_view line, Segs& segments) {
         if (++calls == 3) throw std::runtime_error("cutter failed");
         WrapSegments(line, rule, segments);
@@ -425,7 +425,7 @@ TEST(WrapStore, RandomWrapUnwrapRoundTrips)
         }
         const std::string loaded = AllAttributes(store);
 
-        TWrapRule rule = WrapAt(5 + static_cast<std::int32_t>(rng() % 90));
+        WrapRule rule = WrapAt(5 + static_cast<std::int32_t>(rng() % 90));
         rule.wrapOverride = rng() % 2;
         rule.wrapOverrideChars = "-";
         WrapDocument(store, rule);
@@ -455,7 +455,7 @@ TEST(WrapStore, RandomWrapUnwrapRoundTrips)
         const std::string beforeUnwrap = AllAttributes(store);
         UnwrapDocument(store);
         ASSERT_NO_FATAL_FAILURE(ExpectConsistent(store, model));
-        ASSERT_NO_FATAL_FAILURE(ExpectWrappedBy(store, TWrapRule{}));
+        ASSERT_NO_FATAL_FAILURE(ExpectWrappedBy(store, WrapRule{}));
         const std::string after = AllAttributes(store);
         for (std::size_t i = 0; i < after.size(); ++i)
             if (after[i] != '-') {

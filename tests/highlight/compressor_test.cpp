@@ -10,7 +10,7 @@
 namespace tarnwick {
 namespace {
 
-using Method = TCompressor::TMethod;
+using Method = TCompressor::CompressionMethod;
 
 std::string Compress(const std::string& data, Method method, std::int64_t* written = nullptr)
 {
@@ -260,7 +260,7 @@ TEST(CompressorStreams, PositionsAndWriteErrors)
     EXPECT_EQ(Decompress(out.Data()), "payload");
 
     TMemoryStream source(std::string("data"));
-    TReadOnlyMemoryStream sink("");
+    ReadOnlyMemoryStream sink("");
     TCompressor w;
     w.StreamMode = true;
     w.InputStream = &source;

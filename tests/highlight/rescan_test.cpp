@@ -34,9 +34,9 @@ protected:
     void Load(std::string_view text)
     {
         store.SetText(text);
-        THighlightPassOptions all;
+        HighlightPassOptions all;
         all.all = true;
-        const THighlightPassResult r = RescanFrom(store, parser, 0, all);
+        const HighlightPassResult r = RescanFrom(store, parser, 0, all);
         ASSERT_TRUE(r.ran);
         ASSERT_EQ(r.linesWritten, store.LineCount());
     }
@@ -47,9 +47,9 @@ protected:
         test::BuildTestHighlighter(other);
         return Codes(HighlightText(other, store.Text()).values);
     }
-    THighlightPassResult Edit(std::int64_t line, std::int64_t minLines = 3)
+    HighlightPassResult Edit(std::int64_t line, std::int64_t minLines = 3)
     {
-        THighlightPassOptions o;
+        HighlightPassOptions o;
         o.minLines = minLines;
         return RescanFrom(store, parser, line, o);
     }
@@ -62,7 +62,7 @@ TEST_F(RescanTest, OpeningACommentRecoloursUntilItsEnd)
 {
     Load("select 1\r" + Repeat("x y\r", 28) + "*/ from\r" + Repeat("select\r", 60));
     store.Insert(store.OffsetOf(store.FromLine(2).record), "/*");
-    const THighlightPassResult r = Edit(2);
+    const HighlightPassResult r = Edit(2);
     ASSERT_TRUE(r.ran);
     EXPECT_EQ(StoredValues(store), Fresh());
     EXPECT_TRUE(r.stoppedEarly);
@@ -79,7 +79,7 @@ TEST_F(RescanTest, TypingRescansOnlyAFewLines)
 {
     Load(Repeat("select a\r", 1000));
     store.Insert(store.OffsetOf(store.FromLine(500).record) + 7, "b");
-    const THighlightPassResult r = Edit(500);
+    const HighlightPassResult r = Edit(500);
     ASSERT_TRUE(r.ran);
     EXPECT_TRUE(r.stoppedEarly);
     EXPECT_LE(r.linesWritten, 4);
@@ -91,12 +91,12 @@ TEST_F(RescanTest, TypingRescansOnlyAFewLines)
 TEST_F(RescanTest, AChangedStateKeepsThePassGoingThroughUnchangedLines)
 {
     // "begin" enters state 5, where "select" is plain text; empty lines look the same in both.
-    TParserTables& t = parser.Tables();
+    ParserTables& t = parser.Tables();
     t.keywords->AddWord("begin", false, 20, States({0}), test::Group("[^a-z]"));
     t.tokenStateInfo[20] = test::Info(States({0}), States({5}), States({0}));
     Load("a\r\r\r\r\rselect\r");
     store.Insert(0, "begin ");
-    const THighlightPassResult r = Edit(0, 1);
+    const HighlightPassResult r = Edit(0, 1);
     ASSERT_TRUE(r.ran);
     EXPECT_GE(r.lastLine, 5);
     EXPECT_EQ(StoredValues(store).substr(12, 6), "000000");
@@ -106,7 +106,7 @@ TEST_F(RescanTest, RestartsAtTheNearestAnchor)
 {
     Load("select /* c\rd\re */ x");
     store.Insert(store.OffsetOf(store.FromLine(2).record), "z");
-    const THighlightPassResult r = Edit(2);
+    const HighlightPassResult r = Edit(2);
     ASSERT_TRUE(r.ran);
     // The comment's first line ends between two tokens in a known state: scanning restarts at
     // the start of the line before the edit, in that state.
@@ -128,7 +128,7 @@ TEST_F(RescanTest, AnEditAfterManyBlankLinesRestartsNearby)
     // back to the start of the run.
     Load(std::string(200000, '\r') + "select x");
     store.Insert(store.CharCount() - 1, "y");
-    const THighlightPassResult r = Edit(store.LineCount() - 1);
+    const HighlightPassResult r = Edit(store.LineCount() - 1);
     ASSERT_TRUE(r.ran);
     EXPECT_EQ(r.restartOffset, 200000 - 1);  // the start of the line before the edited one
     EXPECT_EQ(StoredValues(store), Fresh());
@@ -146,7 +146,7 @@ TEST_F(RescanTest, TokenSeenHookSeesEveryTokenAndMayChangeIt)
 {
     store.SetText("select 'a'");
     std::vector<std::tuple<int, std::int64_t, std::int64_t>> seen;
-    THighlightPassOptions o;
+    HighlightPassOptions o;
     o.all = true;
     o.onTokenSeen = [&](int& value, std::int64_t start, std::int64_t end) {
         seen.emplace_back(value, start, end);
@@ -168,7 +168,7 @@ TEST_F(RescanTest, RunsOfPlainCharactersColourAsTokenByToken)
     parser.Tables().stateTables[1].reset();
     parser.Tables().FinishCompile();
     parser.SetScanState(0);
-    const TByteSet plain = parser.PlainCharacters();
+    const ByteSet plain = parser.PlainCharacters();
     for (unsigned char c : std::string_view(" \r,\xFF")) EXPECT_TRUE(plain.Contains(c)) << int(c);
     // Keyword starts (either case), rule starts and continuation lead-ins are not.
     for (char c : std::string_view("sSfF/*x0.'#{")) EXPECT_FALSE(plain.Contains(static_cast<unsigned char>(c))) << c;
@@ -179,13 +179,13 @@ TEST_F(RescanTest, RunsOfPlainCharactersColourAsTokenByToken)
     for (const char* text : {"select  a ,  b\r  from t  \r\r   ", "  {x  y}  z  ", "{ab\rcd}  select", "   ", "x\r",
                              "0x1f   'a  b'  # c  \r  ", "/* a  b */  select", ", ,\r\r, ,"}) {
         store.SetText(text);
-        THighlightPassOptions runs;
+        HighlightPassOptions runs;
         runs.all = true;
         RescanFrom(store, parser, 0, runs);
         const std::string byRuns = StoredValues(store);
 
         store.SetText(text);
-        THighlightPassOptions tokens = runs;
+        HighlightPassOptions tokens = runs;
         std::int64_t plainTokens = 0;
         tokens.onTokenSeen = [&](int& value, std::int64_t start, std::int64_t end) {
             if (value == 0 && end == start + 1) ++plainTokens;
@@ -208,7 +208,7 @@ TEST_F(RescanTest, AWordHoldingLineBreaksIsFoundWhenAnEditBelowItsStartCompletes
     addWord(parser);
     Load("x\r\r\ry\r\rz");  // no four line breaks in a row yet
     store.Delete(4, 5);     // now there are five, from the end of the first line
-    THighlightPassOptions o;
+    HighlightPassOptions o;
     o.minLines = 1;
     o.force = true;
     // As after a key press: from the line before the change, two lines below the word's start.
@@ -239,7 +239,7 @@ protected:
     void Load(std::string_view text)
     {
         store.SetText(text);
-        THighlightPassOptions all;
+        HighlightPassOptions all;
         all.all = true;
         ASSERT_TRUE(RescanFrom(store, parser, 0, all).ran);
     }
@@ -250,10 +250,10 @@ protected:
         return Codes(HighlightText(other, store.Text()).values);
     }
     // Deletes one character and re-highlights from `line`, as the editor does after a key press.
-    THighlightPassResult DeleteAt(std::int64_t offset, std::int64_t line)
+    HighlightPassResult DeleteAt(std::int64_t offset, std::int64_t line)
     {
         store.Delete(offset, offset + 1);
-        THighlightPassOptions o;
+        HighlightPassOptions o;
         o.minLines = 1;
         o.force = true;
         return RescanFrom(store, parser, line, o);
@@ -285,7 +285,7 @@ TEST_F(LookAheadTest, AnEditInsideWhatAFailedRuleReadRestartsAboveIt)
                   "0");
         EXPECT_EQ(Marked(), "011100");
         const std::int64_t quote = 10;
-        const THighlightPassResult r = DeleteAt(quote, store.FromOffset(lineBefore ? quote - 1 : quote).line);
+        const HighlightPassResult r = DeleteAt(quote, store.FromOffset(lineBefore ? quote - 1 : quote).line);
         ASSERT_TRUE(r.ran);
         EXPECT_LE(r.restartOffset, 2);
         EXPECT_EQ(Fresh(),
@@ -307,7 +307,7 @@ TEST_F(LookAheadTest, APassDoesNotStopAtALineARuleLooksPast)
     // which lets "b" succeed, would restart below it.
     Load("a\rb\"\rq\r\"]\rz\rz");
     EXPECT_EQ(Marked(), "000000");
-    const THighlightPassResult first = DeleteAt(3, 1);
+    const HighlightPassResult first = DeleteAt(3, 1);
     ASSERT_TRUE(first.ran);
     EXPECT_EQ(StoredValues(store), Fresh());
     EXPECT_EQ(Marked(), "011000");
@@ -328,7 +328,7 @@ TEST_F(RescanTest, CustomMatchesNeedTheirHandler)
 {
     parser.Tables().usesCustomMatches = true;
     store.SetText("select");
-    THighlightPassOptions o;
+    HighlightPassOptions o;
     o.all = true;
     EXPECT_FALSE(RescanFrom(store, parser, 0, o).ran);
     parser.OnCustomParse = [](VOzuvavIdavParser&, int, TEdStream&, int&, int&) { return false; };
@@ -337,7 +337,7 @@ TEST_F(RescanTest, CustomMatchesNeedTheirHandler)
 
 TEST_F(RescanTest, BusyHighlighterWaitsOrSkips)
 {
-    class Control : public TParserClient {
+    class Control : public ParserClient {
         void SettingsChanged() override {}
         void RefreshHighlighter() override {}
     } other;
@@ -349,7 +349,7 @@ TEST_F(RescanTest, BusyHighlighterWaitsOrSkips)
     ASSERT_TRUE(parser.Busy());
 
     store.SetText("select");
-    THighlightPassOptions o;
+    HighlightPassOptions o;
     o.all = true;
     EXPECT_FALSE(RescanFrom(store, parser, 0, o).ran);
     int waits = 0;
@@ -368,7 +368,7 @@ TEST_F(RescanTest, BusyHighlighterWaitsOrSkips)
 TEST_F(RescanTest, WholeTextEdgeCases)
 {
     EXPECT_TRUE(HighlightText(parser, "").values.empty());
-    const THighlightedText h = HighlightText(parser, "a\r\n\r\nselect\n");
+    const HighlightedText h = HighlightText(parser, "a\r\n\r\nselect\n");
     EXPECT_EQ(h.text, "a\r\rselect\r");
     EXPECT_EQ(Codes(h.values), "0001111110");
     // Control characters and bytes above 127 are single characters like any other.

@@ -132,7 +132,7 @@ TEST_F(ScannerTest, TokenRefusedWhenItsStatesDoNotMeet)
 
 TEST_F(ScannerTest, SetScanStateUsesStartStatesForEmptyContext)
 {
-    TParserTables& t = parser.Tables();
+    ParserTables& t = parser.Tables();
     t.startStates = States({0, 4});
     t.contextState[9].Clear();
     parser.SetScanState(9);
@@ -174,7 +174,7 @@ TEST_F(ScannerTest, RuleThatConsumesNothingGivesOneCharacterOfValueZero)
 TEST_F(ScannerTest, StepThatReadsNothingDoesNotLoopForever)
 {
     // _ORIGINAL_CHAR succeeds without reading at a line end; as a body step it would repeat.
-    TParserTables& t = parser.Tables();
+    ParserTables& t = parser.Tables();
     TTokenRule r = test::Rule(t, "!", "", "~", true, 13, States({0}));
     r.body.hasHandler = 1;
     r.body.handler = kMatchOriginalChar;
@@ -209,7 +209,7 @@ TEST_F(ScannerTest, ContainerIsRescannedInBoundMode)
     EXPECT_TRUE(parser.CurrentStates() == States({0}));
 }
 
-class Control : public TParserClient {
+class Control : public ParserClient {
 public:
     void SettingsChanged() override {}
     void RefreshHighlighter() override
@@ -246,7 +246,7 @@ TEST_F(ScannerTest, BusyHighlighterServesOnlyTheControlInTheContainer)
 
 TEST_F(ScannerTest, UserKeywordTablesOfTheSettings)
 {
-    TKeywordTable table;
+    KeywordTable table;
     table.states = States({0});
     table.terminator = "[^a-z]";
     table.words = {{"foo", 14}, {"select", 15}};
@@ -262,7 +262,7 @@ TEST_F(ScannerTest, UserKeywordTablesOfTheSettings)
 TEST_F(ScannerTest, StackPushAndPop)
 {
     // "(" pushes the states and enters state 3; ")" pops them back.
-    TParserTables& t = parser.Tables();
+    ParserTables& t = parser.Tables();
     t.keywords->AddWord("(", false, 16, States({0, 3}), TSM_CharGroup());
     t.keywords->AddWord(")", false, 17, States({3}), TSM_CharGroup());
     TTokenStateInfo open = test::Info(States({0, 3}), States({3}), States({0}));
@@ -289,7 +289,7 @@ TEST_F(ScannerTest, StackPushAndPop)
 
 TEST_F(ScannerTest, PerStateTableOfTheLowestActiveState)
 {
-    TParserTables& t = parser.Tables();
+    ParserTables& t = parser.Tables();
     test::SetRule(t.StateTable(7), t, test::Rule(t, "q", "", "", false, 18, States({7})));
     test::SetRule(t.StateTable(9), t, test::Rule(t, "q", "", "", false, 19, States({9})));
     t.contextState[20] = States({9, 7});
@@ -316,7 +316,7 @@ TEST_F(ScannerTest, AssignCopiesTheTablesAndRejectsOtherClasses)
 
     class Other : public TCustomDoravaVizuParser {
     public:
-        std::uint8_t ScanToken(TParserClient*, TEdStream&, int&) override { return 0; }
+        std::uint8_t ScanToken(ParserClient*, TEdStream&, int&) override { return 0; }
         void SetScanState(std::uint8_t) override {}
         bool EditProperties() override { return false; }
         std::string ClassName() const override { return "TOtherParser"; }

@@ -394,7 +394,7 @@ TEST(CompiledRulesTest, TablesOfASmallScript)
 {
     VOzuvavIdavParser p;
     ASSERT_EQ(CompileError(p, kMiniScript), "");
-    const TParserTables& t = p.Tables();
+    const ParserTables& t = p.Tables();
     EXPECT_EQ(p.Settings().languageName, "Mini");
     EXPECT_EQ(t.keywords->Words().size(), 7u);
     EXPECT_FALSE(t.keywords->CaseSensitive());
@@ -434,7 +434,7 @@ TEST(CompiledRulesTest, ColoursText)
 {
     VOzuvavIdavParser p;
     ASSERT_EQ(CompileError(p, kMiniScript), "");
-    const THighlightedText h = HighlightText(p, "SELECT ab from 'it' 42 -- note\n{x 7 y} /* a\nb */z");
+    const HighlightedText h = HighlightText(p, "SELECT ab from 'it' 42 -- note\n{x 7 y} /* a\nb */z");
     EXPECT_EQ(h.text, "SELECT ab from 'it' 42 -- note\r{x 7 y} /* a\rb */z");
     EXPECT_EQ(Codes(h.values),
               "1111110990111102222044055555550"  // the line end is not part of the comment
@@ -485,7 +485,7 @@ TEST(CompiledRulesTest, HandlersTokensWithMatchersAndCustomParsers)
                            "%%handlers 26 __STD_IDENTIFIER 11 match(7)\n"
                            "%%tokens 3 '\"' match(12) [0 1] 4 '#' _ORIGINAL_CHAR 2 1 5 '@' 'a' match(3) 0"),
               "");
-    const TParserTables& t = p.Tables();
+    const ParserTables& t = p.Tables();
     EXPECT_TRUE(t.usesCustomMatches);
     EXPECT_EQ(t.continuation[26]->step.handler, kMatchStdIdentifier);
     EXPECT_EQ(t.continuation[26]->step.custom, 0);
@@ -507,7 +507,7 @@ TEST(CompiledRulesTest, HandlersTokensWithMatchersAndCustomParsers)
     EXPECT_EQ(at->end.handler, 3);
 
     p.OnCustomParse = [](VOzuvavIdavParser&, int, TEdStream&, int&, int&) { return false; };
-    const THighlightedText hl = HighlightText(p, "&abc+1");
+    const HighlightedText hl = HighlightText(p, "&abc+1");
     EXPECT_EQ(Codes(hl.values), "qqqq00");
 }
 
@@ -521,7 +521,7 @@ TEST(CompiledRulesTest, StatesContainersMapAndEffects)
                            "%%effects 7 [fsItalic, fsStrikeout, 9] clRed * clBlue 'HotSpot'\n"
                            "          0 [] 1 2 *\n"),
               "");
-    const TParserTables& t = p.Tables();
+    const ParserTables& t = p.Tables();
     EXPECT_EQ(t.tokenStateInfo[1]->stack, kStackPushBefore);
     EXPECT_EQ(t.tokenStateInfo[1]->add, States({3, 4}));
     EXPECT_EQ(t.tokenStateInfo[1]->remove, States({0}));
@@ -535,7 +535,7 @@ TEST(CompiledRulesTest, StatesContainersMapAndEffects)
     EXPECT_EQ(t.tokenStateInfo[7]->add, States({8}));
     EXPECT_EQ(p.Settings().StyleIndex(7), 12);
     EXPECT_EQ(p.Settings().StyleIndex(200), 3);
-    const TStyleRecord& s7 = p.Settings().Style(7);
+    const StyleRecord& s7 = p.Settings().Style(7);
     EXPECT_TRUE(s7.defined);
     EXPECT_EQ(s7.fontStyle, fsItalic | fsStrikeOut);
     EXPECT_EQ(s7.foreground, 255u);
@@ -543,7 +543,7 @@ TEST(CompiledRulesTest, StatesContainersMapAndEffects)
     EXPECT_EQ(s7.background, 16711680u);
     EXPECT_FALSE(s7.backgroundDefault);
     EXPECT_TRUE(s7.hotSpot);
-    const TStyleRecord& s0 = p.Settings().Style(0);
+    const StyleRecord& s0 = p.Settings().Style(0);
     EXPECT_EQ(s0.foreground, 1u);
     EXPECT_TRUE(s0.backgroundDefault);
     EXPECT_FALSE(s0.hotSpot);

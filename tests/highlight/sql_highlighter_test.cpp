@@ -92,7 +92,7 @@ protected:
     // The colouring of `text` (line breaks as CR), one letter per character.
     static std::string Colour(std::string_view text)
     {
-        const THighlightedText h = HighlightText(*parser_, text);
+        const HighlightedText h = HighlightText(*parser_, text);
         std::string out;
         for (std::uint8_t v : h.values) out += Letter(v);
         return out;
@@ -100,7 +100,7 @@ protected:
 
     static VOzuvavIdavParser* parser_;
     const TSM_Settings& settings() const { return parser_->Settings(); }
-    const TParserTables& tables() const { return parser_->Tables(); }
+    const ParserTables& tables() const { return parser_->Tables(); }
 };
 
 VOzuvavIdavParser* SqlHighlighterTest::parser_ = nullptr;
@@ -221,7 +221,7 @@ TEST_F(SqlHighlighterTest, EditsAroundABlockCommentRecolourLikeAFreshPass)
         return out;
     };
     auto edit = [](TTextStore& store, std::int64_t line) {
-        THighlightPassOptions o;
+        HighlightPassOptions o;
         o.minLines = 3;
         return RescanFrom(store, *parser_, line, o);
     };
@@ -229,7 +229,7 @@ TEST_F(SqlHighlighterTest, EditsAroundABlockCommentRecolourLikeAFreshPass)
     for (int i = 0; i < 40; ++i) text += "begin null; end;\r";
     TTextStore store;
     store.SetText(text);
-    THighlightPassOptions all;
+    HighlightPassOptions all;
     all.all = true;
     ASSERT_TRUE(RescanFrom(store, *parser_, 0, all).ran);
     ASSERT_EQ(stored(store), Colour(store.Text()));
@@ -331,7 +331,7 @@ TEST_F(SqlHighlighterTest, LanguageSettings)
 
 TEST_F(SqlHighlighterTest, EditableStylesInDialogOrder)
 {
-    const std::vector<TEditableStyle> expected = {
+    const std::vector<NamedStyle> expected = {
         {"Reserved word", 14},   {"SQL Functions", 8}, {"Default Packages", 9}, {"Exceptions", 15},
         {"Comment", 1},          {"Directives", 24},   {"Proc. Variables", 26}, {"Identifier", 2},
         {"String", 3},           {"Number", 4},        {"Symbols", 5},          {"Datatypes", 18},
@@ -360,7 +360,7 @@ TEST_F(SqlHighlighterTest, StyleMapAndStyles)
         {22, {olive, 0}},    {23, {olive, 0}},     {24, {purple, italic}}, {26, {red, 0}},
     };
     for (int v = 0; v < 256; ++v) {
-        const TStyleRecord& r = settings().Style(v);
+        const StyleRecord& r = settings().Style(v);
         const auto it = styles.find(v);
         if (it == styles.end()) {
             EXPECT_FALSE(r.defined) << "style " << v;
@@ -379,7 +379,7 @@ TEST_F(SqlHighlighterTest, StyleMapAndStyles)
 
 TEST_F(SqlHighlighterTest, UserKeywordTableDefinitions)
 {
-    std::vector<TKeywordTable> found;
+    std::vector<KeywordTable> found;
     for (const auto& t : settings().KeywordTables())
         if (t) found.push_back(*t);
     ASSERT_EQ(found.size(), 3u);
@@ -410,11 +410,11 @@ TEST_F(SqlHighlighterTest, AutoReplaceAndTemplates)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"(c)", "\xA9"}, {"(r)", "\xAE"}, {"(tm)", "\x99"}, {"ndf", "NO_DATA_FOUND"}, {"teh", "the"},
     };
-    const std::vector<TMacroEntry> entries = ar.Entries();
+    const std::vector<MacroEntry> entries = ar.Entries();
     ASSERT_EQ(entries.size(), expected.size());
     for (const auto& [from, to] : expected) {
         bool seen = false;
-        for (const TMacroEntry& e : entries)
+        for (const MacroEntry& e : entries)
             if (e.name == from) {
                 seen = true;
                 EXPECT_EQ(e.body, to) << from;
@@ -440,7 +440,7 @@ TEST_F(SqlHighlighterTest, KeyAssignmentsAreTheEditorDefaults)
 
 TEST_F(SqlHighlighterTest, StatesAndRestartPoints)
 {
-    const TParserTables& t = tables();
+    const ParserTables& t = tables();
     EXPECT_EQ(t.startStates, States({0, 200, 201, 202, 203}));
     EXPECT_EQ(t.restartAnchors, States({0}));
     EXPECT_TRUE(t.boundStates.Empty());
@@ -466,7 +466,7 @@ TEST_F(SqlHighlighterTest, StatesAndRestartPoints)
 
 TEST_F(SqlHighlighterTest, KeywordListsAndTheirEnds)
 {
-    const TParserTables& t = tables();
+    const ParserTables& t = tables();
     std::map<int, int> counts;
     for (const TSyntaxKeywords::Word& w : t.keywords->Words()) {
         const int v = w.style.token;
@@ -487,7 +487,7 @@ TEST_F(SqlHighlighterTest, KeywordListsAndTheirEnds)
 
 TEST_F(SqlHighlighterTest, FirstCharacterRulesAndContinuations)
 {
-    const TParserTables& t = tables();
+    const ParserTables& t = tables();
     for (unsigned c = 0; c < 256; ++c) {
         const TTokenRule* r = t.defaultTable.Rule(static_cast<std::uint8_t>(c));
         int matcher = -1, value = -1;

@@ -24,9 +24,9 @@ using test::States;
 
 // ---- comparison of two highlighters, groups compared by contents
 
-struct TTableCompare {
-    const TParserTables& a;
-    const TParserTables& b;
+struct TableCompare {
+    const ParserTables& a;
+    const ParserTables& b;
 
     void Group(std::uint16_t x, std::uint16_t y, const std::string& where) const
     {
@@ -63,7 +63,7 @@ struct TTableCompare {
         Match(x.body, y.body, where + " body");
         End(x.end, y.end, where);
     }
-    void Table(const TFirstCharTable& x, const TFirstCharTable& y, const std::string& where) const
+    void Table(const FirstCharTable& x, const FirstCharTable& y, const std::string& where) const
     {
         for (int c = 0; c < 256; ++c) {
             const std::string w = where + " char " + std::to_string(c);
@@ -136,14 +136,14 @@ std::string Property(const std::string& payload, std::uint16_t version)
     TMemoryStream out;
     WriteU16(out, version);
     WriteI32(out, static_cast<std::int32_t>(payload.size()));
-    TReadOnlyMemoryStream in(payload);
+    ReadOnlyMemoryStream in(payload);
     TCompressor::Compress(in, out, TCompressor::cmKH);
     return out.Data();
 }
 
 void Load(VOzuvavIdavParser& p, const std::string& data, bool readingForm = false)
 {
-    TReadOnlyMemoryStream in(data);
+    ReadOnlyMemoryStream in(data);
     p.LoadFromStream(in, readingForm);
 }
 
@@ -152,7 +152,7 @@ void ExpectReset(const VOzuvavIdavParser& p, const std::string& where)
 {
     static const VOzuvavIdavParser fresh;
     static const std::string freshSettings = SettingsBytes(fresh.Settings());
-    const TParserTables& t = p.Tables();
+    const ParserTables& t = p.Tables();
     EXPECT_TRUE(t.keywords->Words().empty()) << where;
     EXPECT_EQ(t.groups.Count(), 1) << where;
     EXPECT_TRUE(t.statesWithOwnTable.Empty()) << where;
@@ -170,10 +170,10 @@ void ExpectReset(const VOzuvavIdavParser& p, const std::string& where)
 void BuildRichHighlighter(VOzuvavIdavParser& p)
 {
     BuildTestHighlighter(p);
-    TParserTables& t = p.Tables();
-    TFirstCharTable& comment = t.StateTable(1);
+    ParserTables& t = p.Tables();
+    FirstCharTable& comment = t.StateTable(1);
     TTokenRule wide = test::Rule(t, "[a-z]", "[a-z0-9]", "[ \\t]", true, 9, States({1}));
-    TFirstCharTable& other = t.StateTable(7);
+    FirstCharTable& other = t.StateTable(7);
     other.ranges.push_back({0x100, 0x2FF, wide});
     TTokenRule whole;
     whole.first.hasHandler = 1;
@@ -238,11 +238,11 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
     RecordProperty("property_size", static_cast<int>(property.size()));
 
     // Header: version 51, the payload size, then a KH stream of that original size.
-    TReadOnlyMemoryStream header(property);
+    ReadOnlyMemoryStream header(property);
     EXPECT_EQ(ReadU16(header), 51);
     EXPECT_EQ(ReadI32(header), static_cast<std::int32_t>(payload.size()));
     EXPECT_EQ(property.substr(6, 4), "WRZL");
-    TReadOnlyMemoryStream sizeField(std::string_view(property).substr(10, 4));
+    ReadOnlyMemoryStream sizeField(std::string_view(property).substr(10, 4));
     EXPECT_EQ(ReadI32(sizeField), static_cast<std::int32_t>(payload.size()));
 
     VOzuvavIdavParser loaded;
@@ -250,15 +250,15 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
         Load(loaded, property);
         return true;
     }());
-    TTableCompare{original.Tables(), loaded.Tables()}.All();
+    TableCompare{original.Tables(), loaded.Tables()}.All();
     EXPECT_EQ(SettingsBytes(original.Settings()), SettingsBytes(loaded.Settings()));
     EXPECT_EQ(loaded.Settings().languageName, original.Settings().languageName);
     EXPECT_FALSE(loaded.Settings().languageName.empty());
     // Saved again, the loaded highlighter gives the same bytes.
     EXPECT_EQ(Save(loaded), property);
 
-    const THighlightedText a = HighlightText(original, kSampleSql);
-    const THighlightedText b = HighlightText(loaded, kSampleSql);
+    const HighlightedText a = HighlightText(original, kSampleSql);
+    const HighlightedText b = HighlightText(loaded, kSampleSql);
     EXPECT_EQ(a.values, b.values);
     // The sample is really coloured (more than one token value occurs).
     int distinct = 0;
@@ -268,7 +268,7 @@ TEST(StoredFormTest, SqlHighlighterRoundTripsTableByTable)
 
     // The payload reader consumes the payload to its last byte.
     VOzuvavIdavParser direct;
-    TReadOnlyMemoryStream in(payload);
+    ReadOnlyMemoryStream in(payload);
     ReadParserPayload(direct, in, 51);
     EXPECT_EQ(in.Remaining(), 0);
 }
@@ -281,7 +281,7 @@ TEST(StoredFormTest, BuiltInSqlHighlighterIsTheScriptCompiled)
     CompileHighlighterScript(compiled, std::string(TARNWICK_SOURCE_DIR) + "/resources/highlighters/SQL_Diret.txt");
     VOzuvavIdavParser builtIn;
     LoadBuiltInSqlHighlighter(builtIn);
-    TTableCompare{compiled.Tables(), builtIn.Tables()}.All();
+    TableCompare{compiled.Tables(), builtIn.Tables()}.All();
     EXPECT_EQ(SettingsBytes(compiled.Settings()), SettingsBytes(builtIn.Settings()));
     EXPECT_EQ(Save(compiled), std::string(BuiltInSqlStoredForm()));
 }
@@ -293,7 +293,7 @@ TEST(StoredFormTest, HandMadeHighlighterWithStateTablesAndRangesRoundTrips)
     ASSERT_FALSE(original.Tables().noPerStateTables);
     VOzuvavIdavParser loaded;
     Load(loaded, Save(original));
-    TTableCompare{original.Tables(), loaded.Tables()}.All();
+    TableCompare{original.Tables(), loaded.Tables()}.All();
     EXPECT_EQ(SettingsBytes(original.Settings()), SettingsBytes(loaded.Settings()));
     ASSERT_TRUE(loaded.Tables().stateTables[1]);
     EXPECT_EQ(loaded.Tables().stateTables[1]->ranges.size(), 1u);
@@ -319,7 +319,7 @@ TEST(StoredFormTest, EmptyHighlighterRoundTripsAndLoadingReplacesEverything)
     // No per-state tables are stored as a count of 0.
     const std::string payload = Payload(empty);
     const std::size_t tail = 32 * 3 + 1;
-    TReadOnlyMemoryStream count(std::string_view(payload).substr(payload.size() - tail - 4, 4));
+    ReadOnlyMemoryStream count(std::string_view(payload).substr(payload.size() - tail - 4, 4));
     EXPECT_EQ(ReadI32(count), 0);
 }
 
@@ -342,7 +342,7 @@ TEST(StoredFormTest, Version50DataWithoutGutterFontLoads)
     BuildRichHighlighter(original);
     VOzuvavIdavParser loaded;
     Load(loaded, Property(Version50Payload(original), 50));
-    TTableCompare{original.Tables(), loaded.Tables()}.All();
+    TableCompare{original.Tables(), loaded.Tables()}.All();
     EXPECT_EQ(loaded.Settings().languageName, "Hand made");
     EXPECT_EQ(loaded.Settings().exampleText, original.Settings().exampleText);
     EXPECT_NE(loaded.Settings().gutterFont.name, "Lucida Console");
@@ -389,7 +389,7 @@ TEST(StoredFormTest, Version49IsReportedAndLeavesTheHighlighterEmpty)
         };
         bool shown = false;
         p.OnShowInformation = [&](const std::string&) { shown = true; };
-        TReadOnlyMemoryStream in(old);
+        ReadOnlyMemoryStream in(old);
         EXPECT_FALSE(p.LoadFromStream(in));
         EXPECT_EQ(calls, 1);
         EXPECT_EQ(got, 49);
@@ -402,7 +402,7 @@ TEST(StoredFormTest, Version49IsReportedAndLeavesTheHighlighterEmpty)
         p.Name = "SQLParser";
         std::string shown;
         p.OnShowInformation = [&](const std::string& m) { shown = m; };
-        TReadOnlyMemoryStream in(old);
+        ReadOnlyMemoryStream in(old);
         EXPECT_FALSE(p.LoadFromStream(in));
         EXPECT_EQ(shown, expected);
     }

@@ -38,15 +38,15 @@ void Customise(TSM_Settings& s)
     s.selectedTextBackgroundDefault = true;
     s.fontCharset = 238;
     s.rightMargin = 100;
-    s.gutterFont = TFontData{"Arial", 8, 0, clWindowText, fsBold | fsItalic};
-    TStyleRecord kw;
+    s.gutterFont = FontData{"Arial", 8, 0, clWindowText, fsBold | fsItalic};
+    StyleRecord kw;
     kw.defined = true;
     kw.fontStyle = fsBold | fsUnderline;
     kw.foreground = 0xFF0000;
     kw.background = clWhite;
     kw.backgroundDefault = true;
     s.SetStyle(1, kw);
-    TStyleRecord str;
+    StyleRecord str;
     str.defined = true;
     str.foreground = clWindowText;
     str.foregroundDefault = true;
@@ -106,7 +106,7 @@ TEST(StyleString, AllStylesDefinedRoundTrip)
 {
     TSM_Settings a;
     for (int t = 0; t < 256; ++t) {
-        TStyleRecord r;
+        StyleRecord r;
         r.defined = true;
         r.foreground = static_cast<TColor>(t);
         r.fontStyle = static_cast<std::uint8_t>(t % 8);
@@ -122,13 +122,13 @@ TEST(StyleString, AllStylesDefinedRoundTrip)
 TEST(StyleString, EffectsKeepHotSpotsAndClearOtherBits)
 {
     TSM_Settings s;
-    TStyleRecord r;
+    StyleRecord r;
     r.hotSpot = true;
     r.fontStyle = fsItalic | fsStrikeOut;
     r.foregroundDefault = true;
     s.SetStyle(5, r);
     ApplyStyleOverrides(ParseStyleString("Vexmar6:#EFF#12#1,5,255,0,b;#END#"), s);
-    const TStyleRecord& got = s.Style(5);
+    const StyleRecord& got = s.Style(5);
     EXPECT_TRUE(got.hotSpot);
     EXPECT_TRUE(got.defined);
     EXPECT_EQ(got.fontStyle, fsBold);
@@ -176,7 +176,7 @@ TEST(StyleString, MalformedStringsAreRejected)
                             "Vexmar6:#LNE#1#Q#END#", "Vexmar2:1,1,1,1,99,ab", "Vexmar6:#FOC#3#300#END#"})
         EXPECT_EQ(Message([&] { ParseStyleString(bad); }), "Invalid data in style string") << bad;
     // Reading stops at an unknown tag; what came before it counts.
-    const TStyleOverrides o = ParseStyleString("Vexmar6:#GWD#2#50#ZZZ#1#1#FOS#2#99#END#");
+    const StyleOverrides o = ParseStyleString("Vexmar6:#GWD#2#50#ZZZ#1#1#FOS#2#99#END#");
     EXPECT_EQ(o.gutterWidth, 50);
     EXPECT_FALSE(o.fontSize.has_value());
 }
@@ -191,7 +191,7 @@ protected:
         parser.UseRegistry = true;
         parser.RegistryKey = kKey;
     }
-    TMemoryKeyValueStore store;
+    MemoryKeyValueStore store;
     VOzuvavIdavParser parser;
 };
 
@@ -205,10 +205,10 @@ TEST_F(RegistryTest, StylesAndKeyAssignmentsRoundTrip)
 
     const auto* styles = store.Find(kKey, "Highlighting - SQL");
     ASSERT_NE(styles, nullptr);
-    EXPECT_EQ(styles->kind, TKeyValueStore::ValueKind::vkText);
+    EXPECT_EQ(styles->kind, KeyValueStore::ValueKind::vkText);
     const auto* keys = store.Find(kKey, "Key Assignments - SQL");
     ASSERT_NE(keys, nullptr);
-    EXPECT_EQ(keys->kind, TKeyValueStore::ValueKind::vkBinary);
+    EXPECT_EQ(keys->kind, KeyValueStore::ValueKind::vkBinary);
     EXPECT_EQ(keys->bytes.substr(0, 9), std::string("\x08Vexmar6:"));
 
     VOzuvavIdavParser other;

@@ -44,7 +44,7 @@ inline TTokenStateInfo Info(TStateSet valid, TStateSet add = {}, TStateSet remov
 }
 
 // A rule reading one character of `first`, then `body` steps until `end` (no end part when empty).
-inline TTokenRule Rule(TParserTables& t, std::string_view first, std::string_view body, std::string_view end,
+inline TTokenRule Rule(ParserTables& t, std::string_view first, std::string_view body, std::string_view end,
                        bool consume, std::uint8_t value, TStateSet valid)
 {
     TTokenRule r;
@@ -60,7 +60,7 @@ inline TTokenRule Rule(TParserTables& t, std::string_view first, std::string_vie
     return r;
 }
 
-inline void SetRule(TFirstCharTable& table, TParserTables& t, const TTokenRule& rule)
+inline void SetRule(FirstCharTable& table, ParserTables& t, const TTokenRule& rule)
 {
     const TSM_CharGroup& g = t.Group(rule.first.group);
     for (unsigned c = 0; c < 256; ++c)
@@ -70,7 +70,7 @@ inline void SetRule(TFirstCharTable& table, TParserTables& t, const TTokenRule& 
 inline void BuildTestHighlighter(VOzuvavIdavParser& p)
 {
     p.Reset();
-    TParserTables& t = p.Tables();
+    ParserTables& t = p.Tables();
     const TStateSet s0 = States({0}), s1 = States({1}), s2 = States({2});
     const TSM_CharGroup wordEnd = Group("[^a-zA-Z0-9_]");
 
@@ -110,7 +110,7 @@ inline void BuildTestHighlighter(VOzuvavIdavParser& p)
     SetRule(t.defaultTable, t, Rule(t, "{", "[^}]", "}", true, 6, s0));
 
     // Inside a block comment: text up to a star or the line end, a lone star, the line end.
-    TFirstCharTable& comment = t.StateTable(1);
+    FirstCharTable& comment = t.StateTable(1);
     SetRule(comment, t, Rule(t, "[^*\\n]", "[^*\\n]", "", false, 3, s1));
     SetRule(comment, t, Rule(t, "*", "", "", false, 3, s1));
     SetRule(comment, t, Rule(t, "\\n", "", "", false, 3, s1));

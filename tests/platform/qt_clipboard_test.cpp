@@ -22,7 +22,7 @@ constexpr std::uint16_t kFragmentFilter = stHTML | stHTMLFragment;
 // The fragment a payload's header names.
 std::string NamedFragment(const std::string& payload)
 {
-    const THtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
+    const HtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
     if (!h.present || !h.valid) return "<invalid>";
     return payload.substr(h.startFragment, h.endFragment - h.startFragment);
 }
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(NamedFragment(payload), std::string("<b>caf\xE9</b> \x80 ?"));
         QCOMPARE(std::string(FilterHtmlPaste(payload, kFragmentFilter)), std::string("<b>caf\xE9</b> \x80 ?"));
         QVERIFY(payload.starts_with("Version:0.9\r\nStartHTML:"));
-        const THtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
+        const HtmlClipboardHeader h = ReadHtmlClipboardHeader(payload);
         QCOMPARE(h.endHtml, payload.size());
         QCOMPARE(payload.substr(h.startHtml, 14), std::string("<html><body>\r\n"));
 
@@ -150,7 +150,7 @@ private slots:
                        QUrl::fromLocalFile(missing)});
         files.setText(there + QStringLiteral("\n") + missing);
         QCOMPARE(MimeDropSourceTypes(files), stFiles);
-        TCustomDoravaVizu::TDropData drop = MimeDropData(files);
+        TCustomDoravaVizu::DropData drop = MimeDropData(files);
         QCOMPARE(drop.sourceTypes, stFiles);
         QCOMPARE(drop.files.size(), std::size_t{2});
         QCOMPARE(QString::fromStdString(drop.files[0]), there);

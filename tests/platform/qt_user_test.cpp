@@ -54,29 +54,29 @@ private slots:
     void QuestionsAnswerYesOrNo()
     {
         AnswerWith(QMessageBox::Yes);
-        QVERIFY(ShowMessage(nullptr, "Save changes to caf\xE9.sql?", TMessageKind::Question));
+        QVERIFY(ShowMessage(nullptr, "Save changes to caf\xE9.sql?", MessageKind::Question));
         QCOMPARE(shownTitle_, QStringLiteral("Tarnwick"));
         QCOMPARE(shownText_, QString::fromUtf8("Save changes to caf\xC3\xA9.sql?"));
         QCOMPARE(shownIcon_, QMessageBox::Question);
         QCOMPARE(shownButtons_, int(QMessageBox::Yes | QMessageBox::No));
 
         AnswerWith(QMessageBox::No);
-        QVERIFY(!ShowMessage(nullptr, "Again?", TMessageKind::Question));
+        QVERIFY(!ShowMessage(nullptr, "Again?", MessageKind::Question));
     }
 
     void OtherBoxesHaveTheirIconAndOk()
     {
         QApplication::setApplicationDisplayName(QStringLiteral("Tarnwick Test"));
         AnswerWith(QMessageBox::Ok);
-        QVERIFY(ShowMessage(nullptr, "There are errors.", TMessageKind::Error));
+        QVERIFY(ShowMessage(nullptr, "There are errors.", MessageKind::Error));
         QCOMPARE(shownIcon_, QMessageBox::Critical);
         QCOMPARE(shownTitle_, QStringLiteral("Tarnwick Test"));
         AnswerWith(QMessageBox::Ok);
-        ShowMessage(nullptr, "Careful \x80", TMessageKind::Warning);
+        ShowMessage(nullptr, "Careful \x80", MessageKind::Warning);
         QCOMPARE(shownIcon_, QMessageBox::Warning);
         QCOMPARE(shownText_, QString::fromUtf8("Careful \xE2\x82\xAC"));
         AnswerWith(QMessageBox::Ok);
-        ShowMessage(nullptr, "Done", TMessageKind::Information);
+        ShowMessage(nullptr, "Done", MessageKind::Information);
         QCOMPARE(shownIcon_, QMessageBox::Information);
         QtBeep();
     }

@@ -10,11 +10,11 @@
 
 namespace tarnwick::test {
 
-class FakeHost : public TControlHost {
+class FakeHost : public ControlHost {
 public:
     int width = 808;   // 100 columns of 8 pixels beside a 36-pixel gutter and margin
     int height = 400;  // 25 lines of 16 pixels
-    TFontMetrics metrics{8, 16, true};
+    FontMetrics metrics{8, 16, true};
 
     std::string clipText;
     std::string clipRtf;
@@ -26,7 +26,7 @@ public:
     int beeps = 0;
     int invalidations = 0;
 
-    TFontMetrics MeasureFont(const std::string&, int, int) override { return metrics; }
+    FontMetrics MeasureFont(const std::string&, int, int) override { return metrics; }
     int CharacterWidth(unsigned char) override { return metrics.charWidth; }
     int ClientWidth() const override { return width; }
     int ClientHeight() const override { return height; }
@@ -51,7 +51,7 @@ public:
     bool ClipboardHasHtml() const override { return hasHtml; }
     std::string ClipboardText() override { return clipText; }
     std::string ClipboardHtml() override { return clipHtml; }
-    bool MessageBox(std::string_view text, TMessageKind) override
+    bool MessageBox(std::string_view text, MessageKind) override
     {
         messages.emplace_back(text);
         return true;
@@ -59,7 +59,7 @@ public:
     void Beep() override { ++beeps; }
 
     // ---- mouse and drag and drop
-    TCursorKind cursor = TCursorKind::crIBeam;
+    CursorKind cursor = CursorKind::crIBeam;
     int cursorChanges = 0;
     int doubleClickTime = 500;
     int focusTaken = 0;
@@ -67,19 +67,19 @@ public:
     std::string draggedText;
     bool dragCopyOnly = false;
     // What a drag ends with when nothing runs during it.
-    TDropEffect dragResult = TDropEffect::deNone;
+    DropEffect dragResult = DropEffect::deNone;
     // Runs while a drag runs, as the window system would (a drop on the control itself goes
     // here); its answer is the drag's result.
-    std::function<TDropEffect(std::string_view text, bool copyOnly)> duringDrag;
+    std::function<DropEffect(std::string_view text, bool copyOnly)> duringDrag;
 
-    void SetCursor(TCursorKind c) override
+    void SetCursor(CursorKind c) override
     {
         cursor = c;
         ++cursorChanges;
     }
     int DoubleClickTime() const override { return doubleClickTime; }
     void TakeFocus() override { ++focusTaken; }
-    TDropEffect StartDrag(std::string_view text, bool copyOnly) override
+    DropEffect StartDrag(std::string_view text, bool copyOnly) override
     {
         ++drags;
         draggedText = std::string(text);

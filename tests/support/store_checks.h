@@ -48,10 +48,10 @@ inline void ExpectConsistent(const TTextStore& store, const std::string& model, 
         ASSERT_EQ(store.Prev(r), previous);
         ASSERT_EQ(store.IndexOf(r), line);
         ASSERT_EQ(store.OffsetOf(r), offset);
-        const TLinePosition byLine = store.FromLine(line);
+        const LinePosition byLine = store.FromLine(line);
         ASSERT_EQ(byLine.record, r);
         ASSERT_EQ(byLine.offset, offset);
-        const TLinePosition byOffset = store.FromOffset(offset + static_cast<std::int64_t>(text.size()) - 1);
+        const LinePosition byOffset = store.FromOffset(offset + static_cast<std::int64_t>(text.size()) - 1);
         ASSERT_EQ(byOffset.record, r);
         ASSERT_EQ(byOffset.line, line);
         ASSERT_EQ(byOffset.offset, offset);

@@ -57,7 +57,7 @@ TEST_F(VersionRun, OneIndexRunsOnlyThatVersion)
     ASSERT_TRUE(Run(kScript, 1));
     EXPECT_EQ(written, Lines{"load.db"});
     EXPECT_FALSE(fs::exists(dir / "load.da"));
-    EXPECT_THROW(Run(kScript, 2), EVersionRunError);
+    EXPECT_THROW(Run(kScript, 2), VersionRunError);
     EXPECT_FALSE(fs::exists(dir / "load.da"));
 }
 
@@ -122,7 +122,7 @@ TEST_F(VersionRun, UnwritableOutputStopsTheRunAndNamesTheFile)
     try {
         Run("x\r\n");
         FAIL() << "no exception";
-    } catch (const EVersionRunError& e) {
+    } catch (const VersionRunError& e) {
         EXPECT_EQ(std::string(e.what()), "Error saving to " + (dir / "load.v2").string());
     }
     EXPECT_EQ(written, Lines{"load.v1"});
@@ -133,7 +133,7 @@ TEST_F(VersionRun, NeverReplacesTheScriptItself)
 {
     Table("1\tV1\t.v1\r\nSame\tS\t.sql\r\n");
     dir.Write("load.sql", kScript);
-    EXPECT_THROW(Run(kScript), EVersionRunError);
+    EXPECT_THROW(Run(kScript), VersionRunError);
     EXPECT_EQ(dir.Read("load.sql"), kScript);
     EXPECT_FALSE(fs::exists(dir / "load.v1"));  // checked before anything is written
     EXPECT_TRUE(Run(kScript, 0));               // the other versions can still run alone

@@ -161,7 +161,7 @@ private slots:
         QVERIFY(attributes);
         TSM_Settings& s = C().Settings();
         QVERIFY(attributes[0] != attributes[7]);  // a keyword and a name
-        TStyleRecord keyword = s.Style(s.StyleIndex(attributes[0]));
+        StyleRecord keyword = s.Style(s.StyleIndex(attributes[0]));
         keyword.foreground = kRed;
         keyword.foregroundDefault = false;
         s.SetStyle(s.StyleIndex(attributes[0]), keyword);

@@ -87,9 +87,9 @@ std::uint16_t MimeDropSourceTypes(const QMimeData& data)
     return types;
 }
 
-TCustomDoravaVizu::TDropData MimeDropData(const QMimeData& data)
+TCustomDoravaVizu::DropData MimeDropData(const QMimeData& data)
 {
-    TCustomDoravaVizu::TDropData drop;
+    TCustomDoravaVizu::DropData drop;
     drop.files = MimeLocalFiles(data);
     if (!drop.files.empty()) drop.sourceTypes |= stFiles;
     if (drop.files.empty() && MimeHasText(data)) {

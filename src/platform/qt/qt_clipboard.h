@@ -8,7 +8,7 @@
 // payload the control's HTML filter expects (editor/html_clipboard.h), in single-byte text.
 //
 // The functions on QMimeData are pure, so tests need no clipboard; QtClipboard applies them to
-// the application's clipboard and implements the clipboard calls of TControlHost.
+// the application's clipboard and implements the clipboard calls of ControlHost.
 
 #include <QClipboard>
 #include <QMimeData>
@@ -66,7 +66,7 @@ std::vector<std::string> MimeLocalFiles(const QMimeData& data);
 std::uint16_t MimeDropSourceTypes(const QMimeData& data);
 // The control's drop data: the source types above and the data of each (wide text converted to
 // single-byte text; HTML as the payload; files one name per entry).
-TCustomDoravaVizu::TDropData MimeDropData(const QMimeData& data);
+TCustomDoravaVizu::DropData MimeDropData(const QMimeData& data);
 
 // The application's clipboard (or the X11 selection) for the control. Copy calls Clear, then
 // SetText and/or SetRtf: each puts everything given since Clear on the clipboard at once, since

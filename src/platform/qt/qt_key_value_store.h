@@ -27,7 +27,7 @@ class QSettings;
 
 namespace tarnwick {
 
-class QtKeyValueStore : public TKeyValueStore {
+class QtKeyValueStore : public KeyValueStore {
 public:
     // The user's store: the registry under HKEY_CURRENT_USER (Windows), else the native file.
     QtKeyValueStore();

@@ -15,15 +15,15 @@ QString ApplicationTitle()
     return name.isEmpty() ? QStringLiteral("Tarnwick") : name;
 }
 
-bool ShowMessage(QWidget* parent, std::string_view text1252, TMessageKind kind)
+bool ShowMessage(QWidget* parent, std::string_view text1252, MessageKind kind)
 {
     const QString text = ToQString(text1252);
     const QString title = ApplicationTitle();
     switch (kind) {
-    case TMessageKind::Information: QMessageBox::information(parent, title, text); return true;
-    case TMessageKind::Error: QMessageBox::critical(parent, title, text); return true;
-    case TMessageKind::Warning: QMessageBox::warning(parent, title, text); return true;
-    case TMessageKind::Question:
+    case MessageKind::Information: QMessageBox::information(parent, title, text); return true;
+    case MessageKind::Error: QMessageBox::critical(parent, title, text); return true;
+    case MessageKind::Warning: QMessageBox::warning(parent, title, text); return true;
+    case MessageKind::Question:
         return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
                QMessageBox::Yes;
     }

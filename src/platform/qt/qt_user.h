@@ -1,5 +1,5 @@
 #pragma once
-// The user-facing calls of TControlHost (control/control_host.h) on Qt: the beep and message boxes.
+// The user-facing calls of ControlHost (control/control_host.h) on Qt: the beep and message boxes.
 
 #include <QString>
 #include <string_view>
@@ -19,6 +19,6 @@ QString ApplicationTitle();
 // Shows `text1252` in a modal message box titled with the application's title: information,
 // error (critical) and warning boxes with an OK button, a question with Yes and No. Returns true
 // for Yes on a question (and true after any other box).
-bool ShowMessage(QWidget* parent, std::string_view text1252, TMessageKind kind);
+bool ShowMessage(QWidget* parent, std::string_view text1252, MessageKind kind);
 
 }  // namespace tarnwick

@@ -23,11 +23,14 @@
 #include "documents/edit_form.h"
 #include "platform/qt/qt_key_value_store.h"
 #include "support/answer_modal.h"
+#include "support/frame_fixture.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
 using tarnwick::testing::AnswerModal;
+using tarnwick::testing::FrameFixture;
+using tarnwick::testing::Q;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 namespace fs = std::filesystem;
@@ -38,8 +41,6 @@ constexpr int kDeleteLine = 40;
 constexpr std::uint16_t kAltF7 = scAlt | (vkF1 + 6);
 const std::string kHighlighting = "Highlighting - PL/SQL";
 const std::string kKeyAssignments = "Key Assignments - PL/SQL";
-
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 void Select(QListWidget* list, const QString& text)
 {
@@ -100,27 +101,16 @@ void ChangeFourThings(QDialog* d)
 
 }  // namespace
 
-class EditorOptionsTest : public QObject {
+class EditorOptionsTest : public QObject, FrameFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> dir;
-    std::unique_ptr<QtKeyValueStore> registry;
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<ui::TFrameForm> frame;
-
     void MakeFrame()
     {
+        // A new frame reads the settings file afresh, as the program does when it starts again.
         frame.reset();
         registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
-        ui::FrameSetup setup;
-        setup.registry = registry.get();
-        setup.dialogs = dialogs.get();
-        setup.optionFolder = dir->path();
-        setup.programFolder = dir->path();
-        frame = std::make_unique<ui::TFrameForm>(setup);
-        frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        ShowFrame(Setup());
         frame->FormShow(QString());
     }
     tarnwick::VOzuvavIdav& C(ui::TEditForm* form) { return form->Editor()->Control(); }
@@ -151,20 +141,8 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        dir = std::make_unique<TempFolder>();
-        dialogs = std::make_unique<ScriptedDialogs>();
-        dir->Write("tarnwick.edf", "Oracle\tORA\t.ora\r\n");
-        dir->Write("tarnwick.cdf", "");
-    }
-    void cleanup()
-    {
-        frame.reset();
-        registry.reset();
-        dialogs.reset();
-        dir.reset();
-    }
+    void init() { StartFolder("Oracle\tORA\t.ora\r\n", ""); }
+    void cleanup() { CloseAll(); }
 
     void ChangesReachTheOtherWindowAndSurviveARestart()
     {

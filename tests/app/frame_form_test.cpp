@@ -37,20 +37,21 @@
 #include "documents/version_saving.h"
 #include "platform/qt/qt_key_value_store.h"
 #include "support/answer_modal.h"
+#include "support/frame_fixture.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 #include "widgets/colors.h"
 
 using namespace tarnwick;
 using tarnwick::testing::AnswerModal;
+using tarnwick::testing::FrameFixture;
+using tarnwick::testing::Q;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 using Answer = ui::UserDialogs::Answer;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 QStringList Titles(const QList<QAction*>& actions)
 {
@@ -69,25 +70,15 @@ void TypeFileName(QFileDialog* dialog, const QString& name)
 
 }  // namespace
 
-class FrameFormTest : public QObject {
+class FrameFormTest : public QObject, FrameFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> dir;
-    std::unique_ptr<QtKeyValueStore> registry;
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<ui::TFrameForm> frame;
-
     void MakeFrame(bool realDialogs = false)
     {
-        ui::FrameSetup setup;
-        setup.registry = registry.get();
-        setup.dialogs = realDialogs ? nullptr : dialogs.get();
-        setup.optionFolder = dir->path();
-        setup.programFolder = dir->path();
-        frame = std::make_unique<ui::TFrameForm>(setup);
-        frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        ui::FrameSetup setup = Setup();
+        if (realDialogs) setup.dialogs = nullptr;
+        ShowFrame(setup);
     }
     const ui::FrameActions& A() const { return frame->Actions(); }
     tarnwick::VOzuvavIdav& C(ui::TEditForm* form) { return form->Editor()->Control(); }
@@ -104,21 +95,11 @@ private:
 private slots:
     void init()
     {
-        dir = std::make_unique<TempFolder>();
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
-        dialogs = std::make_unique<ScriptedDialogs>();
         QApplication::clipboard()->clear();
         // Two SQL versions, entered out of order.
-        dir->Write("tarnwick.edf", "Second\tDB\t.db\r\nFirst\tDA\t.da\r\n");
-        dir->Write("tarnwick.cdf", "COMMON\r\n");
+        StartFolder("Second\tDB\t.db\r\nFirst\tDA\t.da\r\n", "COMMON\r\n");
     }
-    void cleanup()
-    {
-        frame.reset();
-        dialogs.reset();
-        registry.reset();
-        dir.reset();
-    }
+    void cleanup() { CloseAll(); }
 
     void theFrameAtStart()
     {

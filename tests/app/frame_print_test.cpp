@@ -26,13 +26,16 @@
 #include "printing/preview_form.h"
 #include "printing/preview_printer.h"
 #include "support/answer_modal.h"
+#include "support/frame_fixture.h"
 #include "support/pdf_checks.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
 using tarnwick::testing::AnswerModal;
+using tarnwick::testing::FrameFixture;
 using tarnwick::testing::HasPoppler;
+using tarnwick::testing::Q;
 using tarnwick::testing::RunProgram;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
@@ -41,19 +44,12 @@ namespace {
 
 constexpr int kDpi = 600;
 
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
 }  // namespace
 
-class FramePrintTest : public QObject {
+class FramePrintTest : public QObject, FrameFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> dir;
-    std::unique_ptr<QtKeyValueStore> registry;
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<ui::TFrameForm> frame;
-
     ui::TEditForm* Script(int lines)
     {
         frame->FormShow(QString());
@@ -67,15 +63,8 @@ private:
 private slots:
     void init()
     {
-        dir = std::make_unique<TempFolder>();
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
-        dialogs = std::make_unique<ScriptedDialogs>();
-        ui::FrameSetup setup;
-        setup.registry = registry.get();
-        setup.dialogs = dialogs.get();
-        setup.optionFolder = dir->path();
-        frame = std::make_unique<ui::TFrameForm>(setup);
-        frame->show();
+        StartFolder("", "");
+        ShowFrame(Setup());
         QPrinter& printer = CurrentPrinter();
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(Q(dir->path() / "printed.pdf"));
@@ -85,13 +74,7 @@ private slots:
         printer.setPrintRange(QPrinter::AllPages);
         printer.setFromTo(0, 0);
     }
-    void cleanup()
-    {
-        frame.reset();
-        dialogs.reset();
-        registry.reset();
-        dir.reset();
-    }
+    void cleanup() { CloseAll(); }
 
     void printRectangleFollowsThePageSetup()
     {

@@ -23,18 +23,19 @@
 #include "documents/recovery_recorder.h"
 #include "editor/recovery_file.h"
 #include "platform/qt/qt_key_value_store.h"
+#include "support/frame_fixture.h"
 #include "support/scripted_dialogs.h"
 #include "temp_folder.h"
 
 using namespace tarnwick;
+using tarnwick::testing::FrameFixture;
+using tarnwick::testing::Q;
 using tarnwick::testing::ScriptedDialogs;
 using tarnwick::testing::TempFolder;
 using Answer = ui::UserDialogs::Answer;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 constexpr int kShortDelay = 30;
 
@@ -55,28 +56,18 @@ QStringList RecoveryFiles(const fs::path& folder)
 
 }  // namespace
 
-class RecoveryTest : public QObject {
+class RecoveryTest : public QObject, FrameFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> dir;
-    std::unique_ptr<QtKeyValueStore> registry;
-    std::unique_ptr<ScriptedDialogs> dialogs;
-    std::unique_ptr<ui::TFrameForm> frame;
     fs::path recovery;
 
     void MakeFrame(std::function<ui::RecoveryChoice(QWidget*, const std::vector<ui::LeftoverScript>&)> ask = {})
     {
-        ui::FrameSetup setup;
-        setup.registry = registry.get();
-        setup.dialogs = dialogs.get();
-        setup.optionFolder = dir->path();
-        setup.programFolder = dir->path();
+        ui::FrameSetup setup = Setup();
         setup.recoveryFolder = Q(recovery);
-        frame = std::make_unique<ui::TFrameForm>(setup);
+        ShowFrame(setup);
         frame->askRecovery = std::move(ask);
-        frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }
     ui::TEditForm* NewForm()
     {
@@ -104,20 +95,10 @@ private:
 private slots:
     void init()
     {
-        dir = std::make_unique<TempFolder>();
+        StartFolder("First\tDA\t.da\r\n", "");
         recovery = dir->path() / "recovery";
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
-        dialogs = std::make_unique<ScriptedDialogs>();
-        dir->Write("tarnwick.edf", "First\tDA\t.da\r\n");
-        dir->Write("tarnwick.cdf", "");
     }
-    void cleanup()
-    {
-        frame.reset();
-        dialogs.reset();
-        registry.reset();
-        dir.reset();
-    }
+    void cleanup() { CloseAll(); }
 
     void writtenAfterAChangeOnlyAndGoneOnSave()
     {

@@ -134,8 +134,8 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    bool ok() const { return !path_.empty(); }
-    const std::filesystem::path& path() const { return path_; }
+    bool Ok() const { return !path_.empty(); }
+    const std::filesystem::path& Path() const { return path_; }
 
 private:
     std::filesystem::path path_;
@@ -146,11 +146,11 @@ void BM_RunVersions(benchmark::State& state)
 {
     const std::string& script = GeneratedScript(ScriptMode::Full, static_cast<std::uint64_t>(state.range(0)) * kMiB);
     TempFolder folder;
-    if (!folder.ok()) {
+    if (!folder.Ok()) {
         state.SkipWithError("cannot create a temporary folder");
         return;
     }
-    const tarnwick::OptionFiles files = tarnwick::OptionFiles::InFolder(folder.path());
+    const tarnwick::OptionFiles files = tarnwick::OptionFiles::InFolder(folder.Path());
     const std::string table =
         "Version D\tVER_D\t.vd\r\nVersion B\tVER_B\t.vb\r\nVersion A\tVER_A\t.va\r\nVersion C\tVER_C\t.vc\r\n";
     if (!tarnwick::WriteWholeFile(files.versionTable, table) ||
@@ -158,7 +158,7 @@ void BM_RunVersions(benchmark::State& state)
         state.SkipWithError("cannot write the option files");
         return;
     }
-    const std::filesystem::path scriptFile = folder.path() / "load.sql";
+    const std::filesystem::path scriptFile = folder.Path() / "load.sql";
 
     std::vector<std::string> sink;
     bool ok = tarnwick::RunVersions(script, scriptFile, tarnwick::kAllVersions, files, sink);

@@ -109,7 +109,7 @@ private:
     {
         // A new frame reads the settings file afresh, as the program does when it starts again.
         frame.reset();
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
+        registry = std::make_unique<QtKeyValueStore>(Q(dir->Path() / "settings.ini"));
         ShowFrame(Setup());
         frame->FormShow(QString());
     }
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(dir->Read("tarnwick.arp").find("[teh | ]\r\nthe\r\n") != std::string::npos);
         // No temporary file is left beside them.
         int files = 0;
-        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir->path())) ++files;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir->Path())) ++files;
         QCOMPARE(files, 5);  // settings.ini, tarnwick.edf, .cdf, .tpl, .arp
 
         CheckInForce(first);
@@ -240,8 +240,8 @@ private slots:
         frame->Actions().acEditorOptions->trigger();
         QCOMPARE(C(form).RightMargin(), 80);
         QCOMPARE(C(form).Settings().Templates().Count(), 0);
-        QVERIFY(!fs::exists(dir->path() / "tarnwick.tpl"));
-        QVERIFY(!fs::exists(dir->path() / "tarnwick.arp"));
+        QVERIFY(!fs::exists(dir->Path() / "tarnwick.tpl"));
+        QVERIFY(!fs::exists(dir->Path() / "tarnwick.arp"));
         QCOMPARE(Value(kHighlighting), std::string("(missing)"));
     }
 
@@ -249,7 +249,7 @@ private slots:
     {
         dir->Write("settings.ini", "");
         {
-            QtKeyValueStore store(Q(dir->path() / "settings.ini"));
+            QtKeyValueStore store(Q(dir->Path() / "settings.ini"));
             store.WriteBinary(ui::kEditorOptionsKey, kKeyAssignments, std::string("\x08Vexmar6:\xFF\xFF\xFF\x7F", 13));
         }
         MakeFrame();

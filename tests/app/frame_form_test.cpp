@@ -272,7 +272,7 @@ private slots:
         cleanup();
         init();
         MakeFrame();
-        frame->FormShow(Q(dir->path() / "none.sql"));
+        frame->FormShow(Q(dir->Path() / "none.sql"));
         QCOMPARE(frame->EditForms().size(), 1);
         QCOMPARE(dialogs->errors.size(), 1);
         QVERIFY(dialogs->errors.first().contains(QStringLiteral("none.sql")));
@@ -427,7 +427,7 @@ private slots:
         QCOMPARE(frame->EditForms().size(), 1);
 
         // Yes saves, then the program ends.
-        const fs::path file = dir->path() / "left.sql";
+        const fs::path file = dir->Path() / "left.sql";
         dialogs->answers = {Answer::Yes};
         dialogs->saveNames.push_back(Q(file));
         const std::string text = C(left).Text();
@@ -442,7 +442,7 @@ private slots:
         frame->FormShow(QString());
         Type(frame->ActiveEditForm(), QStringLiteral("precious"));
         dialogs->answers = {Answer::Yes};
-        dialogs->saveNames.push_back(Q(dir->path() / "no" / "such" / "folder.sql"));
+        dialogs->saveNames.push_back(Q(dir->Path() / "no" / "such" / "folder.sql"));
         A().acExit->trigger();
         QVERIFY(frame->isVisible());
         QCOMPARE(dialogs->errors.size(), 1);
@@ -453,13 +453,13 @@ private slots:
     {
         const fs::path a = dir->Write("a.sql", "a");
         const fs::path b = dir->Write("b.sql", "b");
-        fs::create_directory(dir->path() / "folder");
+        fs::create_directory(dir->Path() / "folder");
         const std::string longName = std::string(250, 'n') + ".sql";
         const fs::path longFile = dir->Write(longName, "long");
         MakeFrame();
         auto* data = new QMimeData;
-        data->setUrls({QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(dir->path() / "missing.sql")),
-                       QUrl::fromLocalFile(Q(dir->path() / "folder")), QUrl::fromLocalFile(Q(longFile)),
+        data->setUrls({QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(dir->Path() / "missing.sql")),
+                       QUrl::fromLocalFile(Q(dir->Path() / "folder")), QUrl::fromLocalFile(Q(longFile)),
                        QUrl::fromLocalFile(Q(b))});
         const QPoint at = frame->ClientArea()->geometry().center();
         QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
@@ -514,7 +514,7 @@ private slots:
     {
         const fs::path file = dir->Write("r.sql", "r");
         MakeFrame();
-        frame->MostRecentUsedListSelectFilename(Q(dir->path() / "gone.sql"));
+        frame->MostRecentUsedListSelectFilename(Q(dir->Path() / "gone.sql"));
         QCOMPARE(dialogs->errors, QStringList{"File not found"});
         QVERIFY(frame->EditForms().isEmpty());
         frame->MostRecentUsedListSelectFilename(Q(file));
@@ -612,12 +612,12 @@ private slots:
 
         // Untitled: a name first; cancelling it writes nothing.
         A().acSaveAllVersions->trigger();
-        QVERIFY(!fs::exists(dir->path() / "load.da"));
+        QVERIFY(!fs::exists(dir->Path() / "load.da"));
         QVERIFY(form->FileName().isEmpty());
 
-        dialogs->saveNames.push_back(Q(dir->path() / "load.sql"));
+        dialogs->saveNames.push_back(Q(dir->Path() / "load.sql"));
         A().acSaveAllVersions->trigger();
-        QCOMPARE(form->FileName(), Q(dir->path() / "load.sql"));
+        QCOMPARE(form->FileName(), Q(dir->Path() / "load.sql"));
         QCOMPARE(QByteArray::fromStdString(dir->Read("load.sql")), QByteArray::fromStdString(script + "-- the end"));
         // (The preprocessor keeps the line break before a kept line, as it always does.)
         QCOMPARE(QByteArray::fromStdString(dir->Read("load.da")), QByteArray("\r\nselect 'a' \xE9;\r\nall;"));
@@ -626,11 +626,11 @@ private slots:
         QVERIFY(dialogs->informations.isEmpty());
 
         // The first entry of the versions menu writes the first version only.
-        fs::remove(dir->path() / "load.da");
-        fs::remove(dir->path() / "load.db");
+        fs::remove(dir->Path() / "load.da");
+        fs::remove(dir->Path() / "load.db");
         frame->PopupVersions()->actions().first()->trigger();
-        QVERIFY(fs::exists(dir->path() / "load.da"));
-        QVERIFY(!fs::exists(dir->path() / "load.db"));
+        QVERIFY(fs::exists(dir->Path() / "load.da"));
+        QVERIFY(!fs::exists(dir->Path() / "load.db"));
 
         // An error: the list under the editor and the message.
         C(form).SetText("#ifdef DA\r\n#else\r\n#else\r\n");
@@ -643,7 +643,7 @@ private slots:
 
     void theVersionsMenuFollowsTheVersionTable()
     {
-        fs::remove(dir->path() / "tarnwick.edf");
+        fs::remove(dir->Path() / "tarnwick.edf");
         MakeFrame();
         frame->FormShow(QString());
         // No version table: reported once the frame shows, the menu stays empty.
@@ -781,11 +781,11 @@ private slots:
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             if (!dialog) return;
             suffix = dialog->defaultSuffix();
-            TypeFileName(dialog, Q(dir->path() / "nowhere" / "x.sql"));
+            TypeFileName(dialog, Q(dir->Path() / "nowhere" / "x.sql"));
             AnswerModal([&](QWidget* warning) {
                 if (qobject_cast<QMessageBox*>(warning)) ++warnings;
                 static_cast<QDialog*>(warning)->reject();
-                TypeFileName(dialog, Q(dir->path() / "typed"));
+                TypeFileName(dialog, Q(dir->Path() / "typed"));
                 static_cast<QDialog*>(dialog)->accept();
             });
             static_cast<QDialog*>(dialog)->accept();
@@ -793,7 +793,7 @@ private slots:
         A().acSaveAs->trigger();
         QCOMPARE(warnings, 1);
         QCOMPARE(suffix, QStringLiteral("sql"));
-        QCOMPARE(frame->ActiveEditForm()->FileName(), Q(dir->path() / "typed.sql"));
+        QCOMPARE(frame->ActiveEditForm()->FileName(), Q(dir->Path() / "typed.sql"));
         QCOMPARE(dir->Read("typed.sql"), std::string("saved"));
     }
 };

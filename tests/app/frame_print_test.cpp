@@ -67,7 +67,7 @@ private slots:
         ShowFrame(Setup());
         QPrinter& printer = CurrentPrinter();
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(Q(dir->path() / "printed.pdf"));
+        printer.setOutputFileName(Q(dir->Path() / "printed.pdf"));
         printer.setResolution(kDpi);
         printer.setPageSize(QPageSize(QPageSize::Letter));
         printer.setPageOrientation(QPageLayout::Portrait);
@@ -140,7 +140,7 @@ private slots:
         });
         frame->Actions().acPrint->trigger();
         QVERIFY(sawDialog);
-        const QString pdf = Q(dir->path() / "printed.pdf");
+        const QString pdf = Q(dir->Path() / "printed.pdf");
         if (qEnvironmentVariableIsSet("TARNWICK_KEEP_PDF")) QFile::copy(pdf, qEnvironmentVariable("TARNWICK_KEEP_PDF"));
         const QString info = RunProgram(QStringLiteral("pdfinfo"), {pdf});
         const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);

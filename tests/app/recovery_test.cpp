@@ -96,7 +96,7 @@ private slots:
     void init()
     {
         StartFolder("First\tDA\t.da\r\n", "");
-        recovery = dir->path() / "recovery";
+        recovery = dir->Path() / "recovery";
     }
     void cleanup() { CloseAll(); }
 
@@ -181,7 +181,7 @@ private slots:
     {
         fs::create_directories(recovery);
         RecoveryHead unix;
-        unix.fileName = (dir->path() / "kept.sql").string();
+        unix.fileName = (dir->Path() / "kept.sql").string();
         unix.saveFormat = sfUNIX;
         dir->Write("kept.sql", "old\n");
         WriteLeftover(recovery, "111x0000dead-1.twr", unix, "select 1;\r", EncodeInsertRecord(10, "-- caf\xE9\r"));
@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(forms.size(), 2);  // restored; no untitled window besides
         ui::TEditForm* kept = forms[0]->FileName().isEmpty() ? forms[1] : forms[0];
         ui::TEditForm* fresh = kept == forms[0] ? forms[1] : forms[0];
-        QCOMPARE(kept->FileName(), Q(dir->path() / "kept.sql"));
+        QCOMPARE(kept->FileName(), Q(dir->Path() / "kept.sql"));
         QVERIFY(C(kept).Modified());
         QCOMPARE(C(kept).Store().Text(), std::string("select 1;\r-- caf\xE9\r"));
         QVERIFY(fresh->FileName().isEmpty());
@@ -236,7 +236,7 @@ private slots:
         // Saving writes the bytes the user would have saved: Unix line breaks kept.
         QVERIFY(kept->Save());
         QCOMPARE(dir->Read("kept.sql"), std::string("select 1;\n-- caf\xE9\n"));
-        dialogs->saveNames << Q(dir->path() / "fresh.sql");
+        dialogs->saveNames << Q(dir->Path() / "fresh.sql");
         QVERIFY(fresh->Save());
         QCOMPARE(dir->Read("fresh.sql"), std::string("select 2;\r\nselect 3;"));
         QVERIFY(RecoveryFiles(recovery).isEmpty());

@@ -31,7 +31,7 @@ TEST(FileIo, WritesAndReadsEveryByte)
     EXPECT_EQ(ReadWholeFile(dir / "a.bin"), "short");
     ASSERT_TRUE(WriteWholeFile(dir / "empty", ""));
     EXPECT_EQ(ReadWholeFile(dir / "empty"), "");
-    EXPECT_EQ(FilesIn(dir.path()), 2u);  // no temporary file left behind
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);  // no temporary file left behind
 }
 
 TEST(FileIo, ReadingAMissingFileNamesIt)
@@ -43,7 +43,7 @@ TEST(FileIo, ReadingAMissingFileNamesIt)
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "missing.edf").string());
     }
-    EXPECT_THROW(ReadWholeFile(dir.path()), EFOpenError);  // a folder is not a file
+    EXPECT_THROW(ReadWholeFile(dir.Path()), EFOpenError);  // a folder is not a file
 }
 
 TEST(FileIo, AFailedWriteLeavesEverythingAsItWas)
@@ -58,7 +58,7 @@ TEST(FileIo, AFailedWriteLeavesEverythingAsItWas)
     dir.Write("plain", "plain");
     EXPECT_FALSE(WriteWholeFile(dir / "plain" / "f.txt", "x"));  // a file used as a folder
     EXPECT_EQ(dir.Read("plain"), "plain");
-    EXPECT_EQ(FilesIn(dir.path()), 2u);
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
     EXPECT_EQ(FilesIn(dir / "sub"), 1u);
 
     try {

@@ -99,7 +99,7 @@ private:
     std::pair<bool, std::vector<std::string>> Run(const TempFolder& folder, const std::filesystem::path& sub,
                                                   const std::function<void(TFormOptions*)>& drive)
     {
-        return Run(OptionFiles::InFolder(folder.path() / sub), drive);
+        return Run(OptionFiles::InFolder(folder.Path() / sub), drive);
     }
 
 private slots:
@@ -452,7 +452,7 @@ private slots:
         });
         QVERIFY(!ok);
         QCOMPARE(messages,
-                 std::vector<std::string>{"Cannot create file " + (folder.path() / "gone" / "tarnwick.edf").string()});
+                 std::vector<std::string>{"Cannot create file " + (folder.Path() / "gone" / "tarnwick.edf").string()});
         QVERIFY(!std::filesystem::exists(folder / "gone"));
     }
 
@@ -461,7 +461,7 @@ private slots:
         // The conditional defines go to a folder that is not there: the version table, written
         // first, goes back to what it was (or away, when it was not there).
         TempFolder folder;
-        OptionFiles files = OptionFiles::InFolder(folder.path());
+        OptionFiles files = OptionFiles::InFolder(folder.Path());
         files.conditionalDefines = folder / "gone" / "tarnwick.cdf";
         const std::string cdf = "Cannot create file " + files.conditionalDefines.string();
         folder.Write("tarnwick.edf", "A\tA\t.a\r\n");

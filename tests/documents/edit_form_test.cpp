@@ -132,8 +132,8 @@ private slots:
     {
         dir = std::make_unique<TempFolder>();
         options = std::make_unique<TempFolder>();
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
-        frame = std::make_unique<TestFrame>(*registry, options->path());
+        registry = std::make_unique<QtKeyValueStore>(Q(dir->Path() / "settings.ini"));
+        frame = std::make_unique<TestFrame>(*registry, options->Path());
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(C(form).Modified());
         QCOMPARE(Panel(1), QStringLiteral("Modified"));
         // Nothing half-written is left beside it.
-        for (const auto& entry : fs::directory_iterator(dir->path()))
+        for (const auto& entry : fs::directory_iterator(dir->Path()))
             QVERIFY2(entry.path().filename() == "full.sql" || entry.path().filename() == "full.~sq",
                      entry.path().c_str());
     }
@@ -282,7 +282,7 @@ private slots:
     {
         ui::TEditForm* form = NewForm();
         Type(form, "select 1;");
-        const fs::path missing = dir->path() / "missing" / "x.sql";
+        const fs::path missing = dir->Path() / "missing" / "x.sql";
         frame->dialogs.saveNames.push_back(Q(missing));
         QVERIFY(!form->Save());  // untitled: Save As first
         QCOMPARE(form->FileName(), Q(missing));
@@ -316,14 +316,14 @@ private slots:
         QCOMPARE(frame->dialogs.errors.size(), 1);
 
         // A folder without write permission.
-        fs::create_directory(dir->path() / "ro");
+        fs::create_directory(dir->Path() / "ro");
         const fs::path inside = dir->Write("ro/in.sql", "inside");
         ui::TEditForm* third = NewForm();
         QVERIFY(third->OpenFile(Q(inside)));
         Type(third, "more ");
-        fs::permissions(dir->path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+        fs::permissions(dir->Path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
         const bool ok = third->Save();
-        fs::permissions(dir->path() / "ro", fs::perms::owner_all);
+        fs::permissions(dir->Path() / "ro", fs::perms::owner_all);
         QVERIFY(!ok);
         QCOMPARE(dir->Read("ro/in.sql"), std::string("inside"));
         QCOMPARE(frame->dialogs.errors.size(), 2);
@@ -336,13 +336,13 @@ private slots:
         QVERIFY(!form->SaveAs());  // cancelled
         QVERIFY(form->FileName().isEmpty());
         QCOMPARE(form->windowTitle(), QStringLiteral("Untitled"));
-        const fs::path file = dir->path() / "named.sql";
+        const fs::path file = dir->Path() / "named.sql";
         frame->dialogs.saveNames.push_back(Q(file));
         QVERIFY(form->SaveAs());
         QCOMPARE(form->FileName(), Q(file));
         QCOMPARE(form->windowTitle(), QStringLiteral("named.sql"));
         QCOMPARE(dir->Read("named.sql"), std::string("x"));
-        QVERIFY(!fs::exists(dir->path() / "named.~sq"));  // nothing to keep the first time
+        QVERIFY(!fs::exists(dir->Path() / "named.~sq"));  // nothing to keep the first time
         // The dialog starts from the window's name.
         Type(form, "y");
         frame->dialogs.saveNames.push_back(QString());
@@ -369,7 +369,7 @@ private slots:
         // Yes saves; a Save As that is cancelled keeps the window.
         frame->dialogs.answers = {Answer::Yes};
         QVERIFY(!form->CloseQuery());
-        const fs::path file = dir->path() / "yes.sql";
+        const fs::path file = dir->Path() / "yes.sql";
         frame->dialogs.answers = {Answer::Yes};
         frame->dialogs.saveNames.push_back(Q(file));
         QVERIFY(form->CloseQuery());
@@ -454,7 +454,7 @@ private slots:
     void anUnreadableFileIsReportedAndTheWindowStays()
     {
         ui::TEditForm* form = NewForm();
-        const fs::path missing = dir->path() / "gone.sql";
+        const fs::path missing = dir->Path() / "gone.sql";
         QVERIFY(!form->OpenFile(Q(missing)));
         QCOMPARE(frame->dialogs.errors,
                  QStringList{QStringLiteral("File '%1' cannot be opened for reading").arg(Q(missing))});
@@ -462,7 +462,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("gone.sql"));
         QVERIFY(C(form).Text().empty());
         QVERIFY(!QGuiApplication::overrideCursor());
-        QVERIFY(!form->OpenFile(Q(dir->path())));  // a folder
+        QVERIFY(!form->OpenFile(Q(dir->Path())));  // a folder
         QCOMPARE(frame->dialogs.errors.size(), 2);
     }
 
@@ -531,7 +531,7 @@ private slots:
         const fs::path b = dir->Write("b.sql", "b");
         ui::TEditForm* form = NewForm();
         auto* data = new QMimeData;
-        data->setUrls({QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(dir->path() / "missing.sql")),
+        data->setUrls({QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(dir->Path() / "missing.sql")),
                        QUrl::fromLocalFile(Q(b))});
         QWidget* viewport = form->Editor()->viewport();
         const QPoint at(40, 5);

@@ -35,7 +35,7 @@ TEST(ScriptFile, BackupKeepsTheContentsAndLeavesTheFileInPlace)
     EXPECT_EQ(dir.Read("a.~sq"), "first\r\n");
     // No temporary files are left behind.
     int files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++files;
     EXPECT_EQ(files, 2);
 }
 

@@ -43,7 +43,7 @@ private:
     ui::VersionErrorList* errorList = nullptr;
     std::vector<Message> messages;
 
-    OptionFiles Files() const { return OptionFiles::InFolder(folder->path()); }
+    OptionFiles Files() const { return OptionFiles::InFolder(folder->Path()); }
     std::filesystem::path Script() const { return *folder / "load.sql"; }
     tarnwick::VOzuvavIdav& C() { return editor->Control(); }
 

@@ -148,7 +148,7 @@ TEST(RecoveryFile, GapTextFollowsAStringThroughRandomEdits)
 TEST(RecoveryWriter, WritesOnlyACompleteTextThenAppendsChanges)
 {
     TempFolder folder;
-    const fs::path file = folder.path() / "w.twr";
+    const fs::path file = folder.Path() / "w.twr";
     {
         RecoveryWriter writer(file, Head());
         writer.Append("abc");
@@ -190,7 +190,7 @@ TEST(RecoveryWriter, WritesOnlyACompleteTextThenAppendsChanges)
 TEST(RecoveryWriter, LargeChangesRewriteTheWholeFile)
 {
     TempFolder folder;
-    const fs::path file = folder.path() / "w.twr";
+    const fs::path file = folder.Path() / "w.twr";
     RecoveryWriter writer(file, Head());
     writer.Append(std::string(1000, 'a'));
     writer.TextComplete();
@@ -211,7 +211,7 @@ TEST(RecoveryWriter, LargeChangesRewriteTheWholeFile)
 TEST(RecoveryWriter, AFolderThatCannotBeWrittenIsReportedOnce)
 {
     TempFolder folder;
-    RecoveryWriter writer(folder.path() / "missing" / "w.twr", Head());
+    RecoveryWriter writer(folder.Path() / "missing" / "w.twr", Head());
     writer.Append("x");
     writer.TextComplete();
     writer.Flush();

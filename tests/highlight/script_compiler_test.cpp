@@ -221,7 +221,7 @@ TEST(IncludeTest, IncludeErrors)
     dir.Write("a.inc", "#include <b.inc>\n");
     dir.Write("b.inc", "\n  #include <a.inc>\n");
     dir.Write("bad.inc", "%%map\n 1 'x'");
-    const std::string d = dir.path().string();
+    const std::string d = dir.Path().string();
     VOzuvavIdavParser p;
     EXPECT_EQ(CompileError(p, "#include <missing.txt>", d), At(1, 1, "Unable to open #include file <missing.txt>"));
     EXPECT_EQ(CompileError(p, "#include \"missing.txt", d), At(1, 22, "#include filename missing terminating \""));
@@ -242,7 +242,7 @@ TEST(IncludeTest, DeepIncludeChainsEndWithAnError)
         dir.Write("f" + std::to_string(i) + ".inc", "#include <f" + std::to_string(i + 1) + ".inc>\n");
     dir.Write("f40.inc", "");
     VOzuvavIdavParser p;
-    EXPECT_NE(CompileError(p, "#include <f0.inc>", dir.path().string()).find("#include files nested too deeply"),
+    EXPECT_NE(CompileError(p, "#include <f0.inc>", dir.Path().string()).find("#include files nested too deeply"),
               std::string::npos);
 }
 

@@ -32,7 +32,7 @@ protected:
     void StartFolder(std::string_view versionTable, std::string_view commonFile)
     {
         dir = std::make_unique<TempFolder>();
-        registry = std::make_unique<QtKeyValueStore>(Q(dir->path() / "settings.ini"));
+        registry = std::make_unique<QtKeyValueStore>(Q(dir->Path() / "settings.ini"));
         dialogs = std::make_unique<ScriptedDialogs>();
         dir->Write("tarnwick.edf", versionTable);
         dir->Write("tarnwick.cdf", commonFile);
@@ -44,8 +44,8 @@ protected:
         ui::FrameSetup setup;
         setup.registry = registry.get();
         setup.dialogs = dialogs.get();
-        setup.optionFolder = dir->path();
-        setup.programFolder = dir->path();
+        setup.optionFolder = dir->Path();
+        setup.programFolder = dir->Path();
         return setup;
     }
     // Opens the frame and waits until it is on the screen.

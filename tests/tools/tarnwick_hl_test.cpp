@@ -28,11 +28,11 @@ protected:
 
     ToolResult Run(std::vector<std::string> args, std::string input = {})
     {
-        return RunTool({std::move(args), std::move(input), dir_.path(), dir_.path(), false, TARNWICK_HL_EXE});
+        return RunTool({std::move(args), std::move(input), dir_.Path(), dir_.Path(), false, TARNWICK_HL_EXE});
     }
     fs::path Write(const std::string& name, const std::string& bytes)
     {
-        const fs::path file = dir_.path() / name;
+        const fs::path file = dir_.Path() / name;
         std::ofstream(file, std::ios::binary) << bytes;
         return file;
     }
@@ -75,7 +75,7 @@ TEST_F(HlTool, CompileReportsASummaryOrTheCompilerError)
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err.rfind("** ERROR near line 3, Column 3: ", 0), 0u) << bad.err;
 
-    EXPECT_EQ(Run({"compile", (dir_.path() / "missing.txt").string()}).status, 2);
+    EXPECT_EQ(Run({"compile", (dir_.Path() / "missing.txt").string()}).status, 2);
     EXPECT_EQ(Run({"compile"}).status, 2);
     EXPECT_EQ(Run({"frobnicate"}).status, 2);
 }
@@ -115,7 +115,7 @@ TEST_F(HlTool, TokensWithTheBuiltInHighlighterMatchTheLibrary)
 TEST_F(HlTool, CompileWritesTheStoredFormThatInfoAndTokensRead)
 {
     const std::string script = Write("tiny.txt", kTinyScript).string();
-    const std::string stored = (dir_.path() / "tiny.parser").string();
+    const std::string stored = (dir_.Path() / "tiny.parser").string();
     ASSERT_EQ(Run({"compile", script, "-o", stored}).status, 0);
     ASSERT_TRUE(fs::exists(stored));
 
@@ -136,14 +136,14 @@ TEST_F(HlTool, CompileWritesTheStoredFormThatInfoAndTokensRead)
     EXPECT_EQ(Run({"tokens", "--script", script, "--highlighter", stored}, text).status, 2);
 
     // A script with an error writes nothing.
-    const std::string none = (dir_.path() / "none.parser").string();
+    const std::string none = (dir_.Path() / "none.parser").string();
     EXPECT_EQ(Run({"compile", Write("bad.txt", "%%words\n'x' 3 3 3\n").string(), "-o", none}).status, 1);
     EXPECT_FALSE(fs::exists(none));
 }
 
 TEST_F(HlTool, DamagedStoredHighlightersAreErrors)
 {
-    const std::string stored = (dir_.path() / "sql.parser").string();
+    const std::string stored = (dir_.Path() / "sql.parser").string();
     {
         const std::string_view bytes = tarnwick::BuiltInSqlStoredForm();
         std::ofstream(stored, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -172,9 +172,9 @@ TEST_F(HlTool, CompressAndDecompressFiles)
     std::string text;
     for (int i = 0; i < 5000; ++i) text += "select col_" + std::to_string(i % 97) + " from t;\r\n";
     const std::string in = Write("in.sql", text).string();
-    const std::string back = (dir_.path() / "back.sql").string();
+    const std::string back = (dir_.Path() / "back.sql").string();
     for (const auto& [method, magic] : {std::pair{"kh", "WRZL"}, {"lzh", "!HZL"}, {"auto", "WRZL"}}) {
-        const std::string packed = (dir_.path() / (std::string(method) + ".z")).string();
+        const std::string packed = (dir_.Path() / (std::string(method) + ".z")).string();
         const ToolResult c = Run({"compress", "--method", method, in, packed});
         ASSERT_EQ(c.status, 0) << c.err;
         const std::string bytes = tarnwick::ReadWholeFile(packed);
@@ -187,9 +187,9 @@ TEST_F(HlTool, CompressAndDecompressFiles)
     EXPECT_EQ(Run({"compress", in}).status, 2);
 
     // A damaged stream: the message names the problem and no output file is left behind.
-    std::string packed = tarnwick::ReadWholeFile((dir_.path() / "kh.z").string());
+    std::string packed = tarnwick::ReadWholeFile((dir_.Path() / "kh.z").string());
     packed.resize(packed.size() - 7);
-    const std::string out = (dir_.path() / "out.sql").string();
+    const std::string out = (dir_.Path() / "out.sql").string();
     const ToolResult r = Run({"decompress", Write("cut.z", packed).string(), out});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("Compressor : Error reading from input file"), std::string::npos) << r.err;
@@ -279,7 +279,7 @@ TEST_F(HlTool, ExportRejectsBadArguments)
              {"export", "--format", "rtf", file, file},
              {"export", "--format", "html", "--title"},
              {"export", "--format", "html", "--colour", "red", file},
-             {"export", "--format", "text", (dir_.path() / "missing.sql").string()},
+             {"export", "--format", "text", (dir_.Path() / "missing.sql").string()},
          }) {
         const ToolResult r = Run(args);
         EXPECT_EQ(r.status, 2) << args.size();

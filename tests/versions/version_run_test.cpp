@@ -30,7 +30,7 @@ protected:
         events.onWritten = [&](const fs::path& p) { written.push_back(p.filename().string()); };
         return RunVersions(script, dir / "load.sql", which, files(), events);
     }
-    OptionFiles files() const { return OptionFiles::InFolder(dir.path()); }
+    OptionFiles files() const { return OptionFiles::InFolder(dir.Path()); }
 
     TempFolder dir;
     Lines errors;

@@ -113,7 +113,7 @@ TEST(OutputFileName, ReplacesTheExtensionWithTheStoredText)
 TEST(EnvironmentOptions, OkWritesBothFilesWithCrLf)
 {
     TempFolder dir;
-    const OptionFiles files = OptionFiles::InFolder(dir.path());
+    const OptionFiles files = OptionFiles::InFolder(dir.Path());
     EXPECT_TRUE(LoadEnvironmentOptions(files).versionLines.empty());  // nothing there yet: both lists empty
     EXPECT_TRUE(LoadEnvironmentOptions(files).conditionalDefines.empty());
     const Lines written = SaveEnvironmentOptions(files, {"b\tB\t.b", "a\tA\t.a"}, {"X;Y", "old"}, "old");
@@ -137,7 +137,7 @@ TEST(EnvironmentOptions, AFileThatCannotBeWrittenIsNamedAndKeepsItsContents)
     TempFolder dir;
     dir.Write("tarnwick.edf", "keep\tK\t.k\r\n");
     std::filesystem::create_directory(dir / "tarnwick.cdf");  // cannot be replaced by a file
-    const OptionFiles files = OptionFiles::InFolder(dir.path());
+    const OptionFiles files = OptionFiles::InFolder(dir.Path());
     try {
         SaveEnvironmentOptions(files, {"new\tN\t.n"}, {}, "A");
         FAIL() << "no exception";

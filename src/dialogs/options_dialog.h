@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -217,6 +218,9 @@ private:
     int SelectedCommand() const;
     void ListKeys(int command);
     CommandRecord& Record(int command);
+    // The selected command and the place in its record of the key pair selected on the page;
+    // none when nothing is selected or the pair is not in the record.
+    std::optional<std::pair<int, std::size_t>> SelectedPair();
     bool RunKeyDialog(std::uint16_t& first, std::uint16_t& second, bool add);
     void RebuildAutoReplace();
     void FillAutoReplace();

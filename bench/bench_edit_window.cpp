@@ -13,7 +13,6 @@
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/frame_form.h"
@@ -51,17 +50,9 @@ int main(int argc, char** argv)
         fs::temp_directory_path() / ("tarnwick-bench-edit-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(folder);
     const fs::path file = folder / "script.sql";
-    {
-        std::ofstream out(file, std::ios::binary);
-        bench::GenerateScript({size, 1, bench::ScriptMode::Full}, [&](std::string_view piece) {
-            if (!lf) {
-                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-                return;
-            }
-            std::string unix(piece);
-            std::erase(unix, '\r');
-            out.write(unix.data(), static_cast<std::streamsize>(unix.size()));
-        });
+    if (!bench::WriteScriptFile(file, {size, 1, bench::ScriptMode::Full}, lf)) {
+        std::fprintf(stderr, "cannot write the generated script %s\n", file.c_str());
+        return 2;
     }
     std::printf("script: %.1f MB, %s line breaks\n", static_cast<double>(fs::file_size(file)) / (1 << 20),
                 lf ? "LF" : "CR LF");

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/frame_form.h"
@@ -79,11 +78,9 @@ int main(int argc, char** argv)
         fs::temp_directory_path() / ("tarnwick-bench-recovery-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(folder);
     const fs::path file = folder / "script.sql";
-    {
-        std::ofstream out(file, std::ios::binary);
-        bench::GenerateScript({size, 1, bench::ScriptMode::Full}, [&](std::string_view piece) {
-            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-        });
+    if (!bench::WriteScriptFile(file, {size, 1, bench::ScriptMode::Full})) {
+        std::fprintf(stderr, "cannot write the generated script %s\n", file.c_str());
+        return 2;
     }
     std::printf("script: %.1f MB\n", static_cast<double>(fs::file_size(file)) / (1 << 20));
 

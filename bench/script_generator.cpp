@@ -1,6 +1,8 @@
 #include "script_generator.h"
 
+#include <algorithm>
 #include <charconv>
+#include <fstream>
 #include <limits>
 #include <vector>
 
@@ -555,6 +557,22 @@ std::string GenerateScript(const ScriptOptions& options)
     }
     GenerateScript(options, [&script](std::string_view piece) { script += piece; });
     return script;
+}
+
+bool WriteScriptFile(const std::filesystem::path& file, const ScriptOptions& options, bool lfOnly)
+{
+    std::ofstream out(file, std::ios::binary);
+    std::string unix;
+    GenerateScript(options, [&](std::string_view piece) {
+        if (lfOnly) {
+            unix.assign(piece);
+            std::erase(unix, '\r');
+            piece = unix;
+        }
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    });
+    out.close();
+    return static_cast<bool>(out);
 }
 
 std::optional<std::uint64_t> ParseByteSize(std::string_view text)

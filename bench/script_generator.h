@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,6 +53,10 @@ std::uint64_t GenerateScript(const ScriptOptions& options, const std::function<v
 
 // The whole script as one text.
 std::string GenerateScript(const ScriptOptions& options);
+
+// Writes the script to `file`, with CR LF line breaks or, with `lfOnly`, LF alone. Returns false
+// when the file cannot be written.
+bool WriteScriptFile(const std::filesystem::path& file, const ScriptOptions& options, bool lfOnly = false);
 
 // Parses a size such as "4096", "64K", "256M" or "1G" (binary multiples). Gives nothing for an
 // empty text, a zero size, anything that is not a number with an optional K/M/G suffix, or a

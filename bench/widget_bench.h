@@ -141,14 +141,9 @@ public:
                ("tarnwick-bench-widget-" + std::to_string(static_cast<long long>(::getpid())));
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "script.sql").string();
-        std::ofstream out(path_, std::ios::binary);
         ScriptOptions options;
         options.targetBytes = a.size;
-        GenerateScript(options, [&](std::string_view piece) {
-            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-        });
-        out.close();
-        if (!out) {
+        if (!WriteScriptFile(path_, options)) {
             std::fprintf(stderr, "cannot write the generated script %s\n", path_.c_str());
             std::exit(2);
         }

@@ -213,7 +213,6 @@ public:
 
     // ---- registry overrides of styles and key assignments
     void SetKeyValueStore(KeyValueStore* store) { registry_ = store; }
-    KeyValueStore* Registry() const { return registry_; }
     // Writes, per language L, "Highlighting - L" (the style string), "Key Assignments - L" (the
     // key bindings), "Template Hot Key - L" and "Auto Replace Keys - L" (the template key's text
     // and the trigger string, which neither of the others holds). Needs UseRegistry, a
